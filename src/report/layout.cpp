@@ -1,0 +1,229 @@
+#include "layout.h"
+
+#include "fonts.h"
+#include "reporterror.h"
+
+#include <QDir>
+#include <QFontMetricsF>
+#include <QHash>
+
+#include <cmath>
+
+using namespace Qt::StringLiterals;
+
+namespace report {
+
+namespace {
+
+// Text is measured at a printer-like resolution so that rounding to whole
+// device pixels does not change whether it fits.
+constexpr double kMeasureDpi = 1200.0;
+constexpr double kMmPerInch = 25.4;
+
+const QImage& measureDevice() {
+    static const QImage device = [] {
+        QImage img(1, 1, QImage::Format_ARGB32);
+        const int dpm = int(std::lround(kMeasureDpi / 0.0254));
+        img.setDotsPerMeterX(dpm);
+        img.setDotsPerMeterY(dpm);
+        return img;
+    }();
+    return device;
+}
+
+int alignmentFlags(HAlign h, VAlign v, bool wrap) {
+    int flags = 0;
+    switch (h) {
+    case HAlign::Left:
+        flags |= Qt::AlignLeft;
+        break;
+    case HAlign::Center:
+        flags |= Qt::AlignHCenter;
+        break;
+    case HAlign::Right:
+        flags |= Qt::AlignRight;
+        break;
+    }
+    switch (v) {
+    case VAlign::Top:
+        flags |= Qt::AlignTop;
+        break;
+    case VAlign::Center:
+        flags |= Qt::AlignVCenter;
+        break;
+    case VAlign::Bottom:
+        flags |= Qt::AlignBottom;
+        break;
+    }
+    if (wrap)
+        flags |= Qt::TextWordWrap;
+    return flags;
+}
+
+QFont makeFont(const QString& family, double size, bool bold) {
+    QFont f(family);
+    f.setPointSizeF(size);
+    f.setBold(bold);
+    f.setHintingPreference(QFont::PreferNoHinting);
+    return f;
+}
+
+// Looks up the values of [name] references for one dataset row.
+class Resolver {
+public:
+    Resolver(const Template& tpl, const DataSet& data, const Variables& variables)
+        : m_tpl(tpl), m_data(data), m_variables(variables) {
+        for (qsizetype i = 0; i < data.columns.size(); ++i)
+            m_columnIndex.insert(data.columns.at(i), i);
+        for (qsizetype r = 0; r < data.rows.size(); ++r) {
+            if (data.rows.at(r).size() != data.columns.size())
+                throw ReportError(
+                    u"报表数据第 %1 行有 %2 个值，应为 %3 个（与列数相同）"_s.arg(r + 1)
+                        .arg(data.rows.at(r).size())
+                        .arg(data.columns.size()));
+        }
+    }
+
+    // Fails on the first unknown name, before any page is built.
+    void check(const ItemGroup& group, const QString& where) const {
+        for (qsizetype i = 0; i < group.texts.size(); ++i) {
+            for (const TextPart& part : group.texts.at(i).parts) {
+                if (part.isReference && !m_columnIndex.contains(part.text) &&
+                    !m_variables.contains(part.text))
+                    throw TemplateError(u"报表模板 %1 有误：%2[%3] 引用了未知的字段或变量 “[%4]”"_s
+                                            .arg(QDir::toNativeSeparators(m_tpl.path), where)
+                                            .arg(i)
+                                            .arg(part.text));
+            }
+        }
+    }
+
+    // row < 0 means there is no row: columns give empty text.
+    QString text(const TextItem& item, qsizetype row) const {
+        QString out;
+        for (const TextPart& part : item.parts) {
+            if (!part.isReference) {
+                out += part.text;
+            } else if (auto it = m_columnIndex.constFind(part.text); it != m_columnIndex.cend()) {
+                if (row >= 0)
+                    out += m_data.rows.at(row).at(*it);
+            } else {
+                out += m_variables.value(part.text);
+            }
+        }
+        return out;
+    }
+
+private:
+    const Template& m_tpl;
+    const DataSet& m_data;
+    const Variables& m_variables;
+    QHash<QString, qsizetype> m_columnIndex;
+};
+
+PlacedText place(const TextItem& item, const QString& text, const QPointF& shift) {
+    PlacedText t;
+    t.text = text;
+    t.rect = item.rect.translated(shift);
+    t.family = item.font.family;
+    t.templateSize = item.font.size;
+    t.fontSize = item.font.size;
+    t.bold = item.font.bold;
+    t.halign = item.halign;
+    t.valign = item.valign;
+    t.wrap = item.wrap;
+    if (item.shrink)
+        t.fontSize =
+            fitFontSize(text, t.rect.size(), item.font, item.wrap, t.flags(), item.minSize);
+    return t;
+}
+
+void placeGroup(Page& page, const ItemGroup& group, const Resolver& resolver, qsizetype row,
+                const QPointF& shift) {
+    for (const RectItem& r : group.rects)
+        page.rects.append({r.rect.translated(shift), r.lineWidth});
+    for (const LineItem& l : group.lines)
+        page.lines.append({l.line.translated(shift), l.lineWidth});
+    for (const TextItem& item : group.texts)
+        page.texts.append(place(item, resolver.text(item, row), shift));
+}
+
+} // namespace
+
+int PlacedText::flags() const {
+    return alignmentFlags(halign, valign, wrap);
+}
+
+QFont PlacedText::font() const {
+    return makeFont(family, fontSize, bold);
+}
+
+QSizeF measureText(const QString& text, const QSizeF& boxMm, const QFont& font, int flags) {
+    initFonts();
+    const double pxPerMm = kMeasureDpi / kMmPerInch;
+    const QFontMetricsF fm(font, &measureDevice());
+    const QRectF box(0, 0, boxMm.width() * pxPerMm, boxMm.height() * pxPerMm);
+    const QRectF needed = fm.boundingRect(box, flags, text);
+    return needed.size() / pxPerMm;
+}
+
+double fitFontSize(const QString& text, const QSizeF& boxMm, const FontSpec& font, bool wrap,
+                   int flags, double minSize) {
+    if (wrap)
+        flags |= Qt::TextWordWrap;
+    // A hair of tolerance for floating point in the metrics.
+    constexpr double eps = 1e-6;
+    for (double size = font.size; size > minSize; size -= 0.5) {
+        const QSizeF need = measureText(text, boxMm, makeFont(font.family, size, font.bold), flags);
+        if (need.width() <= boxMm.width() + eps && need.height() <= boxMm.height() + eps)
+            return size;
+    }
+    return minSize;
+}
+
+QSizeF PreparedReport::pageSize() const {
+    return orientation == QPageLayout::Landscape ? paperSize.transposed() : paperSize;
+}
+
+QPageLayout PreparedReport::pageLayout() const {
+    const QPageSize size(paperSize, QPageSize::Millimeter, QString(), QPageSize::ExactMatch);
+    return QPageLayout(size, orientation, QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
+}
+
+PreparedReport layoutReport(const Template& tpl, const DataSet& data, const Variables& variables) {
+    const Resolver resolver(tpl, data, variables);
+    resolver.check(tpl.page, u"items"_s);
+    if (tpl.band.present)
+        resolver.check(tpl.band.items, u"band.items"_s);
+
+    PreparedReport out;
+    out.paperSize = tpl.paperSize;
+    out.orientation = tpl.orientation;
+    out.printerOffset = tpl.printerOffset;
+    out.background =
+        tpl.background.isNull() ? QImage() : tpl.background.convertToFormat(QImage::Format_ARGB32);
+    out.backgroundRect = tpl.background.isNull() ? QRectF() : tpl.backgroundRect;
+
+    const qsizetype rowCount = data.rows.size();
+    const qsizetype perPage = tpl.band.rowsPerPage;
+    const qsizetype pageCount =
+        tpl.band.present && rowCount > 0 ? (rowCount + perPage - 1) / perPage : 1;
+    const qsizetype headerRow = rowCount > 0 ? 0 : -1;
+
+    for (qsizetype p = 0; p < pageCount; ++p) {
+        Page page;
+        placeGroup(page, tpl.page, resolver, headerRow, QPointF(0, 0));
+        if (tpl.band.present) {
+            const qsizetype first = p * perPage;
+            const qsizetype last = std::min(rowCount, first + perPage);
+            for (qsizetype r = first; r < last; ++r) {
+                const double top = tpl.band.y + double(r - first) * tpl.band.pitch;
+                placeGroup(page, tpl.band.items, resolver, r, QPointF(0, top));
+            }
+        }
+        out.pages.append(page);
+    }
+    return out;
+}
+
+} // namespace report

@@ -1,0 +1,162 @@
+#include "render.h"
+
+#include "fonts.h"
+#include "reporterror.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QPrinter>
+
+#include <cmath>
+
+using namespace Qt::StringLiterals;
+
+namespace report {
+
+namespace {
+
+constexpr double kMmPerInch = 25.4;
+
+// Millimetres to device units for one device.
+struct Scale {
+    double x;
+    double y;
+    QPointF point(const QPointF& mm) const { return {mm.x() * x, mm.y() * y}; }
+    QRectF rect(const QRectF& mm) const { return {point(mm.topLeft()), point(mm.bottomRight())}; }
+};
+
+} // namespace
+
+QList<DrawOp> renderPlan(const PreparedReport& report, int page, RenderTarget target) {
+    QList<DrawOp> ops;
+    if (page < 0 || page >= report.pages.size())
+        return ops;
+    const Page& p = report.pages.at(page);
+    const QPointF shift = target == RenderTarget::Print ? report.printerOffset : QPointF(0, 0);
+    if (target == RenderTarget::Preview && !report.background.isNull()) {
+        DrawOp op;
+        op.kind = DrawOp::Kind::Background;
+        op.rect = report.backgroundRect;
+        ops.append(op);
+    }
+    for (const PlacedRect& r : p.rects) {
+        DrawOp op;
+        op.kind = DrawOp::Kind::Rect;
+        op.rect = r.rect.translated(shift);
+        op.lineWidth = r.lineWidth;
+        ops.append(op);
+    }
+    for (const PlacedLine& l : p.lines) {
+        DrawOp op;
+        op.kind = DrawOp::Kind::Line;
+        op.line = l.line.translated(shift);
+        op.lineWidth = l.lineWidth;
+        ops.append(op);
+    }
+    for (qsizetype i = 0; i < p.texts.size(); ++i) {
+        DrawOp op;
+        op.kind = DrawOp::Kind::Text;
+        op.rect = p.texts.at(i).rect.translated(shift);
+        op.textIndex = int(i);
+        ops.append(op);
+    }
+    return ops;
+}
+
+void renderPage(QPainter& painter, const PreparedReport& report, int page, RenderTarget target) {
+    initFonts();
+    const QPaintDevice* device = painter.device();
+    const Scale s{device->logicalDpiX() / kMmPerInch, device->logicalDpiY() / kMmPerInch};
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    for (const DrawOp& op : renderPlan(report, page, target)) {
+        switch (op.kind) {
+        case DrawOp::Kind::Background:
+            painter.drawImage(s.rect(op.rect), report.background);
+            break;
+        case DrawOp::Kind::Rect:
+            painter.setPen(
+                QPen(Qt::black, op.lineWidth * s.x, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+            painter.setBrush(Qt::NoBrush);
+            painter.drawRect(s.rect(op.rect));
+            break;
+        case DrawOp::Kind::Line:
+            painter.setPen(QPen(Qt::black, op.lineWidth * s.x, Qt::SolidLine, Qt::FlatCap));
+            painter.drawLine(QLineF(s.point(op.line.p1()), s.point(op.line.p2())));
+            break;
+        case DrawOp::Kind::Text: {
+            const PlacedText& t = report.pages.at(page).texts.at(op.textIndex);
+            painter.setPen(Qt::black);
+            painter.setFont(t.font());
+            // Text that does not fit even at its smallest size still prints in
+            // full rather than being cut off at the box edge.
+            painter.drawText(s.rect(op.rect), t.flags() | Qt::TextDontClip, t.text);
+            break;
+        }
+        }
+    }
+    painter.restore();
+}
+
+QImage renderPageImage(const PreparedReport& report, int page, int dpi, RenderTarget target) {
+    const QSizeF mm = report.pageSize();
+    const QSize px(std::max(1, int(std::lround(mm.width() * dpi / kMmPerInch))),
+                   std::max(1, int(std::lround(mm.height() * dpi / kMmPerInch))));
+    QImage image(px, QImage::Format_ARGB32_Premultiplied);
+    const int dpm = int(std::lround(dpi / 0.0254));
+    image.setDotsPerMeterX(dpm);
+    image.setDotsPerMeterY(dpm);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    renderPage(painter, report, page, target);
+    painter.end();
+    return image;
+}
+
+void applyPageSetup(QPrinter& printer, const PreparedReport& report) {
+    printer.setFullPage(true);
+    const QPageLayout layout = report.pageLayout();
+    if (!printer.setPageLayout(layout)) {
+        // Some drivers refuse a whole layout but take its parts.
+        printer.setPageSize(layout.pageSize());
+        printer.setPageOrientation(layout.orientation());
+        printer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
+    }
+}
+
+void printReport(QPrinter& printer, const PreparedReport& report) {
+    applyPageSetup(printer, report);
+    QPainter painter;
+    if (!painter.begin(&printer))
+        throw ReportError(u"无法开始打印：打印机 “%1” 不可用"_s.arg(printer.printerName()));
+    for (int i = 0; i < report.pages.size(); ++i) {
+        if (i > 0)
+            printer.newPage();
+        renderPage(painter, report, i, RenderTarget::Print);
+    }
+    painter.end();
+}
+
+void exportPdf(const PreparedReport& report, const QString& path) {
+    const QString shown = QDir::toNativeSeparators(path);
+    QPdfWriter writer(path);
+    writer.setResolution(1200);
+    writer.setCreator(u"zelk"_s);
+    writer.setPageLayout(report.pageLayout());
+    QPainter painter;
+    if (!painter.begin(&writer))
+        throw ReportError(u"PDF 文件 %1 无法写入"_s.arg(shown));
+    for (int i = 0; i < report.pages.size(); ++i) {
+        if (i > 0)
+            writer.newPage();
+        renderPage(painter, report, i, RenderTarget::Pdf);
+    }
+    if (!painter.end())
+        throw ReportError(u"PDF 文件 %1 无法写入"_s.arg(shown));
+}
+
+} // namespace report

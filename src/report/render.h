@@ -1,0 +1,54 @@
+#pragma once
+
+#include "preparedreport.h"
+
+#include <QList>
+
+class QPainter;
+class QPrinter;
+
+namespace report {
+
+// What a page is drawn for. The background image of the blank form shows in
+// the preview only; the printer offset moves printed output only. PDF export
+// is an archive copy: no background, no offset.
+enum class RenderTarget { Preview, Print, Pdf };
+
+// One step of drawing a page, in millimetres from the paper's top-left edge,
+// with the printer offset already applied when the target is Print.
+struct DrawOp {
+    enum class Kind { Background, Rect, Line, Text };
+    Kind kind = Kind::Text;
+    QRectF rect;            // Background, Rect, Text
+    QLineF line;            // Line
+    double lineWidth = 0.0; // Rect, Line (mm)
+    int textIndex = -1;     // Text: index into Page::texts
+};
+
+// The drawing steps for one page, in painting order (background, rectangles,
+// lines, texts).
+QList<DrawOp> renderPlan(const PreparedReport& report, int page, RenderTarget target);
+
+// Draws one page on the painter's device at true physical size: millimetres
+// are turned into device units with the device's logical DPI, relative to the
+// painter's current origin. For a printer, use applyPageSetup first so that
+// the origin is the paper's edge.
+void renderPage(QPainter& painter, const PreparedReport& report, int page, RenderTarget target);
+
+// The page as an image at the given resolution (white paper).
+QImage renderPageImage(const PreparedReport& report, int page, int dpi, RenderTarget target);
+
+// Gives the printer the report's paper size and orientation (a custom size in
+// mm), full-page mode and zero margins, keeping everything else the operator
+// chose (printer, copies, tray).
+void applyPageSetup(QPrinter& printer, const PreparedReport& report);
+
+// Applies the page set-up and prints every page with the printer offset.
+// Throws ReportError when the printer cannot be started.
+void printReport(QPrinter& printer, const PreparedReport& report);
+
+// Writes every page to a PDF file (1200 dpi, the report's paper size, no
+// background, no offset). Throws ReportError when the file cannot be written.
+void exportPdf(const PreparedReport& report, const QString& path);
+
+} // namespace report
