@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QString>
+
+struct sqlite3;
+
+namespace zelk::data {
+
+// One encrypted database file, opened from a connection string of "name=value;" pairs:
+//   Data Source=<path>;Password=<key>
+// Opening never creates the file; a missing file, a wrong key or a file that is not one of our
+// databases is a DatabaseError whose message names the path.
+class Connection {
+public:
+    Connection() = default;
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    void setConnectionString(const QString& connectionString);
+    const QString& connectionString() const { return connectionString_; }
+
+    // Closes a connection that is open, then opens the file the connection string names.
+    void open();
+    void close();
+    bool isOpen() const { return db_ != nullptr; }
+
+    // The path and key the connection string names (empty when it names none).
+    QString path() const;
+    QString key() const;
+
+    // Runs a statement without parameters or results (BEGIN, COMMIT, PRAGMA ...).
+    void executeDirect(const QString& sql);
+
+    // The engine handle; throws when the connection is not open.
+    sqlite3* handle() const;
+
+    // Milliseconds a statement waits for another program's write lock before it fails.
+    static constexpr int busyTimeoutMs = 5000;
+
+private:
+    QString connectionString_;
+    sqlite3* db_ = nullptr;
+};
+
+// Reads one value of a "name=value;name=value" connection string; names compare without case.
+QString connectionStringValue(const QString& connectionString, const QString& name);
+
+// Opens `path` with `key` and the cipher settings every program of ours uses. With
+// `create` false the file must already exist. Throws DatabaseError; never leaves a handle open
+// on failure. Shared by Connection and by the tool that creates new database files.
+sqlite3* openEncrypted(const QString& path, const QString& key, bool create);
+
+// The engine's last message for `db`, as text.
+QString engineMessage(sqlite3* db);
+
+} // namespace zelk::data

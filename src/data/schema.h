@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace zelk::data {
+
+// The tables, indexes and default settings of a new receipt database, in one place.
+namespace schema {
+
+// Statements that create an empty database, in order.
+QStringList createStatements();
+
+// Setting numbers the program reads and the settings dialog edits.
+inline constexpr int payeeSetting = 27;
+inline constexpr int categorySetting = 28;
+inline constexpr int issuerSetting = 29;
+inline constexpr int noticeSetting = 30;
+
+// The text a new database holds for a setting number (empty for numbers we do not ship).
+QString defaultSetting(int setId);
+
+} // namespace schema
+
+// The key every receipt database of this program is encrypted with.
+inline constexpr const char* databaseKey = "mvrpbk4709125";
+
+// Creates a new encrypted database file at `path` with the schema and default settings.
+// Refuses (DatabaseError) when the file exists; on any failure no file is left behind.
+void createDatabase(const QString& path);
+
+} // namespace zelk::data

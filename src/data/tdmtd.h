@@ -1,0 +1,34 @@
+#pragma once
+
+#include "connection.h"
+#include "query.h"
+
+namespace zelk::data {
+
+// The data module: owns the program's one database connection and the statement objects that
+// several windows share. Every use of a shared statement object closes it, clears it, adds
+// its lines, binds, opens or executes it, and closes it again, so no use depends on what the
+// previous one left behind.
+class Tdmtd {
+public:
+    Tdmtd();
+    Tdmtd(const Tdmtd&) = delete;
+    Tdmtd& operator=(const Tdmtd&) = delete;
+
+    Connection Database3_ado;
+    Query Qry_Func;   // look-ups
+    Query Qry_Insert; // every statement that changes data
+
+    // The value of setting `setId`, trimmed; empty when the row is missing.
+    QString settingValue(int setId);
+    // Changes setting `setId` to `value`, stored exactly as given.
+    void setSettingValue(int setId, const QString& value);
+    // The largest receipt id in fpmain; 0 when there is none.
+    qint64 largestReceiptId();
+};
+
+// Trims blanks and control characters (everything up to U+0020) from both ends, the way the
+// program trims every value it reads back or rewrites.
+QString trimBlanks(const QString& text);
+
+} // namespace zelk::data

@@ -1,0 +1,20 @@
+#include "entrytotals.h"
+
+#include "amount/amounttext.h"
+#include "data/tdmtd.h"
+
+namespace zelk::receipt {
+
+EntryTotals computeTotals(const std::array<EntryLine, lineCount>& lines) {
+    QStringList amounts;
+    for (const EntryLine& line : lines)
+        amounts.append(line.amount);
+    EntryTotals totals;
+    totals.figures = amount::sumAmounts(amounts);
+    const amount::Capitals capitals = amount::toCapitals(totals.figures);
+    totals.capitals = data::trimBlanks(capitals.text);
+    totals.problem = capitals.problem;
+    return totals;
+}
+
+} // namespace zelk::receipt

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "receiptentry.h"
+
+#include "amount/capitals.h"
+
+namespace zelk::receipt {
+
+// Both totals of the entry form, worked out from the five amount cells.
+struct EntryTotals {
+    QString figures;  // exact sum, "0.00"
+    QString capitals; // its capital-numeral wording
+    amount::CapitalsProblem problem = amount::CapitalsProblem::None;
+};
+
+EntryTotals computeTotals(const std::array<EntryLine, lineCount>& lines);
+
+} // namespace zelk::receipt

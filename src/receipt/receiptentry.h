@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+#include <array>
+
+namespace zelk::receipt {
+
+// One line row of the entry form, stored in fpdetail.
+struct EntryLine {
+    QString item;      // 项目, xm
+    QString content;   // 开具内容, kjll
+    QString unit;      // 单位, dw
+    QString quantity;  // 数量, sl
+    QString unitPrice; // 单价, dj
+    QString amount;    // 金额, je
+
+    bool operator==(const EntryLine&) const = default;
+};
+
+inline constexpr int lineCount = 5;
+
+// The receipt the entry page holds. Every value is text exactly as typed, except the issue
+// date; the two totals are worked out from the line amounts.
+struct ReceiptEntry {
+    QString invoiceNumber; // 发票号码, fphm
+    QDate issueDate;       // 开票日期, kpdate (yyyymmdd) and kpdate2 (yyyy-mm-dd)
+    QString category;      // 行业分类, hyfl
+    QString machineNumber; // 机打号码, jdhm
+    QString periodStart;   // 起止时间, qssj (masked text, blanks kept)
+    QString periodEnd;     // 至, jcsj
+    QString checkCode;     // 校验码, jym
+    QString payerName;     // 付款方名称, fkfmc
+    std::array<EntryLine, lineCount> lines;
+    QString remarks;       // 备注, bz2
+    QString totalFigures;  // ￥, jexx
+    QString totalCapitals; // 合计金额(大写), jedx
+    QString payeeName;     // 收款方名称(盖章), skfmc
+    QString issuer;        // 开票人, kpr
+    QString noticeLine;    // bz1
+    QString receiptId;     // kpid of the stored receipt being edited; empty for a new one
+
+    bool operator==(const ReceiptEntry&) const = default;
+};
+
+// The period fields' value when nothing has been typed into them.
+QString blankPeriod();
+
+// The issue date in its two stored forms.
+QString searchableDate(const QDate& date); // "yyyymmdd"
+QString displayedDate(const QDate& date);  // "yyyy-mm-dd"
+
+} // namespace zelk::receipt
