@@ -187,7 +187,9 @@ QSizeF PreparedReport::pageSize() const {
 
 QPageLayout PreparedReport::pageLayout() const {
     const QPageSize size(paperSize, QPageSize::Millimeter, QString(), QPageSize::ExactMatch);
-    return QPageLayout(size, orientation, QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
+    QPageLayout layout(size, orientation, QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
+    layout.setMode(QPageLayout::FullPageMode);
+    return layout;
 }
 
 PreparedReport layoutReport(const Template& tpl, const DataSet& data, const Variables& variables) {

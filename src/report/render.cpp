@@ -118,7 +118,6 @@ QImage renderPageImage(const PreparedReport& report, int page, int dpi, RenderTa
 }
 
 void applyPageSetup(QPrinter& printer, const PreparedReport& report) {
-    printer.setFullPage(true);
     const QPageLayout layout = report.pageLayout();
     if (!printer.setPageLayout(layout)) {
         // Some drivers refuse a whole layout but take its parts.
@@ -126,6 +125,9 @@ void applyPageSetup(QPrinter& printer, const PreparedReport& report) {
         printer.setPageOrientation(layout.orientation());
         printer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
     }
+    // Last, because setting a layout also sets its mode: the painter's origin
+    // must be the paper's edge, not the printable area's.
+    printer.setFullPage(true);
 }
 
 void printReport(QPrinter& printer, const PreparedReport& report) {
