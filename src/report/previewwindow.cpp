@@ -104,7 +104,7 @@ PreviewWindow::PreviewWindow(const PreparedReport& report, QWidget* parent)
     setModal(true);
     createActions();
     createLayout();
-    resize(1000, 700);
+    resize(1180, 720);
     setReport(report);
 }
 
