@@ -1,0 +1,191 @@
+#include "historymodel.h"
+
+#include "data/databaseerror.h"
+
+namespace zelk::receipt {
+
+namespace {
+
+// The result's columns as the grid shows them, with their titles and widths in pixels.
+struct Column {
+    const char* field;
+    const char* title;
+    int width;
+};
+
+const Column columns[historyColumnCount] = {
+    {"fphm", "发票号码", 108}, {"kpdate2", "开票日期", 96},  {"jdhm", "机打号码", 117},
+    {"jym", "检验码", 111},    {"fkfmc", "付款方名称", 269}, {"jexx", "金额", 91},
+    {"kpr", "开票人", 79},     {"bz2", "备注", 439},
+};
+
+// Packed texts live in blocks of this size, so that a large result grows without copying what
+// it already holds; a row larger than a block gets a block of its own.
+constexpr qsizetype blockSize = 1 << 20;
+
+void appendLength(QByteArray& out, quint32 n) {
+    // Seven bits per byte, high bit set while more bytes follow.
+    while (n >= 0x80) {
+        out.append(char((n & 0x7f) | 0x80));
+        n >>= 7;
+    }
+    out.append(char(n));
+}
+
+quint32 readLength(const char*& p) {
+    quint32 n = 0;
+    for (int shift = 0;; shift += 7) {
+        const auto byte = quint8(*p++);
+        n |= quint32(byte & 0x7f) << shift;
+        if (!(byte & 0x80))
+            return n;
+    }
+}
+
+} // namespace
+
+HistoryModel::HistoryModel(data::Connection& connection, QObject* parent)
+    : QAbstractTableModel(parent), query_(connection) {}
+
+bool HistoryModel::search(const HistoryCriteria& criteria) {
+    beginResetModel();
+    query_.close();
+    rows_.clear();
+    rows_.shrink_to_fit();
+    blocks_.clear();
+    try {
+        prepareHistorySearch(query_, criteria);
+        query_.open();
+        readRows(batchSize, rows_);
+    } catch (...) {
+        query_.close();
+        rows_.clear();
+        blocks_.clear();
+        endResetModel();
+        throw;
+    }
+    endResetModel();
+    return !rows_.empty();
+}
+
+void HistoryModel::clear() {
+    beginResetModel();
+    query_.close();
+    rows_.clear();
+    rows_.shrink_to_fit();
+    blocks_.clear();
+    endResetModel();
+}
+
+void HistoryModel::appendCurrentRow(std::vector<Row>& into) {
+    QByteArray packed;
+    for (const Column& column : columns) {
+        const QByteArray bytes = query_.fieldAsText(QString::fromLatin1(column.field)).toUtf8();
+        appendLength(packed, quint32(bytes.size()));
+        packed.append(bytes);
+    }
+    if (blocks_.empty() || blocks_.back().size() + packed.size() > blocks_.back().capacity()) {
+        blocks_.emplace_back();
+        blocks_.back().reserve(std::max(blockSize, packed.size()));
+    }
+    QByteArray& block = blocks_.back();
+    into.push_back({query_.fieldAsInteger(QStringLiteral("kpid")), quint32(blocks_.size() - 1),
+                    quint32(block.size())});
+    block.append(packed);
+}
+
+void HistoryModel::readRows(int count, std::vector<Row>& into) {
+    for (int i = 0; i < count && !query_.eof(); ++i) {
+        appendCurrentRow(into);
+        query_.next();
+    }
+    // Holding the statement open keeps a read lock on the file; let it go once all is read.
+    if (query_.eof())
+        query_.close();
+}
+
+qint64 HistoryModel::receiptIdAt(int row) const {
+    if (row < 0 || std::size_t(row) >= rows_.size())
+        throw data::DatabaseError(QStringLiteral("查询结果中没有第 %1 行。").arg(row + 1));
+    return rows_[std::size_t(row)].kpid;
+}
+
+QString HistoryModel::textAt(int row, int column) const {
+    if (row < 0 || std::size_t(row) >= rows_.size() || column < 0 || column >= historyColumnCount)
+        return QString();
+    const Row& r = rows_[std::size_t(row)];
+    const char* p = blocks_[r.block].constData() + r.offset;
+    for (int c = 0;; ++c) {
+        const quint32 length = readLength(p);
+        if (c == column)
+            return QString::fromUtf8(p, qsizetype(length));
+        p += length;
+    }
+}
+
+int HistoryModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(rows_.size());
+}
+
+int HistoryModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : historyColumnCount;
+}
+
+QVariant HistoryModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || role != Qt::DisplayRole)
+        return QVariant();
+    return textAt(index.row(), index.column());
+}
+
+QVariant HistoryModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole)
+        return columnTitle(section);
+    return QAbstractTableModel::headerData(section, orientation, role);
+}
+
+Qt::ItemFlags HistoryModel::flags(const QModelIndex& index) const {
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+}
+
+bool HistoryModel::canFetchMore(const QModelIndex& parent) const {
+    return !parent.isValid() && query_.isOpen() && !query_.eof();
+}
+
+void HistoryModel::fetchMore(const QModelIndex& parent) {
+    if (!canFetchMore(parent))
+        return;
+    std::vector<Row> batch;
+    batch.reserve(batchSize);
+    QString failure;
+    try {
+        readRows(batchSize, batch);
+    } catch (const data::DatabaseError& error) {
+        query_.close();
+        failure = error.message();
+    }
+    // Rows read before a failure are kept.
+    if (!batch.empty()) {
+        const int first = int(rows_.size());
+        beginInsertRows(QModelIndex(), first, first + int(batch.size()) - 1);
+        rows_.insert(rows_.end(), batch.begin(), batch.end());
+        endInsertRows();
+    }
+    if (!failure.isEmpty())
+        emit fetchFailed(failure);
+}
+
+QString HistoryModel::columnTitle(int column) {
+    if (column < 0 || column >= historyColumnCount)
+        return QString();
+    return QString::fromUtf8(columns[column].title);
+}
+
+int HistoryModel::columnWidth(int column) {
+    if (column < 0 || column >= historyColumnCount)
+        return 0;
+    return columns[column].width;
+}
+
+} // namespace zelk::receipt

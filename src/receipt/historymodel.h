@@ -1,0 +1,73 @@
+#pragma once
+
+#include "data/query.h"
+#include "historysearch.h"
+
+#include <QAbstractTableModel>
+#include <QByteArray>
+#include <vector>
+
+namespace zelk::data {
+class Connection;
+}
+
+namespace zelk::receipt {
+
+// The history search result as a read-only table. Rows are read from the open statement in
+// batches as the grid asks for them (canFetchMore / fetchMore), so a search over a very large
+// history neither loads everything at once nor freezes the window. Each row keeps its receipt
+// id and the texts the grid shows, packed as UTF-8 into shared blocks; a reload reads the full
+// record by id.
+class HistoryModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    static constexpr int batchSize = 256;
+
+    explicit HistoryModel(data::Connection& connection, QObject* parent = nullptr);
+
+    // Runs a new search, replacing the previous result, and reads its first batch. Returns
+    // whether it found any row; when it found none the result is closed and empty. Throws
+    // data::DatabaseError, leaving the result closed and empty.
+    bool search(const HistoryCriteria& criteria);
+    // Drops the result.
+    void clear();
+
+    // Whether a search found rows (the result is open).
+    bool hasResult() const { return !rows_.empty(); }
+    qint64 receiptIdAt(int row) const;
+    // The shown text of a cell (the same as data() with the display role).
+    QString textAt(int row, int column) const;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    bool canFetchMore(const QModelIndex& parent) const override;
+    void fetchMore(const QModelIndex& parent) override;
+
+    static QString columnTitle(int column);
+    static int columnWidth(int column);
+
+signals:
+    // Reading further rows failed; the rows read so far stay listed.
+    void fetchFailed(const QString& message);
+
+private:
+    struct Row {
+        qint64 kpid;
+        quint32 block;  // index into blocks_
+        quint32 offset; // where the row's packed texts begin in that block
+    };
+
+    // Reads up to `count` rows from the open statement; closes it at the end of data.
+    void readRows(int count, std::vector<Row>& into);
+    void appendCurrentRow(std::vector<Row>& into);
+
+    data::Query query_;
+    std::vector<Row> rows_;
+    std::vector<QByteArray> blocks_;
+};
+
+} // namespace zelk::receipt

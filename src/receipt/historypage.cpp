@@ -1,0 +1,151 @@
+#include "historypage.h"
+
+#include "app/ui/guard.h"
+#include "app/ui/messagebox.h"
+#include "data/databaseerror.h"
+#include "data/tdmtd.h"
+#include "historydatebox.h"
+#include "historymodel.h"
+#include "receiptloader.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace zelk::receipt {
+
+HistoryPage::HistoryPage(data::Tdmtd& dm, QWidget* parent)
+    : QWidget(parent), dm_(dm), model_(new HistoryModel(dm.Database3_ado, this)),
+      startDate_(new HistoryDateBox(QStringLiteral("startDate"), this)),
+      endDate_(new HistoryDateBox(QStringLiteral("endDate"), this)),
+      searchText_(new QLineEdit(this)),
+      searchButton_(new QPushButton(QStringLiteral("查询"), this)), grid_(new QTableView(this)),
+      selectButton_(new QPushButton(QStringLiteral("选中"), this)) {
+    setObjectName(QStringLiteral("historyPage"));
+    createLayout();
+    configureGrid();
+
+    const QDate today = QDate::currentDate();
+    setDateRange(today, today.addDays(30));
+
+    connect(searchButton_, &QPushButton::clicked, this, &HistoryPage::BitBtn10Click);
+    connect(selectButton_, &QPushButton::clicked, this, &HistoryPage::reloadRequested);
+    connect(model_, &HistoryModel::fetchFailed, this,
+            [this](const QString& message) { ui::MessageBox::error(this, message); });
+}
+
+void HistoryPage::createLayout() {
+    searchText_->setObjectName(QStringLiteral("searchText"));
+    searchButton_->setObjectName(QStringLiteral("searchButton"));
+    selectButton_->setObjectName(QStringLiteral("selectButton"));
+    grid_->setObjectName(QStringLiteral("historyGrid"));
+
+    auto* topBar = new QHBoxLayout;
+    auto* startLabel = new QLabel(QStringLiteral("起始开票日期"), this);
+    startLabel->setObjectName(QStringLiteral("startDateLabel"));
+    auto* endLabel = new QLabel(QStringLiteral("截止开票日期"), this);
+    endLabel->setObjectName(QStringLiteral("endDateLabel"));
+    auto* textLabel = new QLabel(QStringLiteral("票据信息"), this);
+    textLabel->setObjectName(QStringLiteral("searchTextLabel"));
+    textLabel->setBuddy(searchText_);
+    topBar->addWidget(startLabel);
+    topBar->addWidget(startDate_);
+    topBar->addSpacing(12);
+    topBar->addWidget(endLabel);
+    topBar->addWidget(endDate_);
+    topBar->addSpacing(12);
+    topBar->addWidget(textLabel);
+    topBar->addWidget(searchText_, 1);
+    topBar->addWidget(searchButton_);
+
+    auto* bottomBar = new QHBoxLayout;
+    bottomBar->addStretch(1);
+    bottomBar->addWidget(selectButton_);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(topBar);
+    layout->addWidget(grid_, 1);
+    layout->addLayout(bottomBar);
+
+    QWidget::setTabOrder(startDate_->checkBox(), startDate_->dateEdit());
+    QWidget::setTabOrder(startDate_->dateEdit(), endDate_->checkBox());
+    QWidget::setTabOrder(endDate_->checkBox(), endDate_->dateEdit());
+    QWidget::setTabOrder(endDate_->dateEdit(), searchText_);
+    QWidget::setTabOrder(searchText_, searchButton_);
+    QWidget::setTabOrder(searchButton_, selectButton_);
+    QWidget::setTabOrder(selectButton_, grid_);
+}
+
+void HistoryPage::configureGrid() {
+    grid_->setModel(model_);
+    grid_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grid_->setSelectionMode(QAbstractItemView::SingleSelection);
+    grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid_->setShowGrid(true);
+    grid_->setWordWrap(false);
+    grid_->verticalHeader()->setVisible(true);
+    grid_->horizontalHeader()->setVisible(true);
+    grid_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    grid_->horizontalHeader()->setStretchLastSection(false);
+    for (int column = 0; column < model_->columnCount(); ++column)
+        grid_->setColumnWidth(column, HistoryModel::columnWidth(column));
+
+    // A double-click anywhere on the grid reloads, the title row and row indicator included.
+    grid_->viewport()->installEventFilter(this);
+    grid_->horizontalHeader()->viewport()->installEventFilter(this);
+    grid_->verticalHeader()->viewport()->installEventFilter(this);
+    if (auto* corner = grid_->findChild<QAbstractButton*>())
+        corner->installEventFilter(this);
+}
+
+bool HistoryPage::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonDblClick)
+        emit reloadRequested();
+    return QWidget::eventFilter(watched, event);
+}
+
+void HistoryPage::setDateRange(const QDate& from, const QDate& to) {
+    startDate_->setDate(from);
+    startDate_->setChecked(true);
+    endDate_->setDate(to);
+    endDate_->setChecked(true);
+}
+
+QList<QWidget*> HistoryPage::tabOrder() const {
+    return {startDate_->dateEdit(), endDate_->dateEdit(), searchText_,
+            searchButton_,          selectButton_,        grid_};
+}
+
+void HistoryPage::BitBtn10Click() {
+    ui::runGuarded(this, [this] { search(); });
+}
+
+void HistoryPage::search() {
+    HistoryCriteria criteria;
+    criteria.text = searchText_->text();
+    criteria.from = startDate_->bound();
+    criteria.to = endDate_->bound();
+    if (!model_->search(criteria)) {
+        ui::MessageBox::information(this, QStringLiteral("未找到记录！"));
+        return;
+    }
+    grid_->setCurrentIndex(model_->index(0, 0));
+    grid_->selectRow(0);
+}
+
+ReceiptEntry HistoryPage::loadCurrentReceipt() {
+    const QModelIndex current = grid_->currentIndex();
+    if (!model_->hasResult() || !current.isValid())
+        throw data::DatabaseError(QStringLiteral("没有选中的记录，请先查询。"));
+    return loadReceipt(dm_.Database3_ado, model_->receiptIdAt(current.row()));
+}
+
+} // namespace zelk::receipt

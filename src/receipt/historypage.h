@@ -1,0 +1,61 @@
+#pragma once
+
+#include "receiptentry.h"
+
+#include <QList>
+#include <QWidget>
+
+class QLineEdit;
+class QPushButton;
+class QTableView;
+
+namespace zelk::data {
+class Tdmtd;
+}
+
+namespace zelk::receipt {
+
+class HistoryDateBox;
+class HistoryModel;
+
+// The history page: a date range and a search text on top, the result grid, and "选中" below.
+class HistoryPage : public QWidget {
+    Q_OBJECT
+public:
+    explicit HistoryPage(data::Tdmtd& dm, QWidget* parent = nullptr);
+
+    void setDateRange(const QDate& from, const QDate& to); // both boxes checked
+    // The stored receipt of the grid's current row, read in full from the database.
+    ReceiptEntry loadCurrentReceipt(); // throws data::DatabaseError when there is no result row
+    QList<QWidget*> tabOrder() const;  // start date, end date, search text, 查询, 选中, grid
+
+    HistoryModel* model() const { return model_; }
+
+public slots:
+    // "查询": runs the search; shows "未找到记录！" when it finds nothing and errors in the
+    // error box.
+    void BitBtn10Click();
+
+signals:
+    void reloadRequested(); // "选中" clicked, or a double-click anywhere on the grid (title row
+                            // included)
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void createLayout();
+    void configureGrid();
+    void search();
+
+    data::Tdmtd& dm_;
+    HistoryModel* model_;
+    HistoryDateBox* startDate_;
+    HistoryDateBox* endDate_;
+    QLineEdit* searchText_;
+    QPushButton* searchButton_;
+    QTableView* grid_;
+    QPushButton* selectButton_;
+};
+
+} // namespace zelk::receipt

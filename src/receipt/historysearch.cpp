@@ -1,0 +1,49 @@
+#include "historysearch.h"
+
+#include "data/query.h"
+#include "data/tdmtd.h"
+#include "receiptentry.h"
+
+namespace zelk::receipt {
+
+QString historyLikePattern(const QString& text) {
+    const QString trimmed = data::trimBlanks(text);
+    QString pattern;
+    pattern.reserve(trimmed.size() + 2);
+    pattern += QLatin1Char('%');
+    for (const QChar c : trimmed) {
+        if (c == QLatin1Char('\\') || c == QLatin1Char('%') || c == QLatin1Char('_'))
+            pattern += QLatin1Char('\\');
+        pattern += c;
+    }
+    pattern += QLatin1Char('%');
+    return pattern;
+}
+
+void prepareHistorySearch(data::Query& query, const HistoryCriteria& criteria) {
+    query.close();
+    query.clear();
+    // Only the shown columns are read; the remarks are cut to what one grid line can show.
+    query.add(QStringLiteral("select kpid,coalesce(fphm,'') as fphm,coalesce(kpdate2,'') as "
+                             "kpdate2,coalesce(jdhm,'') as jdhm,coalesce(jym,'') as jym,"
+                             "coalesce(fkfmc,'') as fkfmc,coalesce(jexx,'') as jexx,"
+                             "coalesce(kpr,'') as kpr,substr(coalesce(bz2,''),1,%1) as bz2")
+                  .arg(historyRemarksPreview));
+    query.add(QStringLiteral(" from fpmain "));
+    // The five columns joined without separators, so a match may run across a column end;
+    // coalesce keeps a NULL column (in data we did not write) from hiding the whole row.
+    query.add(QStringLiteral(" where coalesce(fphm,'')||coalesce(jdhm,'')||coalesce(fkfmc,'')||"
+                             "coalesce(kpr,'')||coalesce(bz2,'') like :pattern escape '\\'"));
+    query.bind(QStringLiteral("pattern"), historyLikePattern(criteria.text));
+    // Inclusive bounds on the eight-digit issue date, compared as numbers (kpdate index).
+    if (criteria.from.isValid()) {
+        query.add(QStringLiteral(" and kpdate>=:datefrom"));
+        query.bind(QStringLiteral("datefrom"), searchableDate(criteria.from).toLongLong());
+    }
+    if (criteria.to.isValid()) {
+        query.add(QStringLiteral(" and kpdate<=:dateto"));
+        query.bind(QStringLiteral("dateto"), searchableDate(criteria.to).toLongLong());
+    }
+}
+
+} // namespace zelk::receipt
