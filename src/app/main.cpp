@@ -1,0 +1,28 @@
+#include "app/appfont.h"
+#include "app/tfrmqj.h"
+#include "app/ui/messagebox.h"
+#include "data/tdmtd.h"
+
+#include <QApplication>
+#include <exception>
+#include <memory>
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    try {
+        zelk::app::setUpApplicationFont();
+        // The window first, then the data module: building the window uses no database; it
+        // opens the database when it is first shown.
+        auto frmqj = std::make_unique<zelk::app::Tfrmqj>(QCoreApplication::applicationFilePath());
+        zelk::data::Tdmtd dmtd;
+        frmqj->setDataModule(dmtd);
+        frmqj->showMaximized();
+        const int result = QApplication::exec();
+        // The window's pages hold statements on the data module's connection: they go first.
+        frmqj.reset();
+        return result;
+    } catch (const std::exception& error) {
+        zelk::ui::MessageBox::error(nullptr, QString::fromUtf8(error.what()));
+        return 1;
+    }
+}

@@ -1,0 +1,255 @@
+#include "tfrmqj.h"
+
+#include "app/ui/guard.h"
+#include "app/ui/messagebox.h"
+#include "data/programfolder.h"
+#include "data/tdmtd.h"
+#include "enterkeynavigator.h"
+#include "receipt/entrypage.h"
+#include "receipt/historypage.h"
+#include "receipt/receiptpreview.h"
+#include "receipt/receiptsaver.h"
+#include "settings/aboutdialog.h"
+#include "settings/basicsetdialog.h"
+#include "settings/help.h"
+
+#include <QCoreApplication>
+#include <QDate>
+#include <QHBoxLayout>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+#include <stdexcept>
+
+namespace zelk::app {
+
+namespace {
+
+// The four defaults of the entry page, by setting number.
+constexpr int payeeSetting = 27;
+constexpr int categorySetting = 28;
+constexpr int issuerSetting = 29;
+constexpr int noticeSetting = 30;
+
+// How far the history range reaches beyond today when the window opens.
+constexpr int historyDaysAhead = 30;
+
+QPushButton* barButton(const QString& text, const QString& objectName, QWidget* parent) {
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(objectName);
+    button->setAutoDefault(true);
+    return button;
+}
+
+} // namespace
+
+Tfrmqj::Tfrmqj(const QString& executablePath, QWidget* parent)
+    : QMainWindow(parent), executablePath_(executablePath),
+      connectionString_(data::connectionStringFor(data::executableFolder(executablePath))) {
+    setObjectName(QStringLiteral("Tfrmqj"));
+    setWindowTitle(QStringLiteral("Velkor收据套打系统"));
+    createMenus();
+    createTopBar();
+    createPages();
+    applyTabOrder();
+    enterKeys_ = new EnterKeyNavigator(this, [this] { moveFocusToNextControl(); });
+}
+
+Tfrmqj::Tfrmqj(data::Tdmtd& dm, const QString& executablePath, QWidget* parent)
+    : Tfrmqj(executablePath, parent) {
+    setDataModule(dm);
+}
+
+Tfrmqj::~Tfrmqj() = default;
+
+void Tfrmqj::createMenus() {
+    QMenu* settingsMenu = menuBar()->addMenu(QStringLiteral("设置"));
+    settingsMenu->setObjectName(QStringLiteral("settingsMenu"));
+    QAction* basicInfo = settingsMenu->addAction(QStringLiteral("基础信息"));
+    basicInfo->setObjectName(QStringLiteral("basicInfoAction"));
+    connect(basicInfo, &QAction::triggered, this, &Tfrmqj::N12Click);
+
+    QMenu* helpMenu = menuBar()->addMenu(QStringLiteral("帮助"));
+    helpMenu->setObjectName(QStringLiteral("helpMenu"));
+    QAction* help = helpMenu->addAction(QStringLiteral("帮助"));
+    help->setObjectName(QStringLiteral("helpAction"));
+    connect(help, &QAction::triggered, this, &Tfrmqj::N9Click);
+    QAction* about = helpMenu->addAction(QStringLiteral("关于"));
+    about->setObjectName(QStringLiteral("aboutAction"));
+    connect(about, &QAction::triggered, this, &Tfrmqj::N8Click);
+}
+
+void Tfrmqj::createTopBar() {
+    auto* central = new QWidget(this);
+    central->setObjectName(QStringLiteral("central"));
+    setCentralWidget(central);
+    auto* layout = new QVBoxLayout(central);
+
+    auto* topBar = new QWidget(central);
+    topBar->setObjectName(QStringLiteral("topBar"));
+    auto* barLayout = new QHBoxLayout(topBar);
+    barLayout->setContentsMargins(0, 0, 0, 0);
+    newRecordButton_ =
+        barButton(QStringLiteral("新增记录"), QStringLiteral("newRecordButton"), topBar);
+    historyButton_ = barButton(QStringLiteral("历史记录"), QStringLiteral("historyButton"), topBar);
+    exitButton_ = barButton(QStringLiteral("退出(&Q)"), QStringLiteral("exitButton"), topBar);
+    barLayout->addWidget(newRecordButton_);
+    barLayout->addWidget(historyButton_);
+    barLayout->addWidget(exitButton_);
+    barLayout->addStretch();
+    layout->addWidget(topBar);
+
+    connect(newRecordButton_, &QPushButton::clicked, this, &Tfrmqj::BitBtn16Click);
+    connect(historyButton_, &QPushButton::clicked, this, &Tfrmqj::BitBtn8Click);
+    connect(exitButton_, &QPushButton::clicked, this, &Tfrmqj::BitBtn2Click);
+}
+
+void Tfrmqj::createPages() {
+    // A stacked widget has no page tabs: the pages change only through the buttons.
+    pages_ = new QStackedWidget(centralWidget());
+    pages_->setObjectName(QStringLiteral("pages"));
+    centralWidget()->layout()->addWidget(pages_);
+
+    entryPage_ = new receipt::ReceiptEntryPage(pages_);
+    pages_->addWidget(entryPage_);
+    // The current receipt id belongs to the entry page but sits, hidden, in the top bar.
+    findChild<QWidget*>(QStringLiteral("topBar"))
+        ->layout()
+        ->addWidget(entryPage_->receiptIdField());
+
+    connect(entryPage_->saveButton(), &QPushButton::clicked, this, &Tfrmqj::BitBtn19Click);
+    connect(entryPage_->previewButton(), &QPushButton::clicked, this, &Tfrmqj::BitBtn4Click);
+}
+
+void Tfrmqj::setDataModule(data::Tdmtd& dm) {
+    Q_ASSERT(!dm_);
+    dm_ = &dm;
+    historyPage_ = new receipt::HistoryPage(dm, pages_);
+    historyPage_->setObjectName(QStringLiteral("historyPage"));
+    pages_->addWidget(historyPage_);
+    connect(historyPage_, &receipt::HistoryPage::reloadRequested, this, &Tfrmqj::BitBtn11Click);
+    applyTabOrder();
+}
+
+void Tfrmqj::setConnectionString(const QString& connectionString) {
+    connectionString_ = connectionString;
+}
+
+QList<QWidget*> Tfrmqj::tabOrder() const {
+    QList<QWidget*> order = {historyButton_, exitButton_, newRecordButton_};
+    order << entryPage_->tabOrder();
+    if (historyPage_)
+        order << historyPage_->tabOrder();
+    return order;
+}
+
+void Tfrmqj::applyTabOrder() {
+    const QList<QWidget*> order = tabOrder();
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order.at(i - 1), order.at(i));
+}
+
+void Tfrmqj::moveFocusToNextControl() {
+    // Forward along the tab order to the next visible, enabled control, wrapping at the end.
+    focusNextChild();
+}
+
+void Tfrmqj::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (firstShowDone_)
+        return;
+    firstShowDone_ = true;
+    FormShow();
+}
+
+void Tfrmqj::FormShow() {
+    // The pages of a stacked widget show no tabs, so there are none to hide.
+    ui::runGuarded(this, [this] {
+        // A failed open ends the set-up here; the window stays and later commands report
+        // their own errors.
+        openDatabase();
+        const QDate today = QDate::currentDate();
+        historyPage_->setDateRange(today, today.addDays(historyDaysAhead));
+        entryPage_->setIssueDate(today);
+        entryPage_->setPayeeName(dm_->settingValue(payeeSetting));
+        entryPage_->setCategory(dm_->settingValue(categorySetting));
+        entryPage_->setIssuer(dm_->settingValue(issuerSetting));
+        entryPage_->setNoticeLine(dm_->settingValue(noticeSetting));
+        pages_->setCurrentWidget(entryPage_);
+        entryPage_->setReceiptId(QString());
+    });
+}
+
+void Tfrmqj::openDatabase() {
+    if (!dm_)
+        throw std::logic_error("the main window has no data module");
+    dm_->Database3_ado.close();
+    dm_->Database3_ado.setConnectionString(connectionString_);
+    dm_->Database3_ado.open();
+}
+
+void Tfrmqj::N12Click() {
+    if (!dm_)
+        return;
+    settings::TfrmbasicSet dlg(*dm_, this);
+    dlg.exec();
+}
+
+void Tfrmqj::N9Click() {
+    settings::openHelp(executablePath_);
+}
+
+void Tfrmqj::N8Click() {
+    settings::TFrmAboutUs dlg(this);
+    dlg.exec();
+}
+
+void Tfrmqj::BitBtn16Click() {
+    entryPage_->newRecord();
+    pages_->setCurrentWidget(entryPage_);
+}
+
+void Tfrmqj::BitBtn8Click() {
+    if (historyPage_)
+        pages_->setCurrentWidget(historyPage_);
+}
+
+void Tfrmqj::BitBtn2Click() {
+    if (dm_)
+        dm_->Database3_ado.close();
+    close();
+}
+
+void Tfrmqj::BitBtn19Click() {
+    const receipt::ReceiptEntry entry = entryPage_->entry();
+    const receipt::SaveRefusal refusal = receipt::checkBeforeSave(entry);
+    if (refusal != receipt::SaveRefusal::None) {
+        ui::MessageBox::information(this, receipt::refusalMessage(refusal));
+        if (refusal == receipt::SaveRefusal::EmptyPayer)
+            entryPage_->payerField()->setFocus();
+        else
+            entryPage_->amountCell(0)->setFocus();
+        return;
+    }
+    ui::runGuarded(this, [&] {
+        receipt::ReceiptSaver saver(*dm_);
+        const QString id = saver.save(entry);
+        entryPage_->setReceiptId(id);
+        ui::MessageBox::information(this, QStringLiteral("保存成功！"));
+    });
+}
+
+void Tfrmqj::BitBtn4Click() {
+    ui::runGuarded(this, [this] {
+        const receipt::ReceiptEntry entry = entryPage_->entry();
+        receipt::previewReceipt(this, *dm_, entry.receiptId, entry.remarks, executablePath_);
+    });
+}
+
+void Tfrmqj::BitBtn11Click() {
+    pages_->setCurrentWidget(entryPage_);
+    ui::runGuarded(this, [this] { entryPage_->showReceipt(historyPage_->loadCurrentReceipt()); });
+}
+
+} // namespace zelk::app

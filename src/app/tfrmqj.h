@@ -1,0 +1,99 @@
+#pragma once
+
+#include <QMainWindow>
+
+class QAction;
+class QLineEdit;
+class QPushButton;
+class QStackedWidget;
+
+namespace zelk::data {
+class Tdmtd;
+}
+
+namespace zelk::receipt {
+class HistoryPage;
+class ReceiptEntryPage;
+} // namespace zelk::receipt
+
+namespace zelk::app {
+
+class EnterKeyNavigator;
+
+// The main window "Velkor收据套打系统": the menus, the top bar ("新增记录", "历史记录",
+// "退出(&Q)" and the hidden current receipt id), and the page area with the receipt entry
+// page and the history page.
+//
+// Building the window touches no database. The data module is handed over after it is
+// created; the first time the window is shown it opens the database and fills in the entry
+// page's defaults.
+class Tfrmqj : public QMainWindow {
+    Q_OBJECT
+public:
+    // `executablePath` is the running program's full path: the database, the template and the
+    // help file are found from it.
+    explicit Tfrmqj(const QString& executablePath, QWidget* parent = nullptr);
+    // The same, with the data module at hand (tests).
+    Tfrmqj(data::Tdmtd& dm, const QString& executablePath, QWidget* parent = nullptr);
+    ~Tfrmqj() override;
+
+    // Builds the history page, the one page that works on the data module. Call once, before
+    // the window is first shown.
+    void setDataModule(data::Tdmtd& dm);
+
+    // The connection string opened at the first show; by default the one for the executable's
+    // folder.
+    QString connectionString() const { return connectionString_; }
+    void setConnectionString(const QString& connectionString);
+
+    QString executablePath() const { return executablePath_; }
+    receipt::ReceiptEntryPage* entryPage() const { return entryPage_; }
+    receipt::HistoryPage* historyPage() const { return historyPage_; }
+    QStackedWidget* pages() const { return pages_; }
+
+    // The window's tab order: the top bar, the entry page, the history page.
+    QList<QWidget*> tabOrder() const;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void createMenus();
+    void createTopBar();
+    void createPages();
+    void applyTabOrder();
+
+    // Set-up on the first show: open the database, set the dates and the defaults.
+    void FormShow();
+    void openDatabase();
+    void moveFocusToNextControl();
+
+    // Menu commands.
+    void N12Click(); // 设置 → 基础信息
+    void N9Click();  // 帮助 → 帮助
+    void N8Click();  // 帮助 → 关于
+    // Top bar.
+    void BitBtn16Click(); // 新增记录
+    void BitBtn8Click();  // 历史记录
+    void BitBtn2Click();  // 退出(&Q)
+    // Entry page.
+    void BitBtn19Click(); // 保存(&S)
+    void BitBtn4Click();  // 预览(&V)
+    // History page: 选中 and a double-click on the grid.
+    void BitBtn11Click();
+
+    data::Tdmtd* dm_ = nullptr;
+    QString executablePath_;
+    QString connectionString_;
+    bool firstShowDone_ = false;
+
+    QPushButton* newRecordButton_ = nullptr;
+    QPushButton* historyButton_ = nullptr;
+    QPushButton* exitButton_ = nullptr;
+    QStackedWidget* pages_ = nullptr;
+    receipt::ReceiptEntryPage* entryPage_ = nullptr;
+    receipt::HistoryPage* historyPage_ = nullptr;
+    EnterKeyNavigator* enterKeys_ = nullptr;
+};
+
+} // namespace zelk::app
