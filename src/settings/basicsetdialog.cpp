@@ -1,9 +1,138 @@
 #include "basicsetdialog.h"
 
+#include "app/ui/guard.h"
+#include "app/ui/messagebox.h"
+
+#include <QFont>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
 namespace zelk::settings {
 
+namespace {
+
+constexpr int fieldWidth = 360;
+constexpr int noticeHeight = 96; // about five lines of 15 px text
+
+} // namespace
+
 TfrmbasicSet::TfrmbasicSet(data::Tdmtd& dm, QWidget* parent) : QDialog(parent), dm_(dm) {
+    setObjectName(QStringLiteral("TfrmbasicSet"));
     setWindowTitle(QStringLiteral("基础信息设置"));
+    QFont font(QStringLiteral("SimSun"));
+    font.setPixelSize(15);
+    setFont(font);
+    createLayout();
+}
+
+void TfrmbasicSet::createLayout() {
+    auto* fields = new QGridLayout;
+    fields->setHorizontalSpacing(8);
+    fields->setVerticalSpacing(10);
+
+    auto addRow = [&](int row, const QString& caption, QWidget* field, const QString& name) {
+        field->setObjectName(name);
+        field->setFixedWidth(fieldWidth);
+        auto* label = new QLabel(caption, this);
+        label->setObjectName(name + QStringLiteral("Label"));
+        label->setBuddy(field);
+        fields->addWidget(label, row, 0, Qt::AlignRight | Qt::AlignTop);
+        fields->addWidget(field, row, 1);
+    };
+
+    billerEdit_ = new QLineEdit(this);
+    payeeEdit_ = new QLineEdit(this);
+    categoryEdit_ = new QLineEdit(this);
+    noticeEdit_ = new QPlainTextEdit(this);
+    noticeEdit_->setFixedHeight(noticeHeight);
+    noticeEdit_->setTabChangesFocus(true);
+    addRow(0, QStringLiteral("开票人"), billerEdit_, QStringLiteral("billerEdit"));
+    addRow(1, QStringLiteral("收款方名称"), payeeEdit_, QStringLiteral("payeeEdit"));
+    addRow(2, QStringLiteral("行业分类"), categoryEdit_, QStringLiteral("categoryEdit"));
+    addRow(3, QStringLiteral("票据说明"), noticeEdit_, QStringLiteral("noticeEdit"));
+
+    // The bottom bar. Neither button reacts to Enter in a field, so Enter never saves by
+    // accident.
+    auto* bar = new QFrame(this);
+    bar->setObjectName(QStringLiteral("buttonBar"));
+    bar->setFrameShape(QFrame::StyledPanel);
+    auto* barLayout = new QHBoxLayout(bar);
+    saveButton_ = new QPushButton(QStringLiteral("保存(&S)"), bar);
+    saveButton_->setObjectName(QStringLiteral("saveButton"));
+    exitButton_ = new QPushButton(QStringLiteral("退出(&Q)"), bar);
+    exitButton_->setObjectName(QStringLiteral("exitButton"));
+    for (QPushButton* b : {saveButton_, exitButton_}) {
+        b->setAutoDefault(false);
+        b->setDefault(false);
+    }
+    barLayout->addStretch();
+    barLayout->addWidget(saveButton_);
+    barLayout->addWidget(exitButton_);
+    connect(saveButton_, &QPushButton::clicked, this, &TfrmbasicSet::BitBtn19Click);
+    connect(exitButton_, &QPushButton::clicked, this, &TfrmbasicSet::BitBtn4Click);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(fields);
+    layout->addSpacing(6);
+    layout->addWidget(bar);
+    // A fixed-size dialog: the size the layout asks for, no resizing.
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    setSizeGripEnabled(false);
+
+    setTabOrder(billerEdit_, payeeEdit_);
+    setTabOrder(payeeEdit_, categoryEdit_);
+    setTabOrder(categoryEdit_, noticeEdit_);
+    setTabOrder(noticeEdit_, saveButton_);
+    setTabOrder(saveButton_, exitButton_);
+}
+
+void TfrmbasicSet::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!shown_) {
+        shown_ = true;
+        FormShow();
+    }
+}
+
+void TfrmbasicSet::FormShow() {
+    load();
+}
+
+void TfrmbasicSet::load() {
+    ui::runGuarded(this, [&] { setValues(loadBasicSettings(dm_)); });
+}
+
+BasicSettings TfrmbasicSet::values() const {
+    BasicSettings s;
+    s.biller = billerEdit_->text();
+    s.payee = payeeEdit_->text();
+    s.category = categoryEdit_->text();
+    s.notice = noticeEdit_->toPlainText();
+    return s;
+}
+
+void TfrmbasicSet::setValues(const BasicSettings& values) {
+    billerEdit_->setText(values.biller);
+    payeeEdit_->setText(values.payee);
+    categoryEdit_->setText(values.category);
+    noticeEdit_->setPlainText(values.notice);
+}
+
+void TfrmbasicSet::BitBtn19Click() {
+    ui::runGuarded(this, [&] {
+        saveBasicSettings(dm_, values());
+        ui::MessageBox::information(this, QStringLiteral("保存成功！"));
+    });
+}
+
+void TfrmbasicSet::BitBtn4Click() {
+    reject();
 }
 
 } // namespace zelk::settings

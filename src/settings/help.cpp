@@ -3,7 +3,13 @@
 #include "data/programfolder.h"
 
 #include <QDesktopServices>
+#include <QDir>
 #include <QUrl>
+
+#ifdef Q_OS_WIN
+#include <qt_windows.h>
+#include <shellapi.h>
+#endif
 
 namespace zelk::settings {
 
@@ -12,7 +18,16 @@ QString helpFilePath(const QString& executablePath) {
 }
 
 void openHelp(const QString& executablePath) {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(helpFilePath(executablePath)));
+    const QString path = helpFilePath(executablePath);
+#ifdef Q_OS_WIN
+    // The shell's "open" verb is the one way to ask the viewer for a maximised window.
+    ShellExecuteW(nullptr, L"open",
+                  reinterpret_cast<LPCWSTR>(QDir::toNativeSeparators(path).utf16()), nullptr,
+                  nullptr, SW_SHOWMAXIMIZED);
+#else
+    // openUrl has no window-state request: the viewer (e.g. xCHM) opens at its own size.
+    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+#endif
 }
 
 } // namespace zelk::settings

@@ -7,7 +7,10 @@ namespace zelk::settings {
 // help.chm beside the executable, whatever the executable's name.
 QString helpFilePath(const QString& executablePath);
 
-// Asks the desktop to open the help file; the outcome is not looked at.
+// Asks the desktop to open the help file with its associated viewer; the outcome is not looked
+// at, so a missing file or a failing viewer produces nothing from the program. On Windows the
+// viewer is asked to open maximised; elsewhere the desktop offers no such request and the
+// viewer opens at its own size.
 void openHelp(const QString& executablePath);
 
 } // namespace zelk::settings

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+
+namespace zelk::data {
+class Tdmtd;
+}
+
+namespace zelk::settings {
+
+// The four defaults of the entry page, kept in SysSet.
+struct BasicSettings {
+    QString biller;   // 开票人, setting 29
+    QString payee;    // 收款方名称, setting 27
+    QString category; // 行业分类, setting 28
+    QString notice;   // 票据说明, setting 30 (may hold several lines)
+
+    // Setting numbers of the four values in SysSet.
+    static constexpr int payeeId = 27;
+    static constexpr int categoryId = 28;
+    static constexpr int billerId = 29;
+    static constexpr int noticeId = 30;
+
+    friend bool operator==(const BasicSettings&, const BasicSettings&) = default;
+};
+
+// Reads the four settings in the order 27, 28, 29, 30, each trimmed; a missing row gives an
+// empty value.
+BasicSettings loadBasicSettings(data::Tdmtd& dm);
+
+// Writes the four settings in the order 29, 27, 28, 30, each exactly as given (no trimming,
+// line breaks kept). The four updates are one transaction: when one of them fails the
+// DatabaseError leaves this function and none of the four settings has changed.
+void saveBasicSettings(data::Tdmtd& dm, const BasicSettings& values);
+
+} // namespace zelk::settings
