@@ -1,15 +1,102 @@
 #include "receiptpreview.h"
 
 #include "app/ui/messagebox.h"
+#include "data/connection.h"
+#include "data/databaseerror.h"
+#include "data/programfolder.h"
+#include "data/query.h"
+#include "data/tdmtd.h"
+#include "report/previewwindow.h"
+#include "report/template.h"
+
+#include <QDesktopServices>
+#include <QUrl>
 
 namespace zelk::receipt {
 
-void previewReceipt(QWidget* parent, data::Tdmtd&, const QString& receiptId, const QString&,
-                    const QString&) {
+namespace {
+
+ReportShower& reportShower() {
+    static ReportShower shower;
+    return shower;
+}
+
+void showReport(const report::PreparedReport& prepared, QWidget* parent,
+                const std::function<void()>& onHelp) {
+    if (const ReportShower& shower = reportShower())
+        shower(prepared, parent, onHelp);
+    else
+        report::PreviewWindow::showReport(prepared, parent, onHelp);
+}
+
+} // namespace
+
+qint64 receiptIdNumber(const QString& receiptId) {
+    bool ok = false;
+    const qint64 id = receiptId.trimmed().toLongLong(&ok, 10);
+    if (!ok)
+        throw data::DatabaseError(
+            QStringLiteral("发票编号“%1”不是数字，无法查询。").arg(receiptId));
+    return id;
+}
+
+QString receiptTemplatePath(const QString& executablePath) {
+    return data::programFolder(executablePath) + QStringLiteral("report/fp3.frf");
+}
+
+report::DataSet loadReceiptDataSet(data::Connection& connection, const QString& receiptId) {
+    const qint64 id = receiptIdNumber(receiptId);
+    data::Query query(connection);
+    query.add(QStringLiteral(
+        "select a.*,b.fpmxid,b.xm,b.kjll,b.dw,b.sl,b.dj,b.je from fpmain a,fpdetail b"));
+    // Lines print in the order they were entered on the form.
+    query.add(QStringLiteral(" where a.kpid=b.kpid and a.kpid=:kpid order by b.fpmxid"));
+    query.bind(QStringLiteral("kpid"), id);
+    query.open();
+
+    report::DataSet dataSet;
+    dataSet.columns = query.fieldNames();
+    for (; !query.eof(); query.next()) {
+        QStringList row;
+        row.reserve(dataSet.columns.size());
+        for (const QString& column : std::as_const(dataSet.columns))
+            row.append(query.fieldAsText(column));
+        dataSet.rows.append(row);
+    }
+    return dataSet;
+}
+
+report::PreparedReport prepareReceiptReport(data::Connection& connection, const QString& receiptId,
+                                            const QString& remarks, const QString& templatePath) {
+    const report::DataSet dataSet = loadReceiptDataSet(connection, receiptId);
+    const report::Template tpl = report::loadTemplate(templatePath);
+    // The remarks are handed over as they are: the engine never evaluates a value, so no
+    // quoting is needed and quotes or line breaks in them print as typed.
+    const report::Variables variables{{QStringLiteral("V0"), remarks}};
+    return report::layoutReport(tpl, dataSet, variables);
+}
+
+void setReportShower(ReportShower shower) {
+    reportShower() = std::move(shower);
+}
+
+void openHelpFile(const QString& executablePath) {
+    QDesktopServices::openUrl(
+        QUrl::fromLocalFile(data::programFolder(executablePath) + QStringLiteral("help.chm")));
+}
+
+void previewReceipt(QWidget* parent, data::Tdmtd& dm, const QString& receiptId,
+                    const QString& remarks, const QString& executablePath,
+                    std::function<void()> onHelp) {
     if (receiptId.isEmpty()) {
         ui::MessageBox::information(parent, QStringLiteral("未选中发票！"));
         return;
     }
+    const report::PreparedReport prepared = prepareReceiptReport(
+        dm.Database3_ado, receiptId, remarks, receiptTemplatePath(executablePath));
+    if (!onHelp)
+        onHelp = [executablePath] { openHelpFile(executablePath); };
+    showReport(prepared, parent, onHelp);
 }
 
 } // namespace zelk::receipt

@@ -1,20 +1,64 @@
 #pragma once
 
+#include "report/layout.h"
+#include "report/preparedreport.h"
+
 #include <QString>
+
+#include <functional>
 
 class QWidget;
 
 namespace zelk::data {
+class Connection;
 class Tdmtd;
-}
+} // namespace zelk::data
 
 namespace zelk::receipt {
 
-// Shows the stored receipt `receiptId` through the template report/fp3.frf beside the
-// executable, with `remarks` (as the form holds them) as the variable V0, in the modal
-// preview window. An empty id gives the message "未选中发票！" and nothing else. Database and
-// template errors are thrown for the caller's command guard.
+// The receipt id as the number the database stores. The id reaches the query as a bound
+// integer, so text that is not a whole number (blanks, "1 or 1=1", "1.5") is refused here with
+// a DatabaseError that names it, instead of silently matching no receipt.
+qint64 receiptIdNumber(const QString& receiptId);
+
+// The template the preview reads: report/fp3.frf in the folder of the executable, whatever the
+// executable is called.
+QString receiptTemplatePath(const QString& executablePath);
+
+// The rows a receipt prints from: every header column of fpmain followed by the line columns
+// fpmxid, xm, kjll, dw, sl, dj, je, one row per stored line in the order the lines were
+// entered (fpmxid), every value as text (NULL as empty text). A receipt without lines, or an
+// id no receipt has, gives the columns and no rows. Throws DatabaseError.
+report::DataSet loadReceiptDataSet(data::Connection& connection, const QString& receiptId);
+
+// The stored receipt laid out through the template file at templatePath, with remarks as the
+// variable V0: a plain string that prints exactly as given (quotes, brackets and line breaks
+// included). The template is read from the file on every call. Throws DatabaseError for the
+// query and report::ReportError for the template.
+report::PreparedReport prepareReceiptReport(data::Connection& connection, const QString& receiptId,
+                                            const QString& remarks, const QString& templatePath);
+
+// Shows a prepared receipt. The default is the modal preview window; tests replace it to look
+// at what would be shown without opening a window. onHelp is what the window's help button
+// calls.
+using ReportShower = std::function<void(const report::PreparedReport& report, QWidget* parent,
+                                        const std::function<void()>& onHelp)>;
+// Replaces the preview window; an empty shower restores it.
+void setReportShower(ReportShower shower);
+
+// Opens help.chm beside the executable with the desktop's viewer (the preview's help button
+// when the caller gives no other opener).
+void openHelpFile(const QString& executablePath);
+
+// The "预览(&V)" button: shows the stored receipt `receiptId` through the template
+// report/fp3.frf beside the executable, with `remarks` (as the form holds them) as the
+// variable V0, in the modal preview window, and returns when the window closes. An empty id
+// (exactly empty, not trimmed) gives the message "未选中发票！" and nothing else. Database and
+// template errors are thrown for the caller's command guard, and then no window opens. onHelp
+// is called by the window's help button; without one the help file beside the executable is
+// opened.
 void previewReceipt(QWidget* parent, data::Tdmtd& dm, const QString& receiptId,
-                    const QString& remarks, const QString& executablePath);
+                    const QString& remarks, const QString& executablePath,
+                    std::function<void()> onHelp = {});
 
 } // namespace zelk::receipt
