@@ -49,18 +49,12 @@ HistoryModel::HistoryModel(data::Connection& connection, QObject* parent)
 
 bool HistoryModel::search(const HistoryCriteria& criteria) {
     beginResetModel();
-    query_.close();
-    rows_.clear();
-    rows_.shrink_to_fit();
-    blocks_.clear();
+    drop();
+    criteria_ = criteria;
     try {
-        prepareHistorySearch(query_, criteria);
-        query_.open();
-        readRows(batchSize, rows_);
+        readBatch(rows_);
     } catch (...) {
-        query_.close();
-        rows_.clear();
-        blocks_.clear();
+        drop();
         endResetModel();
         throw;
     }
@@ -70,11 +64,17 @@ bool HistoryModel::search(const HistoryCriteria& criteria) {
 
 void HistoryModel::clear() {
     beginResetModel();
+    drop();
+    endResetModel();
+}
+
+void HistoryModel::drop() {
     query_.close();
     rows_.clear();
     rows_.shrink_to_fit();
     blocks_.clear();
-    endResetModel();
+    last_ = HistoryPosition();
+    more_ = false;
 }
 
 void HistoryModel::appendCurrentRow(std::vector<Row>& into) {
@@ -94,14 +94,21 @@ void HistoryModel::appendCurrentRow(std::vector<Row>& into) {
     block.append(packed);
 }
 
-void HistoryModel::readRows(int count, std::vector<Row>& into) {
-    for (int i = 0; i < count && !query_.eof(); ++i) {
+void HistoryModel::readBatch(std::vector<Row>& into) {
+    const bool first = rows_.empty() && into.empty();
+    // One row more than a batch tells whether another batch follows.
+    prepareHistorySearch(query_, criteria_, first ? nullptr : &last_, batchSize + 1);
+    query_.open();
+    int count = 0;
+    for (; count < batchSize && !query_.eof(); ++count) {
         appendCurrentRow(into);
+        last_.kpid = into.back().kpid;
+        last_.kpdate = query_.fieldAsText(QStringLiteral("kpdate"));
+        last_.kpdateType = query_.fieldAsText(QStringLiteral("kptype"));
         query_.next();
     }
-    // Holding the statement open keeps a read lock on the file; let it go once all is read.
-    if (query_.eof())
-        query_.close();
+    more_ = !query_.eof();
+    query_.close();
 }
 
 qint64 HistoryModel::receiptIdAt(int row) const {
@@ -150,7 +157,7 @@ Qt::ItemFlags HistoryModel::flags(const QModelIndex& index) const {
 }
 
 bool HistoryModel::canFetchMore(const QModelIndex& parent) const {
-    return !parent.isValid() && query_.isOpen() && !query_.eof();
+    return !parent.isValid() && more_;
 }
 
 void HistoryModel::fetchMore(const QModelIndex& parent) {
@@ -158,22 +165,21 @@ void HistoryModel::fetchMore(const QModelIndex& parent) {
         return;
     std::vector<Row> batch;
     batch.reserve(batchSize);
-    QString failure;
     try {
-        readRows(batchSize, batch);
+        readBatch(batch);
     } catch (const data::DatabaseError& error) {
+        // The rows listed so far stay; no further batch is tried.
         query_.close();
-        failure = error.message();
+        more_ = false;
+        emit fetchFailed(error.message());
+        return;
     }
-    // Rows read before a failure are kept.
     if (!batch.empty()) {
         const int first = int(rows_.size());
         beginInsertRows(QModelIndex(), first, first + int(batch.size()) - 1);
         rows_.insert(rows_.end(), batch.begin(), batch.end());
         endInsertRows();
     }
-    if (!failure.isEmpty())
-        emit fetchFailed(failure);
 }
 
 QString HistoryModel::columnTitle(int column) {

@@ -13,11 +13,12 @@ class Connection;
 
 namespace zelk::receipt {
 
-// The history search result as a read-only table. Rows are read from the open statement in
-// batches as the grid asks for them (canFetchMore / fetchMore), so a search over a very large
-// history neither loads everything at once nor freezes the window. Each row keeps its receipt
-// id and the texts the grid shows, packed as UTF-8 into shared blocks; a reload reads the full
-// record by id.
+// The history search result as a read-only table. Rows are read in batches as the grid asks
+// for them (canFetchMore / fetchMore), so a search over a very large history neither loads
+// everything at once nor freezes the window. Each batch is one short statement that continues
+// after the last row read, so no read lock stays on the file between batches and another copy
+// of the program can save meanwhile. Each row keeps its receipt id and the texts the grid
+// shows, packed as UTF-8 into shared blocks; a reload reads the full record by id.
 class HistoryModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -61,11 +62,15 @@ private:
         quint32 offset; // where the row's packed texts begin in that block
     };
 
-    // Reads up to `count` rows from the open statement; closes it at the end of data.
-    void readRows(int count, std::vector<Row>& into);
+    // Reads the next batch after the rows read so far into `into`.
+    void readBatch(std::vector<Row>& into);
     void appendCurrentRow(std::vector<Row>& into);
+    void drop();
 
     data::Query query_;
+    HistoryCriteria criteria_;
+    HistoryPosition last_; // the last row read
+    bool more_ = false;    // whether rows may follow the last one read
     std::vector<Row> rows_;
     std::vector<QByteArray> blocks_;
 };

@@ -20,11 +20,17 @@ QString historyLikePattern(const QString& text) {
     return pattern;
 }
 
-void prepareHistorySearch(data::Query& query, const HistoryCriteria& criteria) {
+bool historyUsesDateOrder(const HistoryCriteria& criteria) {
+    return criteria.from.isValid() || criteria.to.isValid();
+}
+
+void prepareHistorySearch(data::Query& query, const HistoryCriteria& criteria,
+                          const HistoryPosition* after, int limit) {
     query.close();
     query.clear();
     // Only the shown columns are read; the remarks are cut to what one grid line can show.
-    query.add(QStringLiteral("select kpid,coalesce(fphm,'') as fphm,coalesce(kpdate2,'') as "
+    query.add(QStringLiteral("select kpid,cast(kpdate as text) as kpdate,typeof(kpdate) as "
+                             "kptype,coalesce(fphm,'') as fphm,coalesce(kpdate2,'') as "
                              "kpdate2,coalesce(jdhm,'') as jdhm,coalesce(jym,'') as jym,"
                              "coalesce(fkfmc,'') as fkfmc,coalesce(jexx,'') as jexx,"
                              "coalesce(kpr,'') as kpr,substr(coalesce(bz2,''),1,%1) as bz2")
@@ -44,6 +50,26 @@ void prepareHistorySearch(data::Query& query, const HistoryCriteria& criteria) {
         query.add(QStringLiteral(" and kpdate<=:dateto"));
         query.bind(QStringLiteral("dateto"), searchableDate(criteria.to).toLongLong());
     }
+    const bool dateOrder = historyUsesDateOrder(criteria);
+    if (after) {
+        if (dateOrder) {
+            // The stored value goes back with its own storage class, so that the comparison
+            // orders it exactly as the index does.
+            query.add(QStringLiteral(
+                " and (kpdate,kpid)>(case :aftertype when 'integer' then cast(:afterdate as "
+                "integer) when 'real' then cast(:afterdate as real) else :afterdate end,"
+                ":afterid)"));
+            query.bind(QStringLiteral("aftertype"), after->kpdateType);
+            query.bind(QStringLiteral("afterdate"), after->kpdate);
+        } else {
+            query.add(QStringLiteral(" and kpid>:afterid"));
+        }
+        query.bind(QStringLiteral("afterid"), after->kpid);
+    }
+    query.add(dateOrder ? QStringLiteral(" order by kpdate,kpid")
+                        : QStringLiteral(" order by kpid"));
+    query.add(QStringLiteral(" limit :limit"));
+    query.bind(QStringLiteral("limit"), qint64(limit));
 }
 
 } // namespace zelk::receipt

@@ -25,9 +25,25 @@ inline constexpr int historyColumnCount = 8;
 // How many characters of the remarks the search result carries; the grid shows one line.
 inline constexpr int historyRemarksPreview = 100;
 
-// Closes and clears `query`, then fills in the search statement and binds its values. The
-// result has the columns kpid, fphm, kpdate2, jdhm, jym, fkfmc, jexx, kpr and bz2 (its first
-// historyRemarksPreview characters), each as text, no NULLs, in the database's own row order.
-void prepareHistorySearch(data::Query& query, const HistoryCriteria& criteria);
+// The last row of a batch already read, so that the next batch continues right after it.
+struct HistoryPosition {
+    qint64 kpid = 0;
+    QString kpdate;     // the stored value as text
+    QString kpdateType; // its storage class: "integer", "real", "text" or "null"
+};
+
+// Whether the search reads its rows in issue-date order (through the kpdate index) rather than
+// in receipt-id order: so when a date bound is set.
+bool historyUsesDateOrder(const HistoryCriteria& criteria);
+
+// Closes and clears `query`, then fills in the search statement for one batch of at most
+// `limit` rows, after `after` when given, and binds its values. Rows come in the order the
+// database reads them anyway: by kpid, or with a date bound by kpdate and then kpid, so that
+// batch after batch continues where the last one ended and no statement stays open between
+// them. The result has the columns kpid, kpdate (as text), kptype (its storage class), and
+// fphm, kpdate2, jdhm, jym, fkfmc, jexx, kpr and bz2 (its first historyRemarksPreview
+// characters) as text without NULLs.
+void prepareHistorySearch(data::Query& query, const HistoryCriteria& criteria,
+                          const HistoryPosition* after, int limit);
 
 } // namespace zelk::receipt

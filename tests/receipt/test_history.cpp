@@ -4,6 +4,7 @@
 #include "receipt/historymodel.h"
 #include "receipt/historypage.h"
 #include "receipt/receiptloader.h"
+#include "receipt/receiptsaver.h"
 #include "testsupport.h"
 
 #include <QCheckBox>
@@ -66,6 +67,9 @@ private slots:
     void search();
     void modelFetchesInBatches();
     void modelShowsColumnsAndShortRemarks();
+    void savingWhileResultIsOpen();
+    void batchesFollowOneAnother_data();
+    void batchesFollowOneAnother();
     void reloadReadsStoredReceipt();
     void reloadShowsFirstFiveLines();
     void reloadOfFewerLinesLeavesRowsEmpty();
@@ -189,6 +193,74 @@ void TestHistory::modelFetchesInBatches() {
     QCOMPARE(model.rowCount(), 0);
     QVERIFY(!model.hasResult());
     QVERIFY(!model.canFetchMore(QModelIndex()));
+}
+
+void TestHistory::savingWhileResultIsOpen() {
+    db_->exec(
+        QStringLiteral("with recursive n(i) as (select 1 union all select i+1 from n where i<1000) "
+                       "insert into fpmain (fphm,kpdate,kpdate2,jdhm,fkfmc,kpr,bz2) "
+                       "select 'BULK'||i,20200101,'2020-01-01','','批量','','' from n"));
+    HistoryModel model(dm_->Database3_ado);
+    QSignalSpy failures(&model, &HistoryModel::fetchFailed);
+    QVERIFY(model.search({QStringLiteral("BULK"), QDate(), QDate()}));
+    QVERIFY(model.canFetchMore(QModelIndex()));
+
+    // A save on the same connection while the result is still being read, a change through
+    // another connection (as a second copy of the program would make), then a failing save.
+    ReceiptEntry entry = loadReceipt(dm_->Database3_ado, 1);
+    ReceiptSaver saver(*dm_);
+    entry.receiptId = saver.save(entry);
+    db_->exec(QStringLiteral("CREATE TRIGGER failing BEFORE INSERT ON fpdetail BEGIN SELECT "
+                             "RAISE(ABORT,'磁盘故障'); END"));
+    entry.lines[0].amount = QStringLiteral("1");
+    QVERIFY_THROWS_EXCEPTION(data::DatabaseError, saver.save(entry));
+
+    // The open result reads on to its end.
+    const Ids ids = allIds(model);
+    QCOMPARE(failures.count(), 0);
+    QCOMPARE(ids.size(), 1000);
+    QCOMPARE(ids.first(), 6);
+}
+
+void TestHistory::batchesFollowOneAnother_data() {
+    QTest::addColumn<QDate>("from");
+    QTest::addColumn<QDate>("to");
+    QTest::addColumn<QString>("condition");
+    QTest::newRow("no dates") << QDate() << QDate() << "1";
+    QTest::newRow("both dates") << QDate(2020, 1, 3) << QDate(2020, 1, 20)
+                                << "kpdate>=20200103 and kpdate<=20200120";
+    QTest::newRow("start only") << QDate(2020, 1, 3) << QDate() << "kpdate>=20200103";
+    QTest::newRow("end only") << QDate() << QDate(2020, 1, 20) << "kpdate<=20200120";
+}
+
+void TestHistory::batchesFollowOneAnother() {
+    QFETCH(QDate, from);
+    QFETCH(QDate, to);
+    QFETCH(QString, condition);
+    // Dates that do not follow the ids, many rows per date, so batches end inside a date;
+    // a few kpdate values of data we did not write are stored as text.
+    db_->exec(QStringLiteral(
+        "with recursive n(i) as (select 1 union all select i+1 from n where i<3000) "
+        "insert into fpmain (fphm,kpdate,kpdate2,jdhm,fkfmc,kpr,bz2) "
+        "select 'BULK'||i,case when i%500=0 then 'x'||i else 20200101+(i*7)%28 end,'','','',"
+        "'','' from n"));
+    HistoryModel model(dm_->Database3_ado);
+    QVERIFY(model.search({QStringLiteral("bulk"), from, to}));
+    while (model.canFetchMore(QModelIndex()))
+        model.fetchMore(QModelIndex());
+
+    // Every row once, in the order the database reads them in one statement.
+    const QString order = historyUsesDateOrder({QString(), from, to})
+                              ? QStringLiteral("kpdate,kpid")
+                              : QStringLiteral("kpid");
+    const QStringList expected = db_->column(
+        QStringLiteral("select kpid from fpmain where fphm like 'BULK%' and %1 order by %2")
+            .arg(condition, order));
+    QStringList ids;
+    for (int row = 0; row < model.rowCount(); ++row)
+        ids.append(QString::number(model.receiptIdAt(row)));
+    QVERIFY(expected.size() > 2 * HistoryModel::batchSize);
+    QCOMPARE(ids, expected);
 }
 
 void TestHistory::modelShowsColumnsAndShortRemarks() {
