@@ -42,7 +42,10 @@ void TfrmbasicSet::createLayout() {
         auto* label = new QLabel(caption, this);
         label->setObjectName(name + QStringLiteral("Label"));
         label->setBuddy(field);
-        fields->addWidget(label, row, 0, Qt::AlignRight | Qt::AlignTop);
+        // A one-line caption sits level with a one-line field, and at the top of the notice.
+        const bool multiLine = qobject_cast<QPlainTextEdit*>(field) != nullptr;
+        fields->addWidget(label, row, 0,
+                          Qt::AlignRight | (multiLine ? Qt::AlignTop : Qt::AlignVCenter));
         fields->addWidget(field, row, 1);
     };
 

@@ -96,6 +96,7 @@ private slots:
     void failingSaveChangesNothing_data();
     void failingSaveChangesNothing();
     void exitClosesWithoutWriting();
+    void acceleratorsSaveAndExit();
 
     void helpPathBesideExecutable_data();
     void helpPathBesideExecutable();
@@ -338,6 +339,29 @@ void TestSettings::exitClosesWithoutWriting() {
     QVERIFY(messages.messages().isEmpty());
     for (int id : {27, 28, 29, 30})
         QCOMPARE(setting(db, id), QStringLiteral("旧%1").arg(id));
+}
+
+void TestSettings::acceleratorsSaveAndExit() {
+    TempDatabase db;
+    auto dm = openData(db);
+    MessageRecorder messages;
+    TfrmbasicSet dialog(*dm);
+    dialog.show();
+    dialog.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    const Controls c = controlsOf(dialog);
+    c.payee->setFocus();
+    c.payee->setText(QStringLiteral("快捷键公司"));
+
+    // A button's accelerator clicks it the way a mouse click looks, after a short delay.
+    QTest::keyClick(&dialog, Qt::Key_S, Qt::AltModifier);
+    QTRY_COMPARE(messages.texts(), QStringList{QStringLiteral("保存成功！")});
+    QCOMPARE(setting(db, 27), QStringLiteral("快捷键公司"));
+    QVERIFY(dialog.isVisible());
+
+    QTest::keyClick(&dialog, Qt::Key_Q, Qt::AltModifier);
+    QTRY_VERIFY(!dialog.isVisible());
+    QCOMPARE(messages.messages().size(), 1);
 }
 
 void TestSettings::helpPathBesideExecutable_data() {
