@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QKeyEvent>
+#include <QMenuBar>
 #include <QWidget>
 
 namespace zelk::app {
@@ -26,7 +27,8 @@ bool EnterKeyNavigator::eventFilter(QObject* watched, QEvent* event) {
     if (!isEnterKey(static_cast<QKeyEvent*>(event)->key()))
         return false;
     auto* widget = qobject_cast<QWidget*>(watched);
-    if (!widget || widget->window() != window_)
+    // The menu bar keeps Enter for opening its menus.
+    if (!widget || widget->window() != window_ || qobject_cast<QMenuBar*>(widget))
         return false;
     if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
         button->click();

@@ -4,6 +4,7 @@
 #include "data/tdmtd.h"
 
 #include <QApplication>
+#include <QScreen>
 #include <exception>
 #include <memory>
 
@@ -16,6 +17,9 @@ int main(int argc, char* argv[]) {
         auto frmqj = std::make_unique<zelk::app::Tfrmqj>(QCoreApplication::applicationFilePath());
         zelk::data::Tdmtd dmtd;
         frmqj->setDataModule(dmtd);
+        // Without a window manager (a bare X server) maximising does nothing: the window is
+        // given the screen's size first, so it fills the screen either way.
+        frmqj->setGeometry(frmqj->screen()->availableGeometry());
         frmqj->showMaximized();
         const int result = QApplication::exec();
         // The window's pages hold statements on the data module's connection: they go first.
