@@ -1,9 +1,9 @@
 #include "enterkeynavigator.h"
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QWidget>
 
 namespace zelk::app {
@@ -30,7 +30,8 @@ bool EnterKeyNavigator::eventFilter(QObject* watched, QEvent* event) {
     // The menu bar keeps Enter for opening its menus.
     if (!widget || widget->window() != window_ || qobject_cast<QMenuBar*>(widget))
         return false;
-    if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+    // A push button is pressed; a check box moves on like a field.
+    if (auto* button = qobject_cast<QPushButton*>(widget)) {
         button->click();
         return true;
     }

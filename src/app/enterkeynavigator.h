@@ -10,8 +10,8 @@ namespace zelk::app {
 
 // The main window's key preview. It sees every key press meant for a control of `window`
 // before the control does:
-// - Enter (Return or the keypad's Enter, whatever modifier keys are held) on a button presses
-//   that button;
+// - Enter (Return or the keypad's Enter, whatever modifier keys are held) on a push button
+//   presses that button;
 // - Enter anywhere else is taken away from the control, and `moveToNextControl` runs once the
 //   key event has been handled completely (it is posted, not called);
 // - every other key, and every key meant for another window (dialogs, drop-down lists, the

@@ -503,6 +503,12 @@ void TestMainWindow::enterWalksTheHistoryPage() {
     QCOMPARE(messages.texts(), QStringList());
     pressOnFocus();
     QCOMPARE(messages.texts(), QStringList{QStringLiteral("未找到记录！")});
+    // A check box is no button: Enter leaves it as it is and moves on.
+    auto* startCheck = child<QCheckBox>(w, QStringLiteral("startDateCheck"));
+    startCheck->setFocus();
+    pressOnFocus();
+    QVERIFY(startCheck->isChecked());
+    QVERIFY2(!holdsFocus(startCheck), qPrintable(focusName()));
     // The grid is the last stop of the history page.
     order.at(5)->setFocus();
     QVERIFY(holdsFocus(order.at(5)));
