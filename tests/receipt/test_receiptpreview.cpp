@@ -5,12 +5,14 @@
 
 #include "data/databaseerror.h"
 #include "data/tdmtd.h"
+#include "report/previewwindow.h"
 #include "report/reporterror.h"
 #include "testsupport.h"
 
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QTimer>
 #include <QtTest>
 
 #include <algorithm>
@@ -60,6 +62,7 @@ private slots:
     void idThatIsNotANumberThrows_data();
     void idThatIsNotANumberThrows();
     void helpButtonCallsTheOpener();
+    void realWindowShowsThePreparedReport();
 
 private:
     // Stores a receipt with the given payer and stored remarks and lines (item, amount), in the
@@ -373,6 +376,33 @@ void TestReceiptPreview::helpButtonCallsTheOpener() {
     m_shown.last().onHelp();
     QDesktopServices::unsetUrlHandler(u"file"_s);
     QCOMPARE(opened.urls, QList<QUrl>{QUrl::fromLocalFile(m_db->folder() + u"help.chm"_s)});
+}
+
+void TestReceiptPreview::realWindowShowsThePreparedReport() {
+    const QString id = storeReceipt(u"窗口里的付款人"_s, QString(), {{u"项目"_s, u"3.00"_s}});
+    const report::PreparedReport expected =
+        zelk::receipt::prepareReceiptReport(m_dm->Database3_ado, id, u"窗口备注"_s, templatePath());
+    zelk::receipt::setReportShower({});
+    QWidget owner;
+    bool seen = false;
+    QWidget* parent = nullptr;
+    report::PreparedReport shown;
+    // The window is closed first and looked at afterwards, so a failed check cannot leave it
+    // open.
+    QTimer::singleShot(0, [&] {
+        auto* window = qobject_cast<report::PreviewWindow*>(QApplication::activeModalWidget());
+        if (window) {
+            seen = true;
+            parent = window->parentWidget();
+            shown = window->report();
+        }
+        if (QWidget* modal = QApplication::activeModalWidget())
+            modal->close();
+    });
+    zelk::receipt::previewReceipt(&owner, *m_dm, id, u"窗口备注"_s, executablePath());
+    QVERIFY(seen);
+    QCOMPARE(parent, &owner);
+    QVERIFY(shown == expected);
 }
 
 QTEST_MAIN(TestReceiptPreview)
