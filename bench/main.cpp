@@ -1,0 +1,657 @@
+// zelk_bench: times what the operator waits on, on generated databases of 10,000, 100,000 and
+// 1,000,000 receipts, each beside its floor (the same SQL through the bare SQLCipher C API, or
+// the bare widget for a keystroke), prints a table and writes the figures as JSON. See the
+// "Benchmark" section of README.md.
+
+#include "benchdb.h"
+#include "children.h"
+#include "measure.h"
+#include "prototypes.h"
+#include "raw.h"
+#include "receiptgen.h"
+
+#include "data/schema.h"
+#include "data/tdmtd.h"
+#include "receipt/entrypage.h"
+#include "receipt/historymodel.h"
+#include "receipt/historysearch.h"
+#include "receipt/receiptloader.h"
+#include "receipt/receiptpreview.h"
+#include "receipt/receiptsaver.h"
+#include "report/layout.h"
+#include "report/render.h"
+#include "report/template.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <cstring>
+#include <random>
+
+#include <sqlite3.h>
+
+using namespace bench;
+namespace receipt = zelk::receipt;
+
+namespace {
+
+struct Figure {
+    qint64 size = 0;
+    QString name;
+    Samples ours;
+    Samples floor;
+    QString unit = QStringLiteral("ms");
+    double target = 0;        // upper bound for the median; 0: none
+    bool ratioTarget = false; // the 1.2x-of-floor target applies
+    QString note;
+};
+
+QList<Figure> figures;
+
+void print(const Figure& f) {
+    const double ratio = f.floor.count() ? f.ours.median() / std::max(f.floor.median(), 1e-6) : 0;
+    QString verdict;
+    if (f.target > 0)
+        verdict = f.ours.median() < f.target ? QStringLiteral("met") : QStringLiteral("MISSED");
+    if (f.ratioTarget && f.floor.count())
+        verdict += ratio <= 1.2 ? QStringLiteral(" / ratio ok") : QStringLiteral(" / ratio >1.2");
+    std::printf("%8lld  %-52s %4d %10.3f %10.3f %10.3f %10.3f %7.2f  %-7s %s\n",
+                static_cast<long long>(f.size), qPrintable(f.name), f.ours.count(), f.ours.median(),
+                f.ours.p95(), f.floor.median(), f.floor.p95(), ratio,
+                f.target > 0 ? qPrintable(QStringLiteral("<%1").arg(f.target)) : "",
+                qPrintable(verdict));
+    std::fflush(stdout);
+}
+
+void header() {
+    std::printf("%8s  %-52s %4s %10s %10s %10s %10s %7s  %-7s %s\n", "receipts", "measurement", "n",
+                "median", "p95", "floor med", "floor p95", "ratio", "target", "verdict");
+}
+
+void add(Figure f) {
+    print(f);
+    figures.append(std::move(f));
+}
+
+QString connectionString(const QString& path) {
+    return QStringLiteral("Data Source=%1;Password=%2")
+        .arg(path, QLatin1String(zelk::data::databaseKey));
+}
+
+void typeKey(QWidget* w, int key, const QString& text) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+    QApplication::sendEvent(w, &press);
+    QApplication::sendEvent(w, &release);
+}
+
+// ---- start-up -------------------------------------------------------------------------------
+
+void startup(const BenchDatabase& db, int runs) {
+    Figure f;
+    f.size = db.receipts;
+    f.name = QStringLiteral("start-up (process to window shown)");
+    f.target = 300;
+    // Phases, from what each child printed: process start to main(), QApplication, window
+    // and data module built, show (FormShow: database open, defaults), first paint.
+    Samples phases[5];
+    Samples floorPhases[5];
+    auto split = [](const QList<double>& n, Samples* into) {
+        for (int i = 0; i < 5; ++i)
+            into[i].ms.push_back(n.at(i + 1) - n.at(i));
+    };
+    for (int i = 0; i < runs + 1; ++i) {
+        const QList<double> ours = spawnChild(QStringLiteral("startup"), db.path);
+        const QList<double> floor = spawnChild(QStringLiteral("startup-floor"), db.path);
+        if (ours.value(6) != 1 || floor.value(6) != 1)
+            throw raw::Error("start-up child did not load the defaults");
+        if (i == 0)
+            continue; // warm-up
+        f.ours.ms.push_back(ours.at(5) - ours.at(0));
+        f.floor.ms.push_back(floor.at(5) - floor.at(0));
+        split(ours, phases);
+        split(floor, floorPhases);
+    }
+    auto describe = [](const Samples* p) {
+        return QStringLiteral("exec to main %1, QApplication %2, build %3, show %4, to first "
+                              "paint %5 ms")
+            .arg(p[0].median(), 0, 'f', 1)
+            .arg(p[1].median(), 0, 'f', 1)
+            .arg(p[2].median(), 0, 'f', 1)
+            .arg(p[3].median(), 0, 'f', 1)
+            .arg(p[4].median(), 0, 'f', 1);
+    };
+    f.note = QStringLiteral("child process: QApplication, font, Tfrmqj, Tdmtd, showMaximized "
+                            "(FormShow opens the database and loads the four defaults), until "
+                            "the first paint [") +
+             describe(phases) +
+             QStringLiteral("]; floor: empty QMainWindow + bare open and reads [") +
+             describe(floorPhases) + QStringLiteral("]");
+    add(f);
+    std::printf("          phases: %s\n          floor:  %s\n", qPrintable(describe(phases)),
+                qPrintable(describe(floorPhases)));
+}
+
+// ---- amount changed -------------------------------------------------------------------------
+
+void amountChanged(qint64 size) {
+    receipt::ReceiptEntryPage page;
+    page.show();
+    for (int row = 0; row < 5; ++row)
+        page.amountCell(row)->setText(QStringLiteral("1234.5%1").arg(row));
+    QLineEdit* cell = page.amountCell(0);
+    cell->setText(QStringLiteral("1234"));
+    cell->setFocus();
+    QApplication::processEvents();
+
+    const QString before = page.entry().totalFigures;
+    typeKey(cell, Qt::Key_5, QStringLiteral("5"));
+    if (page.entry().totalFigures == before)
+        throw raw::Error("a keystroke in the amount cell did not change the total");
+    typeKey(cell, Qt::Key_Backspace, QString());
+
+    QLineEdit bare;
+    bare.setText(QStringLiteral("1234"));
+    bare.show();
+    QApplication::processEvents();
+
+    bool digit = true;
+    auto keystroke = [&](QWidget* w) {
+        if (digit)
+            typeKey(w, Qt::Key_5, QStringLiteral("5"));
+        else
+            typeKey(w, Qt::Key_Backspace, QString());
+        digit = !digit;
+    };
+    const RunPolicy policy{200, 2000, 300, 20};
+    Figure f;
+    f.size = size;
+    f.name = QStringLiteral("amount changed (one keystroke)");
+    f.target = 1;
+    f.note = QStringLiteral("key press+release on ReceiptEntryPage's amount cell of row 1 "
+                            "(five amounts filled), both totals updated; floor: bare QLineEdit");
+    f.ours = measure(policy, [&] { keystroke(cell); });
+    digit = true;
+    f.floor = measure(policy, [&] { keystroke(&bare); });
+    add(f);
+}
+
+// ---- save -----------------------------------------------------------------------------------
+
+struct RawSaver {
+    sqlite3* db;
+
+    void insertHeader(const receipt::ReceiptEntry& e, bool rewrite, qint64 id) {
+        const QString v[] = {e.invoiceNumber,
+                             receipt::searchableDate(e.issueDate),
+                             receipt::displayedDate(e.issueDate),
+                             e.category,
+                             e.machineNumber,
+                             e.periodStart,
+                             e.periodEnd,
+                             e.checkCode,
+                             e.payerName,
+                             e.totalFigures,
+                             e.totalCapitals,
+                             e.payeeName,
+                             e.issuer,
+                             e.noticeLine,
+                             e.remarks};
+        if (!rewrite) {
+            raw::Stmt s(db, "insert into fpmain (fphm,kpdate,kpdate2,hyfl,jdhm,qssj,jcsj,jym,"
+                            "fkfmc,jexx,jedx,skfmc,kpr,bz1,bz2) "
+                            "values(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
+            for (int i = 0; i < 15; ++i)
+                s.bind(i + 1, v[i].toUtf8());
+            s.step();
+            return;
+        }
+        raw::Stmt s(db, "update fpmain set kpdate=?,kpdate2=?,hyfl=?,jdhm=?,qssj=?,jcsj=?,jym=?,"
+                        "fkfmc=?,jexx=?,jedx=?,skfmc=?,kpr=?,bz1=?,bz2=? where kpid=?");
+        for (int i = 1; i < 15; ++i)
+            s.bind(i, zelk::data::trimBlanks(v[i]).toUtf8());
+        s.bind(15, id);
+        s.step();
+    }
+
+    void save(const receipt::ReceiptEntry& e) {
+        const bool rewrite = !e.receiptId.isEmpty();
+        qint64 id = e.receiptId.toLongLong();
+        raw::exec(db, "BEGIN IMMEDIATE");
+        if (rewrite) {
+            raw::Stmt c(db, "select count(*) from fpmain where kpid=?");
+            c.bind(1, id);
+            c.step();
+        }
+        insertHeader(e, rewrite, id);
+        if (rewrite) {
+            raw::Stmt d(db, "delete from fpdetail where kpid=?");
+            d.bind(1, id);
+            d.step();
+        } else {
+            id = raw::scalar(db, "select max(kpid) from fpmain");
+        }
+        for (const receipt::EntryLine& l : e.lines) {
+            if (zelk::data::trimBlanks(l.amount).isEmpty())
+                continue;
+            raw::Stmt s(db,
+                        "insert into fpdetail (kpid,xm,kjll,dw,sl,dj,je) values(?,?,?,?,?,?,?)");
+            s.bind(1, id);
+            s.bind(2, l.item.toUtf8());
+            s.bind(3, l.content.toUtf8());
+            s.bind(4, l.unit.toUtf8());
+            s.bind(5, l.quantity.toUtf8());
+            s.bind(6, l.unitPrice.toUtf8());
+            s.bind(7, l.amount.toUtf8());
+            s.step();
+        }
+        raw::exec(db, "COMMIT");
+    }
+};
+
+void saves(const BenchDatabase& db, zelk::data::Tdmtd& dm, sqlite3* rawDb) {
+    const ReceiptGenerator gen(db.receipts, db.today);
+    const qint64 baseMax = raw::scalar(rawDb, "select max(kpid) from fpmain");
+    const RunPolicy policy{10, 40, 1500, 2};
+    receipt::ReceiptSaver saver(dm);
+    RawSaver rawSaver{rawDb};
+    qint64 seed = 1;
+    receipt::ReceiptEntry entry;
+
+    Figure insert;
+    insert.size = db.receipts;
+    insert.name = QStringLiteral("save: new receipt, 5 lines");
+    insert.target = 20;
+    insert.ratioTarget = true;
+    insert.note = QStringLiteral("ReceiptSaver::save insert path, one transaction, "
+                                 "synchronous=FULL; floor: the same statements, bare C API");
+    auto next = [&] { entry = gen.fiveLineReceipt(seed++); };
+    insert.ours = measure(
+        policy, [&] { saver.save(entry); }, next);
+    insert.floor = measure(
+        policy, [&] { rawSaver.save(entry); }, next);
+    add(insert);
+
+    // Corrections of receipts already stored, spread over the file.
+    std::mt19937_64 rng(42);
+    Figure rewrite;
+    rewrite.size = db.receipts;
+    rewrite.name = QStringLiteral("save: correction (rewrite)");
+    rewrite.target = 20;
+    rewrite.ratioTarget = true;
+    rewrite.note = QStringLiteral("ReceiptSaver::save rewrite path of a reloaded receipt");
+    auto pick = [&] {
+        const qint64 id = std::uniform_int_distribution<qint64>(1, baseMax)(rng);
+        entry = receipt::loadReceipt(dm.Database3_ado, id);
+        entry.remarks = entry.remarks + QStringLiteral(" ");
+    };
+    rewrite.ours = measure(
+        policy, [&] { saver.save(entry); }, pick);
+    rewrite.floor = measure(
+        policy, [&] { rawSaver.save(entry); }, pick);
+    add(rewrite);
+
+    // Take the new receipts out again so the cached database stays as generated.
+    raw::Stmt d1(rawDb, "delete from fpdetail where kpid>?");
+    d1.bind(1, baseMax);
+    d1.step();
+    raw::Stmt d2(rawDb, "delete from fpmain where kpid>?");
+    d2.bind(1, baseMax);
+    d2.step();
+}
+
+// ---- reload ---------------------------------------------------------------------------------
+
+void reload(const BenchDatabase& db, zelk::data::Tdmtd& dm, sqlite3* rawDb) {
+    receipt::ReceiptEntryPage page;
+    page.show();
+    QApplication::processEvents();
+    std::mt19937_64 rng(7);
+    qint64 id = 1;
+    auto pick = [&] { id = std::uniform_int_distribution<qint64>(1, db.receipts)(rng); };
+    const RunPolicy policy{30, 1000, 700, 5};
+    Figure f;
+    f.size = db.receipts;
+    f.name = QStringLiteral("reload into the form");
+    f.target = 5;
+    f.ratioTarget = true;
+    f.note = QStringLiteral("loadReceipt + ReceiptEntryPage::showReceipt of a random receipt; "
+                            "floor: the two selects, bare C API, every column read");
+    f.ours = measure(
+        policy, [&] { page.showReceipt(receipt::loadReceipt(dm.Database3_ado, id)); }, pick);
+    f.floor = measure(
+        policy,
+        [&] {
+            raw::Stmt h(rawDb, "select * from fpmain  where kpid=?");
+            h.bind(1, id);
+            while (h.step())
+                for (int c = 0; c < h.columns(); ++c)
+                    h.readText(c);
+            raw::Stmt l(rawDb, "select * from fpdetail  where kpid=? order by fpmxid");
+            l.bind(1, id);
+            while (l.step())
+                for (int c = 0; c < l.columns(); ++c)
+                    l.readText(c);
+        },
+        pick);
+    add(f);
+}
+
+// ---- search ---------------------------------------------------------------------------------
+
+struct SearchCase {
+    QString label;
+    receipt::HistoryCriteria criteria;
+};
+
+// Steps the program's search statement with the bare C API, reading every column as text.
+int rawSearch(sqlite3* db, const QByteArray& sql, const receipt::HistoryCriteria& c, int limit) {
+    raw::Stmt s(db, sql);
+    s.bind(":pattern", receipt::historyLikePattern(c.text).toUtf8());
+    s.bind(":limit", qint64(-1));
+    if (c.from.isValid())
+        s.bind(":datefrom", receipt::searchableDate(c.from).toLongLong());
+    if (c.to.isValid())
+        s.bind(":dateto", receipt::searchableDate(c.to).toLongLong());
+    int rows = 0;
+    while ((limit < 0 || rows < limit) && s.step()) {
+        for (int col = 0; col < s.columns(); ++col)
+            s.readText(col);
+        ++rows;
+    }
+    return rows;
+}
+
+void searches(const BenchDatabase& db, zelk::data::Tdmtd& dm, sqlite3* rawDb, bool large) {
+    const QDate today = db.today;
+    const QList<SearchCase> cases = {
+        {QStringLiteral("rare text, dates unchecked"), {rareText(), {}, {}}},
+        {QStringLiteral("common text, dates unchecked"), {commonText(), {}, {}}},
+        {QStringLiteral("rare text, default range"), {rareText(), today, today.addDays(30)}},
+        {QStringLiteral("common text, default range"), {commonText(), today, today.addDays(30)}},
+        {QStringLiteral("common text, last 30 days"), {commonText(), today.addDays(-30), today}},
+        {QStringLiteral("empty text, last 30 days"), {QString(), today.addDays(-30), today}},
+    };
+    receipt::HistoryModel model(dm.Database3_ado);
+    const RunPolicy policy{large ? 5 : 10, 30, 2500, 1};
+    for (const SearchCase& sc : cases) {
+        // The floors: the program's first batch statement, and the same statement without a
+        // limit stepped to the end (one statement, where the program reads batch after batch).
+        zelk::data::Query text(dm.Database3_ado);
+        receipt::prepareHistorySearch(text, sc.criteria, nullptr,
+                                      receipt::HistoryModel::batchSize + 1);
+        const QByteArray sql = text.text().toUtf8();
+        const bool ranged = sc.criteria.from.isValid();
+
+        int found = 0;
+        Figure first;
+        first.size = db.receipts;
+        first.name = QStringLiteral("search first rows: ") + sc.label;
+        first.target = ranged ? 30 : 100;
+        first.ratioTarget = true;
+        first.note = QStringLiteral("HistoryModel::search (the first batch of %1 rows); floor: "
+                                    "the same statement stepped to %1 rows, bare C API")
+                         .arg(receipt::HistoryModel::batchSize);
+        first.ours = measure(
+            policy, [&] { model.search(sc.criteria); }, [&] { model.clear(); });
+        first.floor = measure(policy, [&] {
+            rawSearch(rawDb, sql, sc.criteria, receipt::HistoryModel::batchSize + 1);
+        });
+        Figure walk;
+        walk.size = db.receipts;
+        walk.name = QStringLiteral("search whole result: ") + sc.label;
+        walk.target = ranged ? 0 : 1000;
+        walk.ratioTarget = true;
+        walk.ours = measure(
+            policy,
+            [&] {
+                model.search(sc.criteria);
+                while (model.canFetchMore({}))
+                    model.fetchMore({});
+                found = model.rowCount();
+            },
+            [&] { model.clear(); });
+        walk.floor = measure(policy, [&] { rawSearch(rawDb, sql, sc.criteria, -1); });
+        walk.note = QStringLiteral("search + fetchMore until done; %1 rows").arg(found);
+        first.note += QStringLiteral("; %1 rows in all").arg(found);
+        add(first);
+        add(walk);
+    }
+    model.clear();
+}
+
+// ---- preview --------------------------------------------------------------------------------
+
+void preview(const BenchDatabase& db, zelk::data::Tdmtd& dm, sqlite3* rawDb) {
+    const QString templatePath =
+        receipt::receiptTemplatePath(QCoreApplication::applicationFilePath());
+    // A receipt with five lines.
+    const qint64 id = raw::scalar(
+        rawDb,
+        "select kpid from fpdetail group by kpid having count(*)=5 order by kpid desc limit 1");
+    const QString remarks = receipt::loadReceipt(dm.Database3_ado, id).remarks;
+    const RunPolicy policy{10, 100, 1500, 2};
+    auto floorQuery = [&] {
+        raw::Stmt s(rawDb, "select a.*,b.fpmxid,b.xm,b.kjll,b.dw,b.sl,b.dj,b.je from fpmain a,"
+                           "fpdetail b where a.kpid=b.kpid and a.kpid=?");
+        s.bind(1, id);
+        while (s.step())
+            for (int c = 0; c < s.columns(); ++c)
+                s.readText(c);
+    };
+    report::PreparedReport prepared;
+    Figure f;
+    f.size = db.receipts;
+    f.name = QStringLiteral("preview first page");
+    f.target = 100;
+    f.note = QStringLiteral("prepareReceiptReport (join query, template load, layout) + "
+                            "renderPageImage(page 1, 96 dpi, with the form background); floor: "
+                            "the join query alone");
+    f.ours = measure(policy, [&] {
+        prepared = receipt::prepareReceiptReport(dm.Database3_ado, QString::number(id), remarks,
+                                                 templatePath);
+        const QImage image =
+            report::renderPageImage(prepared, 0, 96, report::RenderTarget::Preview);
+        if (image.isNull())
+            throw raw::Error("empty preview image");
+    });
+    f.floor = measure(policy, floorQuery);
+    add(f);
+
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("receipt.pdf"));
+    Figure p;
+    p.size = db.receipts;
+    p.name = QStringLiteral("PDF export");
+    p.note = QStringLiteral("exportPdf of the laid-out receipt (1200 dpi)");
+    p.ours = measure(RunPolicy{5, 50, 1500, 1}, [&] { report::exportPdf(prepared, pdf); });
+    add(p);
+}
+
+// ---- memory ---------------------------------------------------------------------------------
+
+void memory(const BenchDatabase& db) {
+    const QList<double> ours = spawnChild(QStringLiteral("memory"), db.path);
+    const QList<double> floor = spawnChild(QStringLiteral("memory-floor"), db.path);
+    Figure f;
+    f.size = db.receipts;
+    f.name = QStringLiteral("peak memory, grid lists all (MiB)");
+    f.unit = QStringLiteral("MiB");
+    f.target = 200;
+    f.ours.ms = {ours.at(2)};
+    f.floor.ms = {floor.at(2)};
+    f.note = QStringLiteral("VmHWM of a child: HistoryModel in a shown QTableView, empty text, "
+                            "dates unchecked, fetched to the end (%1 rows, %2 ms, %3 MiB before "
+                            "the search); floor: bare statement stepped to the end")
+                 .arg(ours.at(3))
+                 .arg(ours.at(4), 0, 'f', 0)
+                 .arg(ours.at(1), 0, 'f', 1);
+    add(f);
+    Figure t;
+    t.size = db.receipts;
+    t.name = QStringLiteral("grid lists all (time)");
+    t.ours.ms = {ours.at(4)};
+    t.floor.ms = {floor.at(4)};
+    t.ratioTarget = true;
+    t.note = QStringLiteral("the same child run: search + fetchMore to the end with a view");
+    add(t);
+}
+
+QJsonObject toJson(const Figure& f) {
+    auto samples = [](const Samples& s) {
+        QJsonArray a;
+        for (double v : s.ms)
+            a.append(v);
+        return a;
+    };
+    QJsonObject o{{QStringLiteral("receipts"), f.size},
+                  {QStringLiteral("name"), f.name},
+                  {QStringLiteral("unit"), f.unit},
+                  {QStringLiteral("runs"), f.ours.count()},
+                  {QStringLiteral("median"), f.ours.median()},
+                  {QStringLiteral("p95"), f.ours.p95()},
+                  {QStringLiteral("note"), f.note},
+                  {QStringLiteral("samples"), samples(f.ours)}};
+    if (f.floor.count()) {
+        o.insert(QStringLiteral("floor_median"), f.floor.median());
+        o.insert(QStringLiteral("floor_p95"), f.floor.p95());
+        o.insert(QStringLiteral("ratio"), f.ours.median() / std::max(f.floor.median(), 1e-6));
+    }
+    if (f.target > 0) {
+        o.insert(QStringLiteral("target"), f.target);
+        o.insert(QStringLiteral("met"), f.ours.median() < f.target);
+    }
+    return o;
+}
+
+void writeJson(const QString& path, const QList<PrototypeFigure>& protos) {
+    QJsonArray all;
+    for (const Figure& f : figures)
+        all.append(toJson(f));
+    QJsonArray p;
+    for (const PrototypeFigure& f : protos)
+        p.append(QJsonObject{{QStringLiteral("receipts"), f.size},
+                             {QStringLiteral("name"), f.name},
+                             {QStringLiteral("median"), f.samples.median()},
+                             {QStringLiteral("p95"), f.samples.p95()},
+                             {QStringLiteral("runs"), f.samples.count()},
+                             {QStringLiteral("rows"), f.rows},
+                             {QStringLiteral("note"), f.note}});
+    const QJsonObject root{
+        {QStringLiteral("date"), QDateTime::currentDateTime().toString(Qt::ISODate)},
+        {QStringLiteral("figures"), all},
+        {QStringLiteral("prototypes"), p}};
+    QFile out(path);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        throw raw::Error("cannot write " + path.toStdString());
+    out.write(QJsonDocument(root).toJson());
+}
+
+// A private runtime folder (Qt wants one with mode 0700) for this process and its children.
+QString runtimeDir() {
+    const QString dir =
+        QDir::tempPath() +
+        QStringLiteral("/zelk-bench-runtime-%1").arg(QString::fromLocal8Bit(qgetenv("USER")));
+    QDir().mkpath(dir);
+    QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return dir;
+}
+
+void usage() {
+    std::printf("usage: zelk_bench [--sizes 10000,100000,1000000] [--json FILE] [--quick]\n"
+                "                  [--no-prototypes] [--only start-up|amount|save|reload|search|"
+                "preview|memory|prototypes]\n");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc >= 4 && std::strcmp(argv[1], "--child") == 0)
+        return runChild(argc, argv);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
+        qputenv("XDG_RUNTIME_DIR", runtimeDir().toUtf8());
+    QApplication app(argc, argv);
+
+    QList<qint64> sizes = {10000, 100000, 1000000};
+    QString json = QCoreApplication::applicationDirPath() + QStringLiteral("/bench-results.json");
+    bool prototypes = true;
+    QStringList only;
+    const QStringList args = QCoreApplication::arguments();
+    for (int i = 1; i < args.size(); ++i) {
+        const QString& a = args.at(i);
+        if (a == QLatin1String("--sizes") && i + 1 < args.size()) {
+            sizes.clear();
+            for (const QString& s : args.at(++i).split(QLatin1Char(',')))
+                sizes.append(s.toLongLong());
+        } else if (a == QLatin1String("--json") && i + 1 < args.size()) {
+            json = args.at(++i);
+        } else if (a == QLatin1String("--quick")) {
+            sizes = {10000};
+        } else if (a == QLatin1String("--no-prototypes")) {
+            prototypes = false;
+        } else if (a == QLatin1String("--only") && i + 1 < args.size()) {
+            only.append(args.at(++i));
+        } else {
+            usage();
+            return 2;
+        }
+    }
+    auto wanted = [&](const char* part) {
+        return only.isEmpty() || only.contains(QLatin1String(part));
+    };
+
+    QList<PrototypeFigure> protos;
+    try {
+        std::printf("zelk_bench, %s; times in ms; median and p95 over n runs; floor = the same "
+                    "work through the bare SQLCipher C API (or a bare widget)\n",
+                    qPrintable(QDateTime::currentDateTime().toString(Qt::ISODate)));
+        for (qint64 size : sizes) {
+            const BenchDatabase db = ensureDatabase(size);
+            std::printf("\n%s (%.0f MiB, newest receipt %s)\n", qPrintable(db.path),
+                        double(QFileInfo(db.path).size()) / 1048576.0,
+                        qPrintable(db.today.toString(Qt::ISODate)));
+            header();
+            zelk::data::Tdmtd dm;
+            dm.Database3_ado.setConnectionString(connectionString(db.path));
+            dm.Database3_ado.open();
+            sqlite3* rawDb = raw::open(db.path);
+            if (wanted("start-up"))
+                startup(db, size >= 1000000 ? 10 : 10);
+            if (wanted("amount"))
+                amountChanged(size);
+            if (wanted("save"))
+                saves(db, dm, rawDb);
+            if (wanted("reload"))
+                reload(db, dm, rawDb);
+            if (wanted("search"))
+                searches(db, dm, rawDb, size >= 1000000);
+            if (wanted("preview"))
+                preview(db, dm, rawDb);
+            if (wanted("memory"))
+                memory(db);
+            raw::close(rawDb);
+            if (prototypes && wanted("prototypes") && size >= 1000000)
+                protos += runPrototypes(db);
+        }
+        std::printf("\nAll figures\n");
+        header();
+        for (const Figure& f : figures)
+            print(f);
+        printPrototypes(protos);
+        writeJson(json, protos);
+        std::printf("\nwritten %s\n", qPrintable(json));
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "zelk_bench: %s\n", error.what());
+        return 1;
+    }
+    return 0;
+}

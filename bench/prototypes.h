@@ -1,0 +1,23 @@
+#pragma once
+
+#include "benchdb.h"
+#include "measure.h"
+
+#include <QList>
+
+// Raw-SQL prototypes of faster history searches that find exactly what the program's search
+// finds, timed on a copy of the generated database that carries the extra structures.
+namespace bench {
+
+struct PrototypeFigure {
+    qint64 size = 0;
+    QString name;
+    Samples samples;
+    int rows = 0;
+    QString note;
+};
+
+QList<PrototypeFigure> runPrototypes(const BenchDatabase& db);
+void printPrototypes(const QList<PrototypeFigure>& figures);
+
+} // namespace bench
