@@ -103,7 +103,7 @@ void HistoryModel::readBatch(std::vector<Row>& into) {
     for (; count < batchSize && !query_.eof(); ++count) {
         appendCurrentRow(into);
         last_.kpid = into.back().kpid;
-        last_.kpdate = query_.fieldAsText(QStringLiteral("kpdate"));
+        last_.kpdate = query_.fieldAsText(QStringLiteral("kpdatetext"));
         last_.kpdateType = query_.fieldAsText(QStringLiteral("kptype"));
         query_.next();
     }

@@ -29,7 +29,7 @@ void prepareHistorySearch(data::Query& query, const HistoryCriteria& criteria,
     query.close();
     query.clear();
     // Only the shown columns are read; the remarks are cut to what one grid line can show.
-    query.add(QStringLiteral("select kpid,cast(kpdate as text) as kpdate,typeof(kpdate) as "
+    query.add(QStringLiteral("select kpid,cast(kpdate as text) as kpdatetext,typeof(kpdate) as "
                              "kptype,coalesce(fphm,'') as fphm,coalesce(kpdate2,'') as "
                              "kpdate2,coalesce(jdhm,'') as jdhm,coalesce(jym,'') as jym,"
                              "coalesce(fkfmc,'') as fkfmc,coalesce(jexx,'') as jexx,"
@@ -42,7 +42,11 @@ void prepareHistorySearch(data::Query& query, const HistoryCriteria& criteria,
                              "coalesce(kpr,'')||coalesce(bz2,'') like :pattern escape '\\'"));
     query.bind(QStringLiteral("pattern"), historyLikePattern(criteria.text));
     // Inclusive bounds on the eight-digit issue date, compared as numbers (kpdate index).
-    if (criteria.from.isValid()) {
+    const bool dateOrder = historyUsesDateOrder(criteria);
+    // A later batch starts after the last row read, which already lies at or after the start
+    // date; leaving the start bound out lets that position alone pick where the index scan
+    // begins, instead of scanning again from the start date.
+    if (criteria.from.isValid() && !(after && dateOrder)) {
         query.add(QStringLiteral(" and kpdate>=:datefrom"));
         query.bind(QStringLiteral("datefrom"), searchableDate(criteria.from).toLongLong());
     }
@@ -50,7 +54,6 @@ void prepareHistorySearch(data::Query& query, const HistoryCriteria& criteria,
         query.add(QStringLiteral(" and kpdate<=:dateto"));
         query.bind(QStringLiteral("dateto"), searchableDate(criteria.to).toLongLong());
     }
-    const bool dateOrder = historyUsesDateOrder(criteria);
     if (after) {
         if (dateOrder) {
             // The stored value goes back with its own storage class, so that the comparison

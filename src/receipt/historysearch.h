@@ -40,8 +40,8 @@ bool historyUsesDateOrder(const HistoryCriteria& criteria);
 // `limit` rows, after `after` when given, and binds its values. Rows come in the order the
 // database reads them anyway: by kpid, or with a date bound by kpdate and then kpid, so that
 // batch after batch continues where the last one ended and no statement stays open between
-// them. The result has the columns kpid, kpdate (as text), kptype (its storage class), and
-// fphm, kpdate2, jdhm, jym, fkfmc, jexx, kpr and bz2 (its first historyRemarksPreview
+// them. The result has the columns kpid, kpdatetext (kpdate as text), kptype (its storage class),
+// and fphm, kpdate2, jdhm, jym, fkfmc, jexx, kpr and bz2 (its first historyRemarksPreview
 // characters) as text without NULLs.
 void prepareHistorySearch(data::Query& query, const HistoryCriteria& criteria,
                           const HistoryPosition* after, int limit);
