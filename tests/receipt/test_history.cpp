@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -542,6 +543,10 @@ void TestHistory::pageTabOrder() {
              QStringLiteral("查询"));
     QCOMPARE(page.findChild<QPushButton*>(QStringLiteral("selectButton"))->text(),
              QStringLiteral("选中"));
+    for (const auto& [name, caption] :
+         {std::pair{"startDateLabel", "起始开票日期"}, std::pair{"endDateLabel", "截止开票日期"},
+          std::pair{"searchTextLabel", "票据信息"}})
+        QCOMPARE(page.findChild<QLabel*>(QLatin1String(name))->text(), QString::fromUtf8(caption));
 }
 
 QTEST_MAIN(TestHistory)
