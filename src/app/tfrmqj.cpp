@@ -87,6 +87,7 @@ void Tfrmqj::createTopBar() {
     auto* layout = new QVBoxLayout(central);
 
     auto* topBar = new QWidget(central);
+    topBar_ = topBar;
     topBar->setObjectName(QStringLiteral("topBar"));
     auto* barLayout = new QHBoxLayout(topBar);
     barLayout->setContentsMargins(0, 0, 0, 0);
@@ -114,9 +115,7 @@ void Tfrmqj::createPages() {
     entryPage_ = new receipt::ReceiptEntryPage(pages_);
     pages_->addWidget(entryPage_);
     // The current receipt id belongs to the entry page but sits, hidden, in the top bar.
-    findChild<QWidget*>(QStringLiteral("topBar"))
-        ->layout()
-        ->addWidget(entryPage_->receiptIdField());
+    topBar_->layout()->addWidget(entryPage_->receiptIdField());
 
     connect(entryPage_->saveButton(), &QPushButton::clicked, this, &Tfrmqj::BitBtn19Click);
     connect(entryPage_->previewButton(), &QPushButton::clicked, this, &Tfrmqj::BitBtn4Click);

@@ -87,6 +87,7 @@ private:
     QString connectionString_;
     bool firstShowDone_ = false;
 
+    QWidget* topBar_ = nullptr;
     QPushButton* newRecordButton_ = nullptr;
     QPushButton* historyButton_ = nullptr;
     QPushButton* exitButton_ = nullptr;
