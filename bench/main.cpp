@@ -639,8 +639,15 @@ int main(int argc, char** argv) {
             if (wanted("memory"))
                 memory(db);
             raw::close(rawDb);
-            if (prototypes && wanted("prototypes") && size >= 1000000)
-                protos += runPrototypes(db);
+            if (prototypes && wanted("prototypes") && size >= 1000000) {
+                // A failing prototype costs its own figures only.
+                try {
+                    protos += runPrototypes(db);
+                    protos += runSavePrototypes(db);
+                } catch (const std::exception& error) {
+                    std::fprintf(stderr, "prototypes: %s\n", error.what());
+                }
+            }
         }
         std::printf("\nAll figures\n");
         header();

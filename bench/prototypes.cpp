@@ -23,7 +23,7 @@ namespace bench {
 namespace {
 
 // Raise when the prototype structures change.
-constexpr int prototypeVersion = 1;
+constexpr int prototypeVersion = 2;
 
 const char* const shownColumns =
     "m.kpid,coalesce(m.fphm,'') as fphm,coalesce(m.kpdate2,'') as kpdate2,coalesce(m.jdhm,'') as "
@@ -80,6 +80,8 @@ void writeStamp(const QString& path, const QString& text) {
 // A copy of the database with two extra structures, both filled from fpmain:
 //   fpsearch (kpid INTEGER PRIMARY KEY, kpdate INTEGER, txt TEXT): the five searched columns
 //     joined, a narrow table that a scan reads far fewer pages of;
+//   fplist: fpmain without the columns that are neither searched nor listed (hyfl, qssj, jcsj,
+//     jedx, skfmc, bz1), as fpmain would be if those moved to a table of their own;
 //   fpfts: contentless FTS4 over the same text, one token per character (docid = kpid).
 QString prototypeDatabase(const BenchDatabase& db) {
     const QString path = cacheFolder() + QStringLiteral("/receipts-%1-proto.mdb").arg(db.receipts);
@@ -100,6 +102,12 @@ QString prototypeDatabase(const BenchDatabase& db) {
     raw::exec(h, "CREATE INDEX fpsearch_kpdate ON fpsearch (kpdate)");
     raw::exec(h, "INSERT INTO fpsearch SELECT kpid, kpdate, coalesce(fphm,'')||coalesce(jdhm,'')||"
                  "coalesce(fkfmc,'')||coalesce(kpr,'')||coalesce(bz2,'') FROM fpmain");
+    raw::exec(h, "CREATE TABLE fplist (kpid INTEGER PRIMARY KEY AUTOINCREMENT, fphm TEXT, kpdate "
+                 "INTEGER, kpdate2 TEXT, jdhm TEXT, jym TEXT, fkfmc TEXT, jexx TEXT, kpr TEXT, "
+                 "bz2 TEXT)");
+    raw::exec(h, "CREATE INDEX fplist_kpdate ON fplist (kpdate)");
+    raw::exec(h, "INSERT INTO fplist SELECT kpid, fphm, kpdate, kpdate2, jdhm, jym, fkfmc, jexx, "
+                 "kpr, bz2 FROM fpmain");
     raw::exec(h, "CREATE VIRTUAL TABLE fpfts USING fts4(content=\"\", txt)");
     {
         raw::Stmt read(h, "SELECT kpid, txt FROM fpsearch");
@@ -129,7 +137,8 @@ QString pageSizeDatabase(const BenchDatabase& db, int pageSize) {
         return path;
     std::fprintf(stderr, "building %s ...\n", qPrintable(path));
     QFile::remove(path);
-    sqlite3* h = raw::open(db.path);
+    // Opened with the create flag, which ATTACH passes on to the new file.
+    sqlite3* h = raw::open(db.path, true);
     const QByteArray attach = "ATTACH DATABASE '" + path.toUtf8() + "' AS p KEY '" +
                               QByteArray(zelk::data::databaseKey) + "'";
     raw::exec(h, attach.constData());
@@ -185,6 +194,8 @@ QList<PrototypeFigure> runPrototypes(const BenchDatabase& db) {
     const QByteArray narrow = QByteArray("select ") + shownColumns +
                               " from fpsearch s cross join fpmain m on m.kpid=s.kpid"
                               " where s.txt like :pattern escape '\\'";
+    QByteArray listing = current;
+    listing.replace(" from fpmain ", " from fplist ");
     const QByteArray fts = QByteArray("select ") + shownColumns +
                            " from fpfts f cross join fpmain m on m.kpid=f.docid"
                            " where f.txt match :phrase and " +
@@ -208,6 +219,8 @@ QList<PrototypeFigure> runPrototypes(const BenchDatabase& db) {
     const Shape shapes[] = {
         {"program statement", current, "the program's statement on fpmain (scan)"},
         {"narrow table", narrow, "scan of fpsearch(kpid, kpdate, txt) joined to fpmain by kpid"},
+        {"listing table (fpmain minus 6 columns)", listing,
+         "the program's statement on fplist: fpmain without hyfl, qssj, jcsj, jedx, skfmc, bz1"},
         {"FTS4 per-character phrase + LIKE", fts,
          "contentless FTS4, one token per character; phrase match narrows, the program's "
          "LIKE on fpmain decides"},
@@ -262,6 +275,98 @@ QList<PrototypeFigure> runPrototypes(const BenchDatabase& db) {
         }
         raw::close(p);
     }
+    return out;
+}
+
+namespace {
+
+// One save of a new five-line receipt with the statements the program runs, bare C API.
+void saveNew(sqlite3* h, const zelk::receipt::ReceiptEntry& e) {
+    raw::exec(h, "BEGIN IMMEDIATE");
+    {
+        raw::Stmt s(h, "insert into fpmain (fphm,kpdate,kpdate2,hyfl,jdhm,qssj,jcsj,jym,fkfmc,"
+                       "jexx,jedx,skfmc,kpr,bz1,bz2) values(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
+        const QString v[] = {e.invoiceNumber,
+                             zelk::receipt::searchableDate(e.issueDate),
+                             zelk::receipt::displayedDate(e.issueDate),
+                             e.category,
+                             e.machineNumber,
+                             e.periodStart,
+                             e.periodEnd,
+                             e.checkCode,
+                             e.payerName,
+                             e.totalFigures,
+                             e.totalCapitals,
+                             e.payeeName,
+                             e.issuer,
+                             e.noticeLine,
+                             e.remarks};
+        for (int i = 0; i < 15; ++i)
+            s.bind(i + 1, v[i].toUtf8());
+        s.step();
+    }
+    const qint64 id = raw::scalar(h, "select max(kpid) from fpmain");
+    for (const zelk::receipt::EntryLine& l : e.lines) {
+        raw::Stmt s(h, "insert into fpdetail (kpid,xm,kjll,dw,sl,dj,je) values(?,?,?,?,?,?,?)");
+        s.bind(1, id);
+        s.bind(2, l.item.toUtf8());
+        s.bind(3, l.content.toUtf8());
+        s.bind(4, l.unit.toUtf8());
+        s.bind(5, l.quantity.toUtf8());
+        s.bind(6, l.unitPrice.toUtf8());
+        s.bind(7, l.amount.toUtf8());
+        s.step();
+    }
+    raw::exec(h, "COMMIT");
+}
+
+} // namespace
+
+QList<PrototypeFigure> runSavePrototypes(const BenchDatabase& db) {
+    // On the prototype copy, so the cached database keeps its journal mode and rows.
+    const QString path = prototypeDatabase(db);
+    sqlite3* h = raw::open(path);
+    const qint64 baseMax = raw::scalar(h, "select max(kpid) from fpmain");
+    const ReceiptGenerator gen(db.receipts, db.today);
+    QList<PrototypeFigure> out;
+    qint64 seed = 1;
+    zelk::receipt::ReceiptEntry entry;
+    struct Mode {
+        const char* label;
+        const char* pragmas;
+    };
+    const Mode modes[] = {
+        {"journal DELETE, synchronous FULL (program)",
+         "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL"},
+        {"journal TRUNCATE, synchronous FULL",
+         "PRAGMA journal_mode=TRUNCATE; PRAGMA synchronous=FULL"},
+        {"journal PERSIST, synchronous FULL",
+         "PRAGMA journal_mode=PERSIST; PRAGMA synchronous=FULL"},
+        {"WAL, synchronous FULL", "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL"},
+        {"WAL, synchronous NORMAL", "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL"},
+    };
+    for (const Mode& m : modes) {
+        raw::exec(h, m.pragmas);
+        PrototypeFigure f;
+        f.size = db.receipts;
+        f.name = QStringLiteral("save new 5-line receipt: %1").arg(QLatin1String(m.label));
+        f.note = QStringLiteral("bare C API, the program's statements in one transaction");
+        f.samples = measure(
+            RunPolicy{15, 40, 1500, 2}, [&] { saveNew(h, entry); },
+            [&] { entry = gen.fiveLineReceipt(seed++); });
+        out.append(f);
+        std::printf("  proto %-70s %9.3f %9.3f\n", qPrintable(f.name), f.samples.median(),
+                    f.samples.p95());
+        std::fflush(stdout);
+    }
+    raw::exec(h, "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL");
+    raw::Stmt d1(h, "delete from fpdetail where kpid>?");
+    d1.bind(1, baseMax);
+    d1.step();
+    raw::Stmt d2(h, "delete from fpmain where kpid>?");
+    d2.bind(1, baseMax);
+    d2.step();
+    raw::close(h);
     return out;
 }
 

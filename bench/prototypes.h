@@ -18,6 +18,8 @@ struct PrototypeFigure {
 };
 
 QList<PrototypeFigure> runPrototypes(const BenchDatabase& db);
+// Saves of a new receipt under other journal modes (on the prototype copy).
+QList<PrototypeFigure> runSavePrototypes(const BenchDatabase& db);
 void printPrototypes(const QList<PrototypeFigure>& figures);
 
 } // namespace bench
