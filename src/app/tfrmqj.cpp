@@ -242,7 +242,8 @@ void Tfrmqj::BitBtn19Click() {
 void Tfrmqj::BitBtn4Click() {
     ui::runGuarded(this, [this] {
         const receipt::ReceiptEntry entry = entryPage_->entry();
-        receipt::previewReceipt(this, *dm_, entry.receiptId, entry.remarks, executablePath_);
+        receipt::previewReceipt(this, *dm_, entry.receiptId, entry.remarks, executablePath_,
+                                [this] { settings::openHelp(executablePath_); });
     });
 }
 

@@ -9,9 +9,6 @@
 #include "report/previewwindow.h"
 #include "report/template.h"
 
-#include <QDesktopServices>
-#include <QUrl>
-
 namespace zelk::receipt {
 
 namespace {
@@ -80,22 +77,15 @@ void setReportShower(ReportShower shower) {
     reportShower() = std::move(shower);
 }
 
-void openHelpFile(const QString& executablePath) {
-    QDesktopServices::openUrl(
-        QUrl::fromLocalFile(data::programFolder(executablePath) + QStringLiteral("help.chm")));
-}
-
 void previewReceipt(QWidget* parent, data::Tdmtd& dm, const QString& receiptId,
                     const QString& remarks, const QString& executablePath,
-                    std::function<void()> onHelp) {
+                    const std::function<void()>& onHelp) {
     if (receiptId.isEmpty()) {
         ui::MessageBox::information(parent, QStringLiteral("未选中发票！"));
         return;
     }
     const report::PreparedReport prepared = prepareReceiptReport(
         dm.Database3_ado, receiptId, remarks, receiptTemplatePath(executablePath));
-    if (!onHelp)
-        onHelp = [executablePath] { openHelpFile(executablePath); };
     showReport(prepared, parent, onHelp);
 }
 

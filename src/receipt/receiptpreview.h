@@ -46,19 +46,14 @@ using ReportShower = std::function<void(const report::PreparedReport& report, QW
 // Replaces the preview window; an empty shower restores it.
 void setReportShower(ReportShower shower);
 
-// Opens help.chm beside the executable with the desktop's viewer (the preview's help button
-// when the caller gives no other opener).
-void openHelpFile(const QString& executablePath);
-
 // The "预览(&V)" button: shows the stored receipt `receiptId` through the template
 // report/fp3.frf beside the executable, with `remarks` (as the form holds them) as the
 // variable V0, in the modal preview window, and returns when the window closes. An empty id
 // (exactly empty, not trimmed) gives the message "未选中发票！" and nothing else. Database and
 // template errors are thrown for the caller's command guard, and then no window opens. onHelp
-// is called by the window's help button; without one the help file beside the executable is
-// opened.
+// is called by the window's help button (the program passes the help menu's opener).
 void previewReceipt(QWidget* parent, data::Tdmtd& dm, const QString& receiptId,
                     const QString& remarks, const QString& executablePath,
-                    std::function<void()> onHelp = {});
+                    const std::function<void()>& onHelp);
 
 } // namespace zelk::receipt
