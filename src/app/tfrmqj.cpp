@@ -3,6 +3,7 @@
 #include "app/ui/guard.h"
 #include "app/ui/messagebox.h"
 #include "data/programfolder.h"
+#include "data/schema.h"
 #include "data/tdmtd.h"
 #include "enterkeynavigator.h"
 #include "receipt/entrypage.h"
@@ -25,12 +26,6 @@
 namespace zelk::app {
 
 namespace {
-
-// The four defaults of the entry page, by setting number.
-constexpr int payeeSetting = 27;
-constexpr int categorySetting = 28;
-constexpr int issuerSetting = 29;
-constexpr int noticeSetting = 30;
 
 // How far the history range reaches beyond today when the window opens.
 constexpr int historyDaysAhead = 30;
@@ -171,10 +166,10 @@ void Tfrmqj::FormShow() {
         const QDate today = QDate::currentDate();
         historyPage_->setDateRange(today, today.addDays(historyDaysAhead));
         entryPage_->setIssueDate(today);
-        entryPage_->setPayeeName(dm_->settingValue(payeeSetting));
-        entryPage_->setCategory(dm_->settingValue(categorySetting));
-        entryPage_->setIssuer(dm_->settingValue(issuerSetting));
-        entryPage_->setNoticeLine(dm_->settingValue(noticeSetting));
+        entryPage_->setPayeeName(dm_->settingValue(data::schema::payeeSetting));
+        entryPage_->setCategory(dm_->settingValue(data::schema::categorySetting));
+        entryPage_->setIssuer(dm_->settingValue(data::schema::issuerSetting));
+        entryPage_->setNoticeLine(dm_->settingValue(data::schema::noticeSetting));
         pages_->setCurrentWidget(entryPage_);
         entryPage_->setReceiptId(QString());
     });

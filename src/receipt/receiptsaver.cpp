@@ -8,6 +8,31 @@ namespace zelk::receipt {
 
 using data::trimBlanks;
 
+namespace {
+
+// The header columns that both the insert and the rewrite store (all but fphm), with their
+// values as the form holds them.
+QList<QPair<QString, QString>> headerValues(const ReceiptEntry& entry) {
+    return {
+        {QStringLiteral("kpdate"), searchableDate(entry.issueDate)},
+        {QStringLiteral("kpdate2"), displayedDate(entry.issueDate)},
+        {QStringLiteral("hyfl"), entry.category},
+        {QStringLiteral("jdhm"), entry.machineNumber},
+        {QStringLiteral("qssj"), entry.periodStart},
+        {QStringLiteral("jcsj"), entry.periodEnd},
+        {QStringLiteral("jym"), entry.checkCode},
+        {QStringLiteral("fkfmc"), entry.payerName},
+        {QStringLiteral("jexx"), entry.totalFigures},
+        {QStringLiteral("jedx"), entry.totalCapitals},
+        {QStringLiteral("skfmc"), entry.payeeName},
+        {QStringLiteral("kpr"), entry.issuer},
+        {QStringLiteral("bz1"), entry.noticeLine},
+        {QStringLiteral("bz2"), entry.remarks},
+    };
+}
+
+} // namespace
+
 SaveRefusal checkBeforeSave(const ReceiptEntry& entry) {
     if (entry.payerName.isEmpty())
         return SaveRefusal::EmptyPayer;
@@ -76,20 +101,8 @@ void ReceiptSaver::insertHeader(const ReceiptEntry& entry) {
                          ":jexx,:jedx,:skfmc,:kpr,:bz1,:bz2)"));
     // Every value goes as text; kpdate's INTEGER column turns the eight digits into a number.
     q.bind(QStringLiteral("fphm"), entry.invoiceNumber);
-    q.bind(QStringLiteral("kpdate"), searchableDate(entry.issueDate));
-    q.bind(QStringLiteral("kpdate2"), displayedDate(entry.issueDate));
-    q.bind(QStringLiteral("hyfl"), entry.category);
-    q.bind(QStringLiteral("jdhm"), entry.machineNumber);
-    q.bind(QStringLiteral("qssj"), entry.periodStart);
-    q.bind(QStringLiteral("jcsj"), entry.periodEnd);
-    q.bind(QStringLiteral("jym"), entry.checkCode);
-    q.bind(QStringLiteral("fkfmc"), entry.payerName);
-    q.bind(QStringLiteral("jexx"), entry.totalFigures);
-    q.bind(QStringLiteral("jedx"), entry.totalCapitals);
-    q.bind(QStringLiteral("skfmc"), entry.payeeName);
-    q.bind(QStringLiteral("kpr"), entry.issuer);
-    q.bind(QStringLiteral("bz1"), entry.noticeLine);
-    q.bind(QStringLiteral("bz2"), entry.remarks);
+    for (const auto& [column, value] : headerValues(entry))
+        q.bind(column, value);
     q.execute();
     q.close();
 }
@@ -131,20 +144,8 @@ void ReceiptSaver::rewriteHeader(const ReceiptEntry& entry, qint64 receiptId) {
     q.add(QStringLiteral(" ,bz1=:bz1"));
     q.add(QStringLiteral(" ,bz2=:bz2"));
     q.add(QStringLiteral(" where kpid=:kpid"));
-    q.bind(QStringLiteral("kpdate"), searchableDate(entry.issueDate));
-    q.bind(QStringLiteral("kpdate2"), displayedDate(entry.issueDate));
-    q.bind(QStringLiteral("hyfl"), trimBlanks(entry.category));
-    q.bind(QStringLiteral("jdhm"), trimBlanks(entry.machineNumber));
-    q.bind(QStringLiteral("qssj"), trimBlanks(entry.periodStart));
-    q.bind(QStringLiteral("jcsj"), trimBlanks(entry.periodEnd));
-    q.bind(QStringLiteral("jym"), trimBlanks(entry.checkCode));
-    q.bind(QStringLiteral("fkfmc"), trimBlanks(entry.payerName));
-    q.bind(QStringLiteral("jexx"), trimBlanks(entry.totalFigures));
-    q.bind(QStringLiteral("jedx"), trimBlanks(entry.totalCapitals));
-    q.bind(QStringLiteral("skfmc"), trimBlanks(entry.payeeName));
-    q.bind(QStringLiteral("kpr"), trimBlanks(entry.issuer));
-    q.bind(QStringLiteral("bz1"), trimBlanks(entry.noticeLine));
-    q.bind(QStringLiteral("bz2"), trimBlanks(entry.remarks));
+    for (const auto& [column, value] : headerValues(entry))
+        q.bind(column, trimBlanks(value));
     q.bind(QStringLiteral("kpid"), receiptId);
     q.execute();
     q.close();
