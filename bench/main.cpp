@@ -639,11 +639,14 @@ int main(int argc, char** argv) {
             if (wanted("memory"))
                 memory(db);
             raw::close(rawDb);
+            if (only.contains(QLatin1String("model")))
+                protos += runModelPrototypes(db);
             if (prototypes && wanted("prototypes") && size >= 1000000) {
                 // A failing prototype costs its own figures only.
                 try {
                     protos += runPrototypes(db);
                     protos += runSavePrototypes(db);
+                    protos += runModelPrototypes(db);
                 } catch (const std::exception& error) {
                     std::fprintf(stderr, "prototypes: %s\n", error.what());
                 }

@@ -370,6 +370,124 @@ QList<PrototypeFigure> runSavePrototypes(const BenchDatabase& db) {
     return out;
 }
 
+QList<PrototypeFigure> runModelPrototypes(const BenchDatabase& db) {
+    // What HistoryModel does while the grid walks a result, rebuilt piece by piece on the bare
+    // C API: the program's batch statements one after another (each continuing after the last
+    // row of the one before), then the same while packing each row's texts into blocks the way
+    // the model keeps them, but copying the engine's UTF-8 bytes straight in, found by column
+    // number, instead of turning each value into a QString by column name and back.
+    QList<PrototypeFigure> out;
+    sqlite3* h = raw::open(db.path);
+    zelk::data::Connection none;
+    const int batch = zelk::receipt::HistoryModel::batchSize;
+    struct Case {
+        const char* label;
+        QString text;
+    };
+    for (const Case& c : {Case{"common text", commonText()}, Case{"empty text", QString()}}) {
+        zelk::data::Connection connection;
+        connection.setConnectionString(QStringLiteral("Data Source=%1;Password=%2")
+                                           .arg(db.path, QLatin1String(zelk::data::databaseKey)));
+        connection.open();
+        zelk::receipt::HistoryModel model(connection);
+        zelk::data::Query single(none);
+        zelk::receipt::prepareHistorySearch(single, {c.text, {}, {}}, nullptr, -1);
+        const QByteArray singleSql = single.text().toUtf8();
+        const char* const labels[] = {"one statement, bare (the floor)",
+                                      "the program's batches, bare",
+                                      "batches + rows packed from raw bytes",
+                                      "HistoryModel search + fetchMore (the program)"};
+        for (int variant = 0; variant < 4; ++variant) {
+            const int pack = variant == 2;
+            int rows = 0;
+            auto walk = [&] {
+                if (variant == 0) {
+                    raw::Stmt s(h, singleSql);
+                    s.bind(":pattern", zelk::receipt::historyLikePattern(c.text).toUtf8());
+                    s.bind(":limit", qint64(-1));
+                    rows = 0;
+                    while (s.step()) {
+                        for (int col = 0; col < s.columns(); ++col)
+                            s.readText(col);
+                        ++rows;
+                    }
+                    return;
+                }
+                if (variant == 3) {
+                    model.search({c.text, {}, {}});
+                    while (model.canFetchMore({}))
+                        model.fetchMore({});
+                    rows = model.rowCount();
+                    return;
+                }
+                std::vector<QByteArray> blocks;
+                std::vector<std::pair<qint64, quint32>> index;
+                zelk::receipt::HistoryPosition last;
+                bool first = true;
+                rows = 0;
+                for (;;) {
+                    zelk::data::Query q(none);
+                    zelk::receipt::HistoryCriteria criteria{c.text, {}, {}};
+                    zelk::receipt::prepareHistorySearch(q, criteria, first ? nullptr : &last,
+                                                        batch + 1);
+                    raw::Stmt s(h, q.text().toUtf8());
+                    s.bind(":pattern", zelk::receipt::historyLikePattern(c.text).toUtf8());
+                    s.bind(":limit", qint64(batch + 1));
+                    if (!first)
+                        s.bind(":afterid", last.kpid);
+                    int n = 0;
+                    bool more = false;
+                    while (s.step()) {
+                        if (n == batch) {
+                            more = true;
+                            break;
+                        }
+                        if (pack) {
+                            if (blocks.empty() || blocks.back().size() > (1 << 20) - 2048) {
+                                blocks.emplace_back();
+                                blocks.back().reserve(1 << 20);
+                            }
+                            QByteArray& b = blocks.back();
+                            index.emplace_back(s.integer(0), quint32(b.size()));
+                            for (int col = 3; col < s.columns(); ++col) {
+                                const auto* p = reinterpret_cast<const char*>(
+                                    sqlite3_column_text(s.handle(), col));
+                                const int len = sqlite3_column_bytes(s.handle(), col);
+                                b.append(char(
+                                    len &
+                                    0x7f)); // one length byte: enough to time, not to read back
+                                b.append(p, len);
+                            }
+                        } else {
+                            for (int col = 0; col < s.columns(); ++col)
+                                s.readText(col);
+                        }
+                        last.kpid = s.integer(0);
+                        ++n;
+                        ++rows;
+                    }
+                    first = false;
+                    if (!more)
+                        break;
+                }
+            };
+            PrototypeFigure f;
+            f.size = db.receipts;
+            f.name = QStringLiteral("%1, dates unchecked: %2, whole result")
+                         .arg(QLatin1String(c.label), QLatin1String(labels[variant]));
+            f.note = QStringLiteral("batches of %1 rows, the program's statements").arg(batch);
+            f.samples = measure(RunPolicy{3, 10, 4000, 1}, walk, [&] { model.clear(); });
+            f.rows = rows;
+            out.append(f);
+            std::printf("  proto %-70s %9.3f %9.3f  (%d rows)\n", qPrintable(f.name),
+                        f.samples.median(), f.samples.p95(), f.rows);
+            std::fflush(stdout);
+        }
+    }
+    raw::close(h);
+    return out;
+}
+
 void printPrototypes(const QList<PrototypeFigure>& figures) {
     if (figures.isEmpty())
         return;

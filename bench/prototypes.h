@@ -18,6 +18,9 @@ struct PrototypeFigure {
 };
 
 QList<PrototypeFigure> runPrototypes(const BenchDatabase& db);
+// HistoryModel's walk rebuilt on the bare C API, to show what its batching and its row
+// packing cost.
+QList<PrototypeFigure> runModelPrototypes(const BenchDatabase& db);
 // Saves of a new receipt under other journal modes (on the prototype copy).
 QList<PrototypeFigure> runSavePrototypes(const BenchDatabase& db);
 void printPrototypes(const QList<PrototypeFigure>& figures);
