@@ -163,12 +163,13 @@ void amountChanged(qint64 size) {
     QApplication::processEvents();
 
     bool digit = true;
-    auto keystroke = [&](QWidget* w) {
-        if (digit)
+    // A digit, then Backspace, and so on: the cell goes back and forth between two values.
+    auto keystroke = [&](QWidget* w, bool& nextIsDigit) {
+        if (nextIsDigit)
             typeKey(w, Qt::Key_5, QStringLiteral("5"));
         else
             typeKey(w, Qt::Key_Backspace, QString());
-        digit = !digit;
+        nextIsDigit = !nextIsDigit;
     };
     const RunPolicy policy{200, 2000, 300, 20};
     Figure f;
@@ -177,9 +178,9 @@ void amountChanged(qint64 size) {
     f.target = 1;
     f.note = QStringLiteral("key press+release on ReceiptEntryPage's amount cell of row 1 "
                             "(five amounts filled), both totals updated; floor: bare QLineEdit");
-    f.ours = measure(policy, [&] { keystroke(cell); });
-    digit = true;
-    f.floor = measure(policy, [&] { keystroke(&bare); });
+    bool bareDigit = true;
+    std::tie(f.ours, f.floor) = measurePair(
+        policy, [&] { keystroke(cell, digit); }, [&] { keystroke(&bare, bareDigit); });
     add(f);
 }
 
@@ -273,10 +274,8 @@ void saves(const BenchDatabase& db, zelk::data::Tdmtd& dm, sqlite3* rawDb) {
     insert.note = QStringLiteral("ReceiptSaver::save insert path, one transaction, "
                                  "synchronous=FULL; floor: the same statements, bare C API");
     auto next = [&] { entry = gen.fiveLineReceipt(seed++); };
-    insert.ours = measure(
-        policy, [&] { saver.save(entry); }, next);
-    insert.floor = measure(
-        policy, [&] { rawSaver.save(entry); }, next);
+    std::tie(insert.ours, insert.floor) = measurePair(
+        policy, [&] { saver.save(entry); }, [&] { rawSaver.save(entry); }, next);
     add(insert);
 
     // Corrections of receipts already stored, spread over the file.
@@ -292,10 +291,8 @@ void saves(const BenchDatabase& db, zelk::data::Tdmtd& dm, sqlite3* rawDb) {
         entry = receipt::loadReceipt(dm.Database3_ado, id);
         entry.remarks = entry.remarks + QStringLiteral(" ");
     };
-    rewrite.ours = measure(
-        policy, [&] { saver.save(entry); }, pick);
-    rewrite.floor = measure(
-        policy, [&] { rawSaver.save(entry); }, pick);
+    std::tie(rewrite.ours, rewrite.floor) = measurePair(
+        policy, [&] { saver.save(entry); }, [&] { rawSaver.save(entry); }, pick);
     add(rewrite);
 
     // Take the new receipts out again so the cached database stays as generated.
@@ -324,10 +321,8 @@ void reload(const BenchDatabase& db, zelk::data::Tdmtd& dm, sqlite3* rawDb) {
     f.ratioTarget = true;
     f.note = QStringLiteral("loadReceipt + ReceiptEntryPage::showReceipt of a random receipt; "
                             "floor: the two selects, bare C API, every column read");
-    f.ours = measure(
-        policy, [&] { page.showReceipt(receipt::loadReceipt(dm.Database3_ado, id)); }, pick);
-    f.floor = measure(
-        policy,
+    std::tie(f.ours, f.floor) = measurePair(
+        policy, [&] { page.showReceipt(receipt::loadReceipt(dm.Database3_ado, id)); },
         [&] {
             raw::Stmt h(rawDb, "select * from fpmain  where kpid=?");
             h.bind(1, id);
@@ -376,6 +371,7 @@ void searches(const BenchDatabase& db, zelk::data::Tdmtd& dm, sqlite3* rawDb, bo
         {QStringLiteral("common text, dates unchecked"), {commonText(), {}, {}}},
         {QStringLiteral("rare text, default range"), {rareText(), today, today.addDays(30)}},
         {QStringLiteral("common text, default range"), {commonText(), today, today.addDays(30)}},
+        {QStringLiteral("empty text, default range"), {QString(), today, today.addDays(30)}},
         {QStringLiteral("common text, last 30 days"), {commonText(), today.addDays(-30), today}},
         {QStringLiteral("empty text, last 30 days"), {QString(), today.addDays(-30), today}},
     };
@@ -399,17 +395,16 @@ void searches(const BenchDatabase& db, zelk::data::Tdmtd& dm, sqlite3* rawDb, bo
         first.note = QStringLiteral("HistoryModel::search (the first batch of %1 rows); floor: "
                                     "the same statement stepped to %1 rows, bare C API")
                          .arg(receipt::HistoryModel::batchSize);
-        first.ours = measure(
-            policy, [&] { model.search(sc.criteria); }, [&] { model.clear(); });
-        first.floor = measure(policy, [&] {
-            rawSearch(rawDb, sql, sc.criteria, receipt::HistoryModel::batchSize + 1);
-        });
+        std::tie(first.ours, first.floor) = measurePair(
+            policy, [&] { model.search(sc.criteria); },
+            [&] { rawSearch(rawDb, sql, sc.criteria, receipt::HistoryModel::batchSize + 1); },
+            [&] { model.clear(); });
         Figure walk;
         walk.size = db.receipts;
         walk.name = QStringLiteral("search whole result: ") + sc.label;
         walk.target = ranged ? 0 : 1000;
         walk.ratioTarget = true;
-        walk.ours = measure(
+        std::tie(walk.ours, walk.floor) = measurePair(
             policy,
             [&] {
                 model.search(sc.criteria);
@@ -417,8 +412,7 @@ void searches(const BenchDatabase& db, zelk::data::Tdmtd& dm, sqlite3* rawDb, bo
                     model.fetchMore({});
                 found = model.rowCount();
             },
-            [&] { model.clear(); });
-        walk.floor = measure(policy, [&] { rawSearch(rawDb, sql, sc.criteria, -1); });
+            [&] { rawSearch(rawDb, sql, sc.criteria, -1); }, [&] { model.clear(); });
         walk.note = QStringLiteral("search + fetchMore until done; %1 rows").arg(found);
         first.note += QStringLiteral("; %1 rows in all").arg(found);
         add(first);
@@ -454,15 +448,17 @@ void preview(const BenchDatabase& db, zelk::data::Tdmtd& dm, sqlite3* rawDb) {
     f.note = QStringLiteral("prepareReceiptReport (join query, template load, layout) + "
                             "renderPageImage(page 1, 96 dpi, with the form background); floor: "
                             "the join query alone");
-    f.ours = measure(policy, [&] {
-        prepared = receipt::prepareReceiptReport(dm.Database3_ado, QString::number(id), remarks,
-                                                 templatePath);
-        const QImage image =
-            report::renderPageImage(prepared, 0, 96, report::RenderTarget::Preview);
-        if (image.isNull())
-            throw raw::Error("empty preview image");
-    });
-    f.floor = measure(policy, floorQuery);
+    std::tie(f.ours, f.floor) = measurePair(
+        policy,
+        [&] {
+            prepared = receipt::prepareReceiptReport(dm.Database3_ado, QString::number(id), remarks,
+                                                     templatePath);
+            const QImage image =
+                report::renderPageImage(prepared, 0, 96, report::RenderTarget::Preview);
+            if (image.isNull())
+                throw raw::Error("empty preview image");
+        },
+        floorQuery);
     add(f);
 
     QTemporaryDir dir;

@@ -51,4 +51,31 @@ Samples measure(const RunPolicy& policy, const std::function<void()>& timed,
     return samples;
 }
 
+std::pair<Samples, Samples> measurePair(const RunPolicy& policy, const std::function<void()>& a,
+                                        const std::function<void()>& b,
+                                        const std::function<void()>& setUp) {
+    for (int i = 0; i < policy.warmUps; ++i) {
+        for (const auto* f : {&a, &b}) {
+            if (setUp)
+                setUp();
+            (*f)();
+        }
+    }
+    std::pair<Samples, Samples> samples;
+    double spent = 0;
+    while (samples.first.count() < policy.maxRuns &&
+           (samples.first.count() < policy.minRuns || spent < policy.budgetMs)) {
+        for (int which = 0; which < 2; ++which) {
+            if (setUp)
+                setUp();
+            const double start = nowMs();
+            (which ? b : a)();
+            const double elapsed = nowMs() - start;
+            (which ? samples.second : samples.first).ms.push_back(elapsed);
+            spent += elapsed;
+        }
+    }
+    return samples;
+}
+
 } // namespace bench

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <functional>
+#include <utility>
 #include <vector>
 
 // Timing: repeated runs of one operation, summarised as median and 95th percentile.
@@ -26,6 +27,12 @@ struct RunPolicy {
 // Runs `setUp` (untimed), then `timed` (timed) for each run. Returns the timed durations.
 Samples measure(const RunPolicy& policy, const std::function<void()>& timed,
                 const std::function<void()>& setUp = {});
+
+// Times two ways of doing the same work, run by run in turn (setUp before each), so that both
+// see the same machine: load from other processes or a slow disk spell falls on both alike.
+std::pair<Samples, Samples> measurePair(const RunPolicy& policy, const std::function<void()>& a,
+                                        const std::function<void()>& b,
+                                        const std::function<void()>& setUp = {});
 
 // Milliseconds on the monotonic clock (the same clock in every process of the machine).
 double nowMs();

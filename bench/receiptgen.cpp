@@ -145,7 +145,7 @@ ReceiptEntry ReceiptGenerator::receipt(qint64 index) const {
     ReceiptEntry e;
     e.invoiceNumber = QStringLiteral("%1").arg(10000001 + index, 8, 10, QLatin1Char('0'));
     // Day by day over ten years, the last receipt today.
-    const qint64 day = total_ > 1 ? index * (days - 1) / (total_ - 1) : days - 1;
+    const qint64 day = index * days / std::max<qint64>(total_, 1); // as many receipts each day
     e.issueDate = today_.addDays(day - (days - 1));
     e.category = u(pick(rng, categories));
     e.machineNumber =
