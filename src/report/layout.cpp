@@ -173,12 +173,28 @@ double fitFontSize(const QString& text, const QSizeF& boxMm, const FontSpec& fon
         flags |= Qt::TextWordWrap;
     // A hair of tolerance for floating point in the metrics.
     constexpr double eps = 1e-6;
-    for (double size = font.size; size > minSize; size -= 0.5) {
+    const auto fits = [&](double size) {
         const QSizeF need = measureText(text, boxMm, makeFont(font.family, size, font.bold), flags);
-        if (need.width() <= boxMm.width() + eps && need.height() <= boxMm.height() + eps)
-            return size;
+        return need.width() <= boxMm.width() + eps && need.height() <= boxMm.height() + eps;
+    };
+    // The candidates are font.size, font.size - 0.5, ... while above minSize. Smaller text never
+    // needs more room, so the largest that fits is found by halving the range of steps.
+    const auto candidate = [&](int step) { return font.size - 0.5 * step; };
+    int steps = 0;
+    while (candidate(steps) > minSize)
+        ++steps;
+    if (steps == 0 || fits(candidate(0)))
+        return steps == 0 ? minSize : candidate(0);
+    int tooLarge = 0;    // a step known not to fit
+    int fitting = steps; // a step known to fit (steps itself stands for minSize)
+    while (fitting - tooLarge > 1) {
+        const int middle = (tooLarge + fitting) / 2;
+        if (fits(candidate(middle)))
+            fitting = middle;
+        else
+            tooLarge = middle;
     }
-    return minSize;
+    return fitting == steps ? minSize : candidate(fitting);
 }
 
 QSizeF PreparedReport::pageSize() const {

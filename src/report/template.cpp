@@ -158,6 +158,12 @@ public:
                 fail(u"字段 “%1” 不能为空"_s.arg(join(name, u"family"_s)));
         }
         base.size = optNumber(obj, name, u"size"_s, Range::Positive, base.size);
+        // Far beyond any printed form; larger sizes only make text measuring crawl.
+        constexpr double maxFontSize = 500;
+        if (base.size > maxFontSize)
+            fail(u"字段 “%1” 的值 %2 无效：字号不能超过 %3"_s.arg(join(name, u"size"_s))
+                     .arg(base.size)
+                     .arg(maxFontSize));
         base.bold = optBool(obj, name, u"bold"_s, base.bold);
         return base;
     }

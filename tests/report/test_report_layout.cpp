@@ -226,6 +226,8 @@ void TestReportLayout::brokenTemplate_data() {
         << u"“items[0].width” 的值 -3 无效"_s;
     QTest::newRow("size as text") << item(R"(, "font": {"size": "10"})")
                                   << u"“items[0].font.size” 应为数字"_s;
+    QTest::newRow("huge font size")
+        << item(R"(, "font": {"size": 2000})") << u"“items[0].font.size” 的值 2000 无效"_s;
     QTest::newRow("wrap as number")
         << item(R"(, "wrap": 1)") << u"“items[0].wrap” 应为 true 或 false"_s;
     QTest::newRow("bad align") << item(R"(, "align": "middle")")
