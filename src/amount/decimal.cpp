@@ -198,11 +198,17 @@ QString Decimal::toFixed(int places) const {
     std::string digits = d.digits_;
     if (digits.size() <= size_t(places))
         digits.insert(0, size_t(places) + 1 - digits.size(), '0');
-    std::string text = d.negative_ ? "-" : "";
-    text += digits.substr(0, digits.size() - size_t(places));
-    if (places > 0)
-        text += "." + digits.substr(digits.size() - size_t(places));
-    return QString::fromLatin1(text.data(), qsizetype(text.size()));
+    const size_t integerDigits = digits.size() - size_t(places);
+    QString text;
+    text.reserve(qsizetype(digits.size()) + 2);
+    if (d.negative_)
+        text += u'-';
+    text += QLatin1StringView(digits.data(), qsizetype(integerDigits));
+    if (places > 0) {
+        text += u'.';
+        text += QLatin1StringView(digits.data() + integerDigits, places);
+    }
+    return text;
 }
 
 } // namespace zelk::amount
