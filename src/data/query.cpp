@@ -134,15 +134,36 @@ QStringList Query::fieldNames() const {
     return names;
 }
 
-int Query::columnIndex(const QString& name) const {
+void Query::requireRow(const QString& what) const {
+    if (!stmt_)
+        fail(QStringLiteral("查询未打开，无法读取字段 %1").arg(what));
+    if (eof_)
+        fail(QStringLiteral("没有可读取的记录（字段 %1）").arg(what));
+}
+
+int Query::fieldIndex(const QString& name) const {
     if (!stmt_)
         fail(QStringLiteral("查询未打开，无法读取字段 %1").arg(name));
-    if (eof_)
-        fail(QStringLiteral("没有可读取的记录（字段 %1）").arg(name));
     const auto it = columns_.constFind(name.toLower());
     if (it == columns_.constEnd())
         fail(QStringLiteral("结果中没有字段 %1").arg(name));
     return *it;
+}
+
+int Query::columnIndex(const QString& name) const {
+    requireRow(name);
+    return fieldIndex(name);
+}
+
+QByteArrayView Query::fieldUtf8(int index) const {
+    requireRow(QString::number(index));
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, index));
+    return text ? QByteArrayView(text, sqlite3_column_bytes(stmt_, index)) : QByteArrayView();
+}
+
+qint64 Query::fieldAsInteger(int index) const {
+    requireRow(QString::number(index));
+    return sqlite3_column_int64(stmt_, index);
 }
 
 QString Query::fieldAsText(const QString& name) const {

@@ -52,10 +52,17 @@ public:
     qint64 fieldAsInteger(const QString& name) const;
     bool fieldIsNull(const QString& name) const;
 
+    // For loops over many rows: the column's position, looked up once, and the current row's
+    // value at that position as UTF-8 bytes (valid until the next move) or as an integer.
+    int fieldIndex(const QString& name) const;
+    QByteArrayView fieldUtf8(int index) const;
+    qint64 fieldAsInteger(int index) const;
+
 private:
     void prepare();
     void step();
     int columnIndex(const QString& name) const;
+    void requireRow(const QString& what) const;
     [[noreturn]] void fail(const QString& what) const;
 
     Connection& connection_;

@@ -77,21 +77,25 @@ void HistoryModel::drop() {
     more_ = false;
 }
 
-void HistoryModel::appendCurrentRow(std::vector<Row>& into) {
-    QByteArray packed;
-    for (const Column& column : columns) {
-        const QByteArray bytes = query_.fieldAsText(QString::fromLatin1(column.field)).toUtf8();
-        appendLength(packed, quint32(bytes.size()));
-        packed.append(bytes);
+void HistoryModel::appendCurrentRow(std::vector<Row>& into, const Fields& fields) {
+    // The texts go from the statement's UTF-8 straight into the block, with no QString between.
+    QByteArrayView texts[historyColumnCount];
+    qsizetype needed = 0;
+    for (int c = 0; c < historyColumnCount; ++c) {
+        texts[c] = query_.fieldUtf8(fields.shown[c]);
+        needed += texts[c].size() + 5; // a length takes at most five bytes
     }
-    if (blocks_.empty() || blocks_.back().size() + packed.size() > blocks_.back().capacity()) {
+    if (blocks_.empty() || blocks_.back().size() + needed > blocks_.back().capacity()) {
         blocks_.emplace_back();
-        blocks_.back().reserve(std::max(blockSize, packed.size()));
+        blocks_.back().reserve(std::max(blockSize, needed));
     }
     QByteArray& block = blocks_.back();
-    into.push_back({query_.fieldAsInteger(QStringLiteral("kpid")), quint32(blocks_.size() - 1),
-                    quint32(block.size())});
-    block.append(packed);
+    into.push_back(
+        {query_.fieldAsInteger(fields.kpid), quint32(blocks_.size() - 1), quint32(block.size())});
+    for (const QByteArrayView& text : texts) {
+        appendLength(block, quint32(text.size()));
+        block.append(text);
+    }
 }
 
 void HistoryModel::readBatch(std::vector<Row>& into) {
@@ -99,12 +103,18 @@ void HistoryModel::readBatch(std::vector<Row>& into) {
     // One row more than a batch tells whether another batch follows.
     prepareHistorySearch(query_, criteria_, first ? nullptr : &last_, batchSize + 1);
     query_.open();
+    Fields fields;
+    for (int c = 0; c < historyColumnCount; ++c)
+        fields.shown[c] = query_.fieldIndex(QString::fromLatin1(columns[c].field));
+    fields.kpid = query_.fieldIndex(QStringLiteral("kpid"));
+    fields.kpdateText = query_.fieldIndex(QStringLiteral("kpdatetext"));
+    fields.kpdateType = query_.fieldIndex(QStringLiteral("kptype"));
     int count = 0;
     for (; count < batchSize && !query_.eof(); ++count) {
-        appendCurrentRow(into);
+        appendCurrentRow(into, fields);
         last_.kpid = into.back().kpid;
-        last_.kpdate = query_.fieldAsText(QStringLiteral("kpdatetext"));
-        last_.kpdateType = query_.fieldAsText(QStringLiteral("kptype"));
+        last_.kpdate = QString::fromUtf8(query_.fieldUtf8(fields.kpdateText));
+        last_.kpdateType = QString::fromUtf8(query_.fieldUtf8(fields.kpdateType));
         query_.next();
     }
     more_ = !query_.eof();

@@ -64,7 +64,12 @@ private:
 
     // Reads the next batch after the rows read so far into `into`.
     void readBatch(std::vector<Row>& into);
-    void appendCurrentRow(std::vector<Row>& into);
+    // Positions of the columns that batches read, looked up once per statement.
+    struct Fields {
+        int shown[historyColumnCount];
+        int kpid, kpdateText, kpdateType;
+    };
+    void appendCurrentRow(std::vector<Row>& into, const Fields& fields);
     void drop();
 
     data::Query query_;

@@ -199,6 +199,10 @@ void TestData::queryReadsAndBinds() {
         items.append(q.fieldAsText(QStringLiteral("xm")));
     QCOMPARE(items, (QStringList{awkward + u'0', awkward + u'1', awkward + u'2'}));
     q.first();
+    const int xm = q.fieldIndex(QStringLiteral("xm"));
+    QCOMPARE(q.fieldUtf8(xm).toByteArray(), (awkward + u'0').toUtf8()); // NUL kept
+    QCOMPARE(q.fieldAsInteger(q.fieldIndex(QStringLiteral("kpid"))), 7);
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, q.fieldIndex(QStringLiteral("nosuchfield")));
     QCOMPARE(q.fieldAsInteger(QStringLiteral("KPID")), 7);    // names compare without case
     QCOMPARE(q.fieldAsText(QStringLiteral("sl")), QString()); // NULL reads as empty
     QVERIFY(q.fieldIsNull(QStringLiteral("sl")));
