@@ -1,5 +1,6 @@
 #include "historysearch.h"
 
+#include "data/databaseerror.h"
 #include "data/query.h"
 #include "data/tdmtd.h"
 #include "receiptentry.h"
@@ -40,7 +41,12 @@ void prepareHistorySearch(data::Query& query, const HistoryCriteria& criteria,
     // coalesce keeps a NULL column (in data we did not write) from hiding the whole row.
     query.add(QStringLiteral(" where coalesce(fphm,'')||coalesce(jdhm,'')||coalesce(fkfmc,'')||"
                              "coalesce(kpr,'')||coalesce(bz2,'') like :pattern escape '\\'"));
-    query.bind(QStringLiteral("pattern"), historyLikePattern(criteria.text));
+    const QString pattern = historyLikePattern(criteria.text);
+    // SQLite refuses LIKE patterns longer than this with a message the operator cannot act on.
+    constexpr qsizetype maxPatternBytes = 50000;
+    if (pattern.toUtf8().size() > maxPatternBytes)
+        throw data::DatabaseError(QStringLiteral("票据信息太长，请缩短后再查询。"));
+    query.bind(QStringLiteral("pattern"), pattern);
     // Inclusive bounds on the eight-digit issue date, compared as numbers (kpdate index).
     const bool dateOrder = historyUsesDateOrder(criteria);
     // A later batch starts after the last row read, which already lies at or after the start
