@@ -112,9 +112,12 @@ void HistoryModel::readBatch(std::vector<Row>& into) {
     int count = 0;
     for (; count < batchSize && !query_.eof(); ++count) {
         appendCurrentRow(into, fields);
-        last_.kpid = into.back().kpid;
-        last_.kpdate = QString::fromUtf8(query_.fieldUtf8(fields.kpdateText));
-        last_.kpdateType = QString::fromUtf8(query_.fieldUtf8(fields.kpdateType));
+        // Only a full batch is followed by another, which continues after its last row.
+        if (count + 1 == batchSize) {
+            last_.kpid = into.back().kpid;
+            last_.kpdate = QString::fromUtf8(query_.fieldUtf8(fields.kpdateText));
+            last_.kpdateType = QString::fromUtf8(query_.fieldUtf8(fields.kpdateType));
+        }
         query_.next();
     }
     more_ = !query_.eof();
