@@ -101,21 +101,7 @@ void bulkInsert(sqlite3* db, qint64 count, qint64 total, const QDate& today) {
     raw::Stmt line(db, "insert into fpdetail (kpid,xm,kjll,dw,sl,dj,je) values(?,?,?,?,?,?,?)");
     for (qint64 i = 0; i < count; ++i) {
         const zelk::receipt::ReceiptEntry e = gen.receipt(i);
-        const QString values[] = {e.invoiceNumber,
-                                  zelk::receipt::searchableDate(e.issueDate),
-                                  zelk::receipt::displayedDate(e.issueDate),
-                                  e.category,
-                                  e.machineNumber,
-                                  e.periodStart,
-                                  e.periodEnd,
-                                  e.checkCode,
-                                  e.payerName,
-                                  e.totalFigures,
-                                  e.totalCapitals,
-                                  e.payeeName,
-                                  e.issuer,
-                                  e.noticeLine,
-                                  e.remarks};
+        const QStringList values = headerValues(e);
         header.reset();
         for (int v = 0; v < 15; ++v)
             header.bind(v + 1, values[v].toUtf8());

@@ -190,21 +190,7 @@ struct RawSaver {
     sqlite3* db;
 
     void insertHeader(const receipt::ReceiptEntry& e, bool rewrite, qint64 id) {
-        const QString v[] = {e.invoiceNumber,
-                             receipt::searchableDate(e.issueDate),
-                             receipt::displayedDate(e.issueDate),
-                             e.category,
-                             e.machineNumber,
-                             e.periodStart,
-                             e.periodEnd,
-                             e.checkCode,
-                             e.payerName,
-                             e.totalFigures,
-                             e.totalCapitals,
-                             e.payeeName,
-                             e.issuer,
-                             e.noticeLine,
-                             e.remarks};
+        const QStringList v = bench::headerValues(e);
         if (!rewrite) {
             raw::Stmt s(db, "insert into fpmain (fphm,kpdate,kpdate2,hyfl,jdhm,qssj,jcsj,jym,"
                             "fkfmc,jexx,jedx,skfmc,kpr,bz1,bz2) "

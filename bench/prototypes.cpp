@@ -286,21 +286,7 @@ void saveNew(sqlite3* h, const zelk::receipt::ReceiptEntry& e) {
     {
         raw::Stmt s(h, "insert into fpmain (fphm,kpdate,kpdate2,hyfl,jdhm,qssj,jcsj,jym,fkfmc,"
                        "jexx,jedx,skfmc,kpr,bz1,bz2) values(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
-        const QString v[] = {e.invoiceNumber,
-                             zelk::receipt::searchableDate(e.issueDate),
-                             zelk::receipt::displayedDate(e.issueDate),
-                             e.category,
-                             e.machineNumber,
-                             e.periodStart,
-                             e.periodEnd,
-                             e.checkCode,
-                             e.payerName,
-                             e.totalFigures,
-                             e.totalCapitals,
-                             e.payeeName,
-                             e.issuer,
-                             e.noticeLine,
-                             e.remarks};
+        const QStringList v = headerValues(e);
         for (int i = 0; i < 15; ++i)
             s.bind(i + 1, v[i].toUtf8());
         s.step();

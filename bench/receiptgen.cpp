@@ -192,4 +192,22 @@ ReceiptEntry ReceiptGenerator::fiveLineReceipt(qint64 seed) const {
     return e;
 }
 
+QStringList headerValues(const zelk::receipt::ReceiptEntry& e) {
+    return {e.invoiceNumber,
+            zelk::receipt::searchableDate(e.issueDate),
+            zelk::receipt::displayedDate(e.issueDate),
+            e.category,
+            e.machineNumber,
+            e.periodStart,
+            e.periodEnd,
+            e.checkCode,
+            e.payerName,
+            e.totalFigures,
+            e.totalCapitals,
+            e.payeeName,
+            e.issuer,
+            e.noticeLine,
+            e.remarks};
+}
+
 } // namespace bench

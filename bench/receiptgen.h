@@ -3,6 +3,7 @@
 #include "receipt/receiptentry.h"
 
 #include <QDate>
+#include <QStringList>
 
 // Realistic receipts of a small Chinese business: company and personal payer names drawn from a
 // pool of repeat customers, remarks (often empty, sometimes several lines), the shipped default
@@ -13,6 +14,10 @@ namespace bench {
 QString rareText();
 // Text that occurs in about half of the receipts (company payer names).
 QString commonText();
+
+// The fifteen fpmain values of a receipt as the program's insert stores them, in the order of
+// its column list (fphm, kpdate, kpdate2, hyfl, ..., bz1, bz2).
+QStringList headerValues(const zelk::receipt::ReceiptEntry& e);
 
 class ReceiptGenerator {
 public:
