@@ -426,7 +426,7 @@ void preview(const BenchDatabase& db, zelk::data::Tdmtd& dm, sqlite3* rawDb) {
             for (int c = 0; c < s.columns(); ++c)
                 s.readText(c);
     };
-    report::PreparedReport prepared;
+    zelk::report::PreparedReport prepared;
     Figure f;
     f.size = db.receipts;
     f.name = QStringLiteral("preview first page");
@@ -440,7 +440,7 @@ void preview(const BenchDatabase& db, zelk::data::Tdmtd& dm, sqlite3* rawDb) {
             prepared = receipt::prepareReceiptReport(dm.Database3_ado, QString::number(id), remarks,
                                                      templatePath);
             const QImage image =
-                report::renderPageImage(prepared, 0, 96, report::RenderTarget::Preview);
+                zelk::report::renderPageImage(prepared, 0, 96, zelk::report::RenderTarget::Preview);
             if (image.isNull())
                 throw raw::Error("empty preview image");
         },
@@ -453,7 +453,7 @@ void preview(const BenchDatabase& db, zelk::data::Tdmtd& dm, sqlite3* rawDb) {
     p.size = db.receipts;
     p.name = QStringLiteral("PDF export");
     p.note = QStringLiteral("exportPdf of the laid-out receipt (1200 dpi)");
-    p.ours = measure(RunPolicy{5, 50, 1500, 1}, [&] { report::exportPdf(prepared, pdf); });
+    p.ours = measure(RunPolicy{5, 50, 1500, 1}, [&] { zelk::report::exportPdf(prepared, pdf); });
     add(p);
 }
 

@@ -26,22 +26,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 65536)
         return 0;
     const QByteArray content(reinterpret_cast<const char*>(data), qsizetype(size));
-    report::PreparedReport prepared;
+    zelk::report::PreparedReport prepared;
     try {
-        prepared = report::preparedReportFromJson(content, QStringLiteral("fuzz.zrp"));
-    } catch (const report::PreparedFileError& error) {
+        prepared = zelk::report::preparedReportFromJson(content, QStringLiteral("fuzz.zrp"));
+    } catch (const zelk::report::PreparedFileError& error) {
         check(!error.message().isEmpty(), "a broken file is named with its problem");
         return 0;
     }
     check(!prepared.pages.isEmpty(), "an opened file has pages");
     check(prepared.paperSize.width() > 0 && prepared.paperSize.height() > 0, "paper has a size");
 
-    const QByteArray saved = report::preparedReportToJson(prepared);
+    const QByteArray saved = zelk::report::preparedReportToJson(prepared);
     try {
-        const report::PreparedReport reopened =
-            report::preparedReportFromJson(saved, QStringLiteral("fuzz.zrp"));
+        const zelk::report::PreparedReport reopened =
+            zelk::report::preparedReportFromJson(saved, QStringLiteral("fuzz.zrp"));
         check(reopened == prepared, "a file saved again reopens unchanged");
-    } catch (const report::ReportError& error) {
+    } catch (const zelk::report::ReportError& error) {
         zelk::fuzz::fail("a file saved again reopens", error.message());
     }
     return 0;

@@ -37,9 +37,9 @@ void startApplication() {
     templatePath = dir.filePath(QStringLiteral("fuzz.frf"));
 }
 
-report::DataSet sampleData(int rows) {
+zelk::report::DataSet sampleData(int rows) {
     // The columns a receipt preview hands to its template, and one more.
-    report::DataSet data;
+    zelk::report::DataSet data;
     data.columns =
         QStringList{QStringLiteral("kpid"),    QStringLiteral("fphm"),   QStringLiteral("kpdate"),
                     QStringLiteral("kpdate2"), QStringLiteral("hyfl"),   QStringLiteral("jdhm"),
@@ -69,23 +69,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 16384)
         return 0;
     const QByteArray content(reinterpret_cast<const char*>(data), qsizetype(size));
-    report::Template tpl;
+    zelk::report::Template tpl;
     try {
-        tpl = report::parseTemplate(content, templatePath);
-    } catch (const report::TemplateError& error) {
+        tpl = zelk::report::parseTemplate(content, templatePath);
+    } catch (const zelk::report::TemplateError& error) {
         check(!error.message().isEmpty(), "a template error says what is wrong");
         return 0;
     }
     check(tpl.paperSize.width() > 0 && tpl.paperSize.height() > 0, "paper has a size");
     check(!tpl.band.present || tpl.band.rowsPerPage >= 1, "a band holds at least one row");
 
-    report::Variables variables;
+    zelk::report::Variables variables;
     variables.insert(QStringLiteral("V0"), QStringLiteral("备注 'quoted' [fphm]"));
     for (int rows : {0, 3}) {
-        report::PreparedReport prepared;
+        zelk::report::PreparedReport prepared;
         try {
-            prepared = report::layoutReport(tpl, sampleData(rows), variables);
-        } catch (const report::ReportError& error) {
+            prepared = zelk::report::layoutReport(tpl, sampleData(rows), variables);
+        } catch (const zelk::report::ReportError& error) {
             check(!error.message().isEmpty(), "a layout error says what is wrong");
             return 0;
         }
@@ -93,18 +93,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             tpl.band.present && rows > 0 ? (rows + tpl.band.rowsPerPage - 1) / tpl.band.rowsPerPage
                                          : 1;
         check(prepared.pages.size() == expectedPages, "one page per band full of rows");
-        for (const report::Page& page : prepared.pages)
-            for (const report::PlacedText& text : page.texts)
+        for (const zelk::report::Page& page : prepared.pages)
+            for (const zelk::report::PlacedText& text : page.texts)
                 check(text.fontSize > 0 && text.fontSize <= text.templateSize,
                       "shrinking never grows a font", text.text);
 
         // What was laid out can be saved as a prepared report and opened again unchanged.
-        const QByteArray json = report::preparedReportToJson(prepared);
+        const QByteArray json = zelk::report::preparedReportToJson(prepared);
         try {
-            const report::PreparedReport reopened =
-                report::preparedReportFromJson(json, QStringLiteral("fuzz.zrp"));
+            const zelk::report::PreparedReport reopened =
+                zelk::report::preparedReportFromJson(json, QStringLiteral("fuzz.zrp"));
             check(reopened == prepared, "a saved layout reopens unchanged");
-        } catch (const report::ReportError& error) {
+        } catch (const zelk::report::ReportError& error) {
             zelk::fuzz::fail("a saved layout reopens", error.message());
         }
     }

@@ -1,7 +1,7 @@
 #include "app/appfont.h"
 #include "app/tfrmqj.h"
-#include "app/ui/messagebox.h"
 #include "data/tdmtd.h"
+#include "ui/messagebox.h"
 
 #include <QApplication>
 #include <QScreen>

@@ -1,7 +1,5 @@
 #include "tfrmqj.h"
 
-#include "app/ui/guard.h"
-#include "app/ui/messagebox.h"
 #include "data/programfolder.h"
 #include "data/schema.h"
 #include "data/tdmtd.h"
@@ -13,6 +11,8 @@
 #include "settings/aboutdialog.h"
 #include "settings/basicsetdialog.h"
 #include "settings/help.h"
+#include "ui/guard.h"
+#include "ui/messagebox.h"
 
 #include <QCoreApplication>
 #include <QDate>

@@ -1,8 +1,8 @@
 #include "entrypage.h"
 
 #include "amount/amounttext.h"
-#include "app/ui/messagebox.h"
 #include "entrytotals.h"
+#include "ui/messagebox.h"
 
 #include <QComboBox>
 #include <QDateEdit>

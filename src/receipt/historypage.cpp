@@ -1,12 +1,12 @@
 #include "historypage.h"
 
-#include "app/ui/guard.h"
-#include "app/ui/messagebox.h"
 #include "data/databaseerror.h"
 #include "data/tdmtd.h"
 #include "historydatebox.h"
 #include "historymodel.h"
 #include "receiptloader.h"
+#include "ui/guard.h"
+#include "ui/messagebox.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>

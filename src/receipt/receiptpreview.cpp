@@ -1,6 +1,5 @@
 #include "receiptpreview.h"
 
-#include "app/ui/messagebox.h"
 #include "data/connection.h"
 #include "data/databaseerror.h"
 #include "data/programfolder.h"
@@ -8,6 +7,7 @@
 #include "data/tdmtd.h"
 #include "report/previewwindow.h"
 #include "report/template.h"
+#include "ui/messagebox.h"
 
 namespace zelk::receipt {
 

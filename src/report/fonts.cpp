@@ -1,20 +1,19 @@
-#include "fonts.h"
+#include "report/fonts.h"
 
 #include <QFont>
 #include <QStringList>
 
-using namespace Qt::StringLiterals;
-
-namespace report {
+namespace zelk::report {
 
 void initFonts() {
     static const bool done = [] {
-        const QStringList song{u"AR PL UMing CN"_s, u"WenQuanYi Micro Hei"_s};
-        QFont::insertSubstitutions(u"SimSun"_s, song);
-        QFont::insertSubstitutions(u"宋体"_s, song);
+        const QStringList song{QStringLiteral("AR PL UMing CN"),
+                               QStringLiteral("WenQuanYi Micro Hei")};
+        QFont::insertSubstitutions(QStringLiteral("SimSun"), song);
+        QFont::insertSubstitutions(QStringLiteral("宋体"), song);
         return true;
     }();
     (void)done;
 }
 
-} // namespace report
+} // namespace zelk::report

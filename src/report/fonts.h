@@ -1,6 +1,6 @@
 #pragma once
 
-namespace report {
+namespace zelk::report {
 
 // Maps the font names templates use ("SimSun", "宋体") to the Song face shipped
 // with the system (AR PL UMing CN), then WenQuanYi Micro Hei, so Chinese text
@@ -8,4 +8,4 @@ namespace report {
 // any number of times; the engine calls it before measuring or drawing.
 void initFonts();
 
-} // namespace report
+} // namespace zelk::report

@@ -14,7 +14,7 @@ int main(int argc, char* argv[]) {
         err << "usage: zelk_fp3_background OUTPUT.png\n";
         return 2;
     }
-    if (!report::drawFp3BlankForm(150).save(args.at(1), "PNG", 9)) {
+    if (!zelk::report::drawFp3BlankForm(150).save(args.at(1), "PNG", 9)) {
         err << "cannot write " << args.at(1) << '\n';
         return 1;
     }

@@ -1,10 +1,8 @@
-#include "fp3form.h"
+#include "report/fp3form.h"
 
-#include "render.h"
+#include "report/render.h"
 
-using namespace Qt::StringLiterals;
-
-namespace report {
+namespace zelk::report {
 
 namespace {
 
@@ -13,7 +11,7 @@ PlacedText caption(const QString& text, const QRectF& rect, HAlign h = HAlign::C
     PlacedText t;
     t.text = text;
     t.rect = rect;
-    t.family = u"SimSun"_s;
+    t.family = QStringLiteral("SimSun");
     t.templateSize = size;
     t.fontSize = size;
     t.bold = bold;
@@ -36,44 +34,45 @@ PreparedReport fp3BlankForm() {
         page.texts.append(caption(s, QRectF(x, y, w, h), a));
     };
 
-    page.texts.append(caption(u"通用机打发票"_s, QRectF(0, 2, 241, 7), HAlign::Center, 16, true));
-    page.texts.append(caption(u"发 票 联"_s, QRectF(0, 9, 241, 4), HAlign::Center, 9));
+    page.texts.append(
+        caption(QStringLiteral("通用机打发票"), QRectF(0, 2, 241, 7), HAlign::Center, 16, true));
+    page.texts.append(caption(QStringLiteral("发 票 联"), QRectF(0, 9, 241, 4), HAlign::Center, 9));
     line(100, 9.3, 141, 9.3);
 
     // Header captions; the values follow right after them.
-    text(u"开票日期："_s, 12, 14, 16, 5, HAlign::Left);
-    text(u"行业分类："_s, 82, 14, 16, 5, HAlign::Left);
-    text(u"发票号码："_s, 165, 14, 16, 5, HAlign::Left);
-    text(u"机打号码："_s, 12, 19, 16, 5, HAlign::Left);
-    text(u"所属期间："_s, 82, 19, 16, 5, HAlign::Left);
-    text(u"校 验 码："_s, 165, 19, 16, 5, HAlign::Left);
+    text(QStringLiteral("开票日期："), 12, 14, 16, 5, HAlign::Left);
+    text(QStringLiteral("行业分类："), 82, 14, 16, 5, HAlign::Left);
+    text(QStringLiteral("发票号码："), 165, 14, 16, 5, HAlign::Left);
+    text(QStringLiteral("机打号码："), 12, 19, 16, 5, HAlign::Left);
+    text(QStringLiteral("所属期间："), 82, 19, 16, 5, HAlign::Left);
+    text(QStringLiteral("校 验 码："), 165, 19, 16, 5, HAlign::Left);
 
     // The table.
     page.rects.append({QRectF(10, 25, 221, 55), 0.4});
     for (double y : {31.0, 36.0, 61.0, 67.0, 73.0})
         line(10, y, 231, y);
     line(36, 25, 36, 31);
-    text(u"付款方名称"_s, 10, 25, 26, 6);
+    text(QStringLiteral("付款方名称"), 10, 25, 26, 6);
 
     const double columns[] = {40, 110, 128, 153, 190};
     for (double x : columns)
         line(x, 31, x, 61);
-    text(u"项目"_s, 10, 31, 30, 5);
-    text(u"开具内容"_s, 40, 31, 70, 5);
-    text(u"单位"_s, 110, 31, 18, 5);
-    text(u"数量"_s, 128, 31, 25, 5);
-    text(u"单价"_s, 153, 31, 37, 5);
-    text(u"金额"_s, 190, 31, 41, 5);
+    text(QStringLiteral("项目"), 10, 31, 30, 5);
+    text(QStringLiteral("开具内容"), 40, 31, 70, 5);
+    text(QStringLiteral("单位"), 110, 31, 18, 5);
+    text(QStringLiteral("数量"), 128, 31, 25, 5);
+    text(QStringLiteral("单价"), 153, 31, 37, 5);
+    text(QStringLiteral("金额"), 190, 31, 41, 5);
 
     line(24, 61, 24, 67);
-    text(u"备注"_s, 10, 61, 14, 6);
+    text(QStringLiteral("备注"), 10, 61, 14, 6);
 
     for (double x : {40.0, 150.0, 165.0})
         line(x, 67, x, 80);
-    text(u"合计金额(大写)"_s, 10, 67, 30, 6);
-    text(u"(小写)"_s, 150, 67, 15, 6);
-    text(u"收款方名称(盖章)"_s, 10, 73, 30, 7);
-    text(u"开票人"_s, 150, 73, 15, 7);
+    text(QStringLiteral("合计金额(大写)"), 10, 67, 30, 6);
+    text(QStringLiteral("(小写)"), 150, 67, 15, 6);
+    text(QStringLiteral("收款方名称(盖章)"), 10, 73, 30, 7);
+    text(QStringLiteral("开票人"), 150, 73, 15, 7);
 
     r.pages.append(page);
     return r;
@@ -101,4 +100,4 @@ QImage drawFp3BlankForm(int dpi) {
     return out;
 }
 
-} // namespace report
+} // namespace zelk::report

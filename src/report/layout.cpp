@@ -1,7 +1,7 @@
-#include "layout.h"
+#include "report/layout.h"
 
-#include "fonts.h"
-#include "reporterror.h"
+#include "report/fonts.h"
+#include "report/reporterror.h"
 
 #include <QDir>
 #include <QFontMetricsF>
@@ -9,9 +9,7 @@
 
 #include <cmath>
 
-using namespace Qt::StringLiterals;
-
-namespace report {
+namespace zelk::report {
 
 namespace {
 
@@ -72,13 +70,14 @@ QFont makeFont(const QString& family, double size, bool bold) {
 class Resolver {
 public:
     Resolver(const Template& tpl, const DataSet& data, const Variables& variables)
-        : m_tpl(tpl), m_data(data), m_variables(variables) {
+        : tpl_(tpl), data_(data), variables_(variables) {
         for (qsizetype i = 0; i < data.columns.size(); ++i)
-            m_columnIndex.insert(data.columns.at(i), i);
+            columnIndex_.insert(data.columns.at(i), i);
         for (qsizetype r = 0; r < data.rows.size(); ++r) {
             if (data.rows.at(r).size() != data.columns.size())
                 throw ReportError(
-                    u"报表数据第 %1 行有 %2 个值，应为 %3 个（与列数相同）"_s.arg(r + 1)
+                    QStringLiteral("报表数据第 %1 行有 %2 个值，应为 %3 个（与列数相同）")
+                        .arg(r + 1)
                         .arg(data.rows.at(r).size())
                         .arg(data.columns.size()));
         }
@@ -88,12 +87,13 @@ public:
     void check(const ItemGroup& group, const QString& where) const {
         for (qsizetype i = 0; i < group.texts.size(); ++i) {
             for (const TextPart& part : group.texts.at(i).parts) {
-                if (part.isReference && !m_columnIndex.contains(part.text) &&
-                    !m_variables.contains(part.text))
-                    throw TemplateError(u"报表模板 %1 有误：%2[%3] 引用了未知的字段或变量 “[%4]”"_s
-                                            .arg(QDir::toNativeSeparators(m_tpl.path), where)
-                                            .arg(i)
-                                            .arg(part.text));
+                if (part.isReference && !columnIndex_.contains(part.text) &&
+                    !variables_.contains(part.text))
+                    throw TemplateError(
+                        QStringLiteral("报表模板 %1 有误：%2[%3] 引用了未知的字段或变量 “[%4]”")
+                            .arg(QDir::toNativeSeparators(tpl_.path), where)
+                            .arg(i)
+                            .arg(part.text));
             }
         }
     }
@@ -104,21 +104,21 @@ public:
         for (const TextPart& part : item.parts) {
             if (!part.isReference) {
                 out += part.text;
-            } else if (auto it = m_columnIndex.constFind(part.text); it != m_columnIndex.cend()) {
+            } else if (auto it = columnIndex_.constFind(part.text); it != columnIndex_.cend()) {
                 if (row >= 0)
-                    out += m_data.rows.at(row).at(*it);
+                    out += data_.rows.at(row).at(*it);
             } else {
-                out += m_variables.value(part.text);
+                out += variables_.value(part.text);
             }
         }
         return out;
     }
 
 private:
-    const Template& m_tpl;
-    const DataSet& m_data;
-    const Variables& m_variables;
-    QHash<QString, qsizetype> m_columnIndex;
+    const Template& tpl_;
+    const DataSet& data_;
+    const Variables& variables_;
+    QHash<QString, qsizetype> columnIndex_;
 };
 
 PlacedText place(const TextItem& item, const QString& text, const QPointF& shift) {
@@ -210,9 +210,9 @@ QPageLayout PreparedReport::pageLayout() const {
 
 PreparedReport layoutReport(const Template& tpl, const DataSet& data, const Variables& variables) {
     const Resolver resolver(tpl, data, variables);
-    resolver.check(tpl.page, u"items"_s);
+    resolver.check(tpl.page, QStringLiteral("items"));
     if (tpl.band.present)
-        resolver.check(tpl.band.items, u"band.items"_s);
+        resolver.check(tpl.band.items, QStringLiteral("band.items"));
 
     PreparedReport out;
     out.paperSize = tpl.paperSize;
@@ -244,4 +244,4 @@ PreparedReport layoutReport(const Template& tpl, const DataSet& data, const Vari
     return out;
 }
 
-} // namespace report
+} // namespace zelk::report

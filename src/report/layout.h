@@ -1,12 +1,12 @@
 #pragma once
 
-#include "preparedreport.h"
-#include "template.h"
+#include "report/preparedreport.h"
+#include "report/template.h"
 
 #include <QMap>
 #include <QStringList>
 
-namespace report {
+namespace zelk::report {
 
 // The data a report prints: named columns and rows of text values. Every row
 // has one value per column.
@@ -37,4 +37,4 @@ double fitFontSize(const QString& text, const QSizeF& boxMm, const FontSpec& fon
 // of boxMm.
 QSizeF measureText(const QString& text, const QSizeF& boxMm, const QFont& font, int flags);
 
-} // namespace report
+} // namespace zelk::report

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "template.h"
+#include "report/template.h"
 
 #include <QFont>
 #include <QImage>
@@ -13,7 +13,7 @@
 // The laid-out pages of a report: every text with its final place and size in
 // millimetres from the paper's top-left edge. Rendering, printing, PDF export
 // and the prepared report file all work from this, never from the template.
-namespace report {
+namespace zelk::report {
 
 struct PlacedText {
     QString text; // final text, values already substituted
@@ -78,4 +78,4 @@ QByteArray preparedReportToJson(const PreparedReport& report);
 // path only names the source in error messages.
 PreparedReport preparedReportFromJson(const QByteArray& content, const QString& path);
 
-} // namespace report
+} // namespace zelk::report

@@ -1,7 +1,7 @@
-#include "previewwindow.h"
+#include "report/previewwindow.h"
 
-#include "render.h"
-#include "reporterror.h"
+#include "report/render.h"
+#include "report/reporterror.h"
 
 #include <QAction>
 #include <QFileDialog>
@@ -22,9 +22,7 @@
 
 #include <cmath>
 
-using namespace Qt::StringLiterals;
-
-namespace report {
+namespace zelk::report {
 
 namespace {
 constexpr double kMmPerInch = 25.4;
@@ -37,16 +35,16 @@ constexpr double kZoomStep = 1.25;
 class PageView : public QWidget {
 public:
     explicit PageView(QWidget* parent) : QWidget(parent) {
-        setObjectName(u"pageView"_s);
+        setObjectName(QStringLiteral("pageView"));
         setAttribute(Qt::WA_OpaquePaintEvent);
     }
 
     void display(const PreparedReport* report, int page, double zoom, const QRectF& highlightMm) {
-        m_report = report;
-        m_page = page;
-        m_zoom = zoom;
-        m_highlight = highlightMm;
-        m_cache = QImage();
+        report_ = report;
+        page_ = page;
+        zoom_ = zoom;
+        highlight_ = highlightMm;
+        cache_ = QImage();
         const QSizeF mm = report->pageSize();
         resize(int(std::ceil(mm.width() * pxPerMm())) + 2 * kPaperMargin,
                int(std::ceil(mm.height() * pxPerMm())) + 2 * kPaperMargin);
@@ -54,7 +52,7 @@ public:
     }
 
     // Logical pixels per millimetre at the current zoom.
-    double pxPerMm() const { return m_zoom * baseDpi() / kMmPerInch; }
+    double pxPerMm() const { return zoom_ * baseDpi() / kMmPerInch; }
     double baseDpi() const { return logicalDpiX(); }
 
     // A rectangle on the paper (mm) in this widget's coordinates.
@@ -68,20 +66,20 @@ protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         p.fillRect(rect(), palette().color(QPalette::Dark));
-        if (!m_report || m_page < 0 || m_page >= m_report->pages.size())
+        if (!report_ || page_ < 0 || page_ >= report_->pages.size())
             return;
         const qreal dpr = devicePixelRatioF();
-        const int dpi = std::max(1, int(std::lround(m_zoom * baseDpi() * dpr)));
-        if (m_cache.isNull() || m_cacheDpr != dpr) {
-            m_cache = renderPageImage(*m_report, m_page, dpi, RenderTarget::Preview);
-            m_cache.setDevicePixelRatio(dpr);
-            m_cacheDpr = dpr;
+        const int dpi = std::max(1, int(std::lround(zoom_ * baseDpi() * dpr)));
+        if (cache_.isNull() || cacheDpr_ != dpr) {
+            cache_ = renderPageImage(*report_, page_, dpi, RenderTarget::Preview);
+            cache_.setDevicePixelRatio(dpr);
+            cacheDpr_ = dpr;
         }
-        const QRectF paper = mapFromMm(QRectF(QPointF(0, 0), m_report->pageSize()));
+        const QRectF paper = mapFromMm(QRectF(QPointF(0, 0), report_->pageSize()));
         p.fillRect(paper.translated(3, 3), QColor(0, 0, 0, 60));
-        p.drawImage(paper.topLeft(), m_cache);
-        if (!m_highlight.isNull()) {
-            const QRectF h = mapFromMm(m_highlight).adjusted(-1, -1, 1, 1);
+        p.drawImage(paper.topLeft(), cache_);
+        if (!highlight_.isNull()) {
+            const QRectF h = mapFromMm(highlight_).adjusted(-1, -1, 1, 1);
             p.fillRect(h, QColor(255, 220, 0, 90));
             p.setPen(QPen(QColor(230, 120, 0), 1.5));
             p.drawRect(h);
@@ -89,18 +87,18 @@ protected:
     }
 
 private:
-    const PreparedReport* m_report = nullptr;
-    int m_page = 0;
-    double m_zoom = 1.0;
-    QRectF m_highlight;
-    QImage m_cache;
-    qreal m_cacheDpr = 0;
+    const PreparedReport* report_ = nullptr;
+    int page_ = 0;
+    double zoom_ = 1.0;
+    QRectF highlight_;
+    QImage cache_;
+    qreal cacheDpr_ = 0;
 };
 
 PreviewWindow::PreviewWindow(const PreparedReport& report, QWidget* parent)
-    : QDialog(parent), m_report(report) {
-    setObjectName(u"reportPreviewWindow"_s);
-    setWindowTitle(u"打印预览"_s);
+    : QDialog(parent), report_(report) {
+    setObjectName(QStringLiteral("reportPreviewWindow"));
+    setWindowTitle(QStringLiteral("打印预览"));
     setModal(true);
     createActions();
     createLayout();
@@ -127,156 +125,164 @@ void PreviewWindow::createActions() {
         connect(a, &QAction::triggered, this, slot);
         return a;
     };
-    m_zoomInAction =
-        make(u"zoomInAction"_s, u"放大"_s, QKeySequence::ZoomIn, &PreviewWindow::zoomIn);
-    m_zoomOutAction =
-        make(u"zoomOutAction"_s, u"缩小"_s, QKeySequence::ZoomOut, &PreviewWindow::zoomOut);
-    m_fitWidthAction = make(u"fitWidthAction"_s, u"适合宽度"_s, {}, &PreviewWindow::fitWidth);
-    m_fitPageAction = make(u"fitPageAction"_s, u"整页"_s, {}, &PreviewWindow::fitPage);
-    m_actualSizeAction = make(u"actualSizeAction"_s, u"100%"_s, QKeySequence(u"Ctrl+0"_s),
-                              &PreviewWindow::actualSize);
-    m_firstAction = make(u"firstPageAction"_s, u"首页"_s, QKeySequence(u"Ctrl+Home"_s),
-                         &PreviewWindow::firstPage);
-    m_prevAction = make(u"previousPageAction"_s, u"上一页"_s, QKeySequence(Qt::Key_PageUp),
-                        &PreviewWindow::previousPage);
-    m_nextAction = make(u"nextPageAction"_s, u"下一页"_s, QKeySequence(Qt::Key_PageDown),
-                        &PreviewWindow::nextPage);
-    m_lastAction =
-        make(u"lastPageAction"_s, u"末页"_s, QKeySequence(u"Ctrl+End"_s), &PreviewWindow::lastPage);
-    m_openAction = make(u"openAction"_s, u"打开"_s, QKeySequence::Open, &PreviewWindow::onOpen);
-    m_saveAction = make(u"saveAction"_s, u"保存"_s, QKeySequence::Save, &PreviewWindow::onSave);
-    m_exportAction = make(u"exportPdfAction"_s, u"导出 PDF"_s, {}, &PreviewWindow::onExportPdf);
-    m_printAction = make(u"printAction"_s, u"打印"_s, QKeySequence::Print, &PreviewWindow::onPrint);
-    m_pageSetupAction = make(u"pageSetupAction"_s, u"页面设置"_s, {}, &PreviewWindow::onPageSetup);
-    m_findAction =
-        make(u"findNextAction"_s, u"查找下一个"_s, QKeySequence::FindNext, &PreviewWindow::onFind);
-    m_helpAction =
-        make(u"helpAction"_s, u"帮助"_s, QKeySequence::HelpContents, &PreviewWindow::onHelp);
-    m_closeAction = make(u"closeAction"_s, u"关闭"_s, {}, &QDialog::reject);
+    zoomInAction_ = make(QStringLiteral("zoomInAction"), QStringLiteral("放大"),
+                         QKeySequence::ZoomIn, &PreviewWindow::zoomIn);
+    zoomOutAction_ = make(QStringLiteral("zoomOutAction"), QStringLiteral("缩小"),
+                          QKeySequence::ZoomOut, &PreviewWindow::zoomOut);
+    fitWidthAction_ = make(QStringLiteral("fitWidthAction"), QStringLiteral("适合宽度"), {},
+                           &PreviewWindow::fitWidth);
+    fitPageAction_ =
+        make(QStringLiteral("fitPageAction"), QStringLiteral("整页"), {}, &PreviewWindow::fitPage);
+    actualSizeAction_ = make(QStringLiteral("actualSizeAction"), QStringLiteral("100%"),
+                             QKeySequence(QStringLiteral("Ctrl+0")), &PreviewWindow::actualSize);
+    firstAction_ = make(QStringLiteral("firstPageAction"), QStringLiteral("首页"),
+                        QKeySequence(QStringLiteral("Ctrl+Home")), &PreviewWindow::firstPage);
+    prevAction_ = make(QStringLiteral("previousPageAction"), QStringLiteral("上一页"),
+                       QKeySequence(Qt::Key_PageUp), &PreviewWindow::previousPage);
+    nextAction_ = make(QStringLiteral("nextPageAction"), QStringLiteral("下一页"),
+                       QKeySequence(Qt::Key_PageDown), &PreviewWindow::nextPage);
+    lastAction_ = make(QStringLiteral("lastPageAction"), QStringLiteral("末页"),
+                       QKeySequence(QStringLiteral("Ctrl+End")), &PreviewWindow::lastPage);
+    openAction_ = make(QStringLiteral("openAction"), QStringLiteral("打开"), QKeySequence::Open,
+                       &PreviewWindow::onOpen);
+    saveAction_ = make(QStringLiteral("saveAction"), QStringLiteral("保存"), QKeySequence::Save,
+                       &PreviewWindow::onSave);
+    exportAction_ = make(QStringLiteral("exportPdfAction"), QStringLiteral("导出 PDF"), {},
+                         &PreviewWindow::onExportPdf);
+    printAction_ = make(QStringLiteral("printAction"), QStringLiteral("打印"), QKeySequence::Print,
+                        &PreviewWindow::onPrint);
+    pageSetupAction_ = make(QStringLiteral("pageSetupAction"), QStringLiteral("页面设置"), {},
+                            &PreviewWindow::onPageSetup);
+    findAction_ = make(QStringLiteral("findNextAction"), QStringLiteral("查找下一个"),
+                       QKeySequence::FindNext, &PreviewWindow::onFind);
+    helpAction_ = make(QStringLiteral("helpAction"), QStringLiteral("帮助"),
+                       QKeySequence::HelpContents, &PreviewWindow::onHelp);
+    closeAction_ =
+        make(QStringLiteral("closeAction"), QStringLiteral("关闭"), {}, &QDialog::reject);
 }
 
 void PreviewWindow::createLayout() {
-    m_toolBar = new QToolBar(this);
-    m_toolBar->setObjectName(u"previewToolBar"_s);
-    m_toolBar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    toolBar_ = new QToolBar(this);
+    toolBar_->setObjectName(QStringLiteral("previewToolBar"));
+    toolBar_->setToolButtonStyle(Qt::ToolButtonTextOnly);
 
-    m_pageSpin = new QSpinBox(this);
-    m_pageSpin->setObjectName(u"pageSpin"_s);
-    m_pageSpin->setToolTip(u"页码"_s);
-    m_pageSpin->setKeyboardTracking(false);
-    connect(m_pageSpin, &QSpinBox::valueChanged, this,
+    pageSpin_ = new QSpinBox(this);
+    pageSpin_->setObjectName(QStringLiteral("pageSpin"));
+    pageSpin_->setToolTip(QStringLiteral("页码"));
+    pageSpin_->setKeyboardTracking(false);
+    connect(pageSpin_, &QSpinBox::valueChanged, this,
             [this](int value) { setCurrentPage(value - 1); });
-    m_pageCountLabel = new QLabel(this);
-    m_pageCountLabel->setObjectName(u"pageCountLabel"_s);
-    m_zoomLabel = new QLabel(this);
-    m_zoomLabel->setObjectName(u"zoomLabel"_s);
-    m_zoomLabel->setMinimumWidth(48);
-    m_zoomLabel->setAlignment(Qt::AlignCenter);
-    m_findEdit = new QLineEdit(this);
-    m_findEdit->setObjectName(u"findEdit"_s);
-    m_findEdit->setPlaceholderText(u"查找文字"_s);
-    m_findEdit->setClearButtonEnabled(true);
-    m_findEdit->setMaximumWidth(160);
-    connect(m_findEdit, &QLineEdit::returnPressed, this, &PreviewWindow::onFind);
+    pageCountLabel_ = new QLabel(this);
+    pageCountLabel_->setObjectName(QStringLiteral("pageCountLabel"));
+    zoomLabel_ = new QLabel(this);
+    zoomLabel_->setObjectName(QStringLiteral("zoomLabel"));
+    zoomLabel_->setMinimumWidth(48);
+    zoomLabel_->setAlignment(Qt::AlignCenter);
+    findEdit_ = new QLineEdit(this);
+    findEdit_->setObjectName(QStringLiteral("findEdit"));
+    findEdit_->setPlaceholderText(QStringLiteral("查找文字"));
+    findEdit_->setClearButtonEnabled(true);
+    findEdit_->setMaximumWidth(160);
+    connect(findEdit_, &QLineEdit::returnPressed, this, &PreviewWindow::onFind);
     auto* focusFind = new QAction(this);
     focusFind->setShortcut(QKeySequence::Find);
     connect(focusFind, &QAction::triggered, this, [this] {
-        m_findEdit->setFocus();
-        m_findEdit->selectAll();
+        findEdit_->setFocus();
+        findEdit_->selectAll();
     });
     addAction(focusFind);
 
-    m_toolBar->addAction(m_openAction);
-    m_toolBar->addAction(m_saveAction);
-    m_toolBar->addAction(m_exportAction);
-    m_toolBar->addSeparator();
-    m_toolBar->addAction(m_printAction);
-    m_toolBar->addAction(m_pageSetupAction);
-    m_toolBar->addSeparator();
-    m_toolBar->addAction(m_zoomOutAction);
-    m_toolBar->addWidget(m_zoomLabel);
-    m_toolBar->addAction(m_zoomInAction);
-    m_toolBar->addAction(m_actualSizeAction);
-    m_toolBar->addAction(m_fitWidthAction);
-    m_toolBar->addAction(m_fitPageAction);
-    m_toolBar->addSeparator();
-    m_toolBar->addAction(m_firstAction);
-    m_toolBar->addAction(m_prevAction);
-    m_toolBar->addWidget(m_pageSpin);
-    m_toolBar->addWidget(m_pageCountLabel);
-    m_toolBar->addAction(m_nextAction);
-    m_toolBar->addAction(m_lastAction);
-    m_toolBar->addSeparator();
-    m_toolBar->addWidget(m_findEdit);
-    m_toolBar->addAction(m_findAction);
-    m_toolBar->addSeparator();
-    m_toolBar->addAction(m_helpAction);
-    m_toolBar->addAction(m_closeAction);
+    toolBar_->addAction(openAction_);
+    toolBar_->addAction(saveAction_);
+    toolBar_->addAction(exportAction_);
+    toolBar_->addSeparator();
+    toolBar_->addAction(printAction_);
+    toolBar_->addAction(pageSetupAction_);
+    toolBar_->addSeparator();
+    toolBar_->addAction(zoomOutAction_);
+    toolBar_->addWidget(zoomLabel_);
+    toolBar_->addAction(zoomInAction_);
+    toolBar_->addAction(actualSizeAction_);
+    toolBar_->addAction(fitWidthAction_);
+    toolBar_->addAction(fitPageAction_);
+    toolBar_->addSeparator();
+    toolBar_->addAction(firstAction_);
+    toolBar_->addAction(prevAction_);
+    toolBar_->addWidget(pageSpin_);
+    toolBar_->addWidget(pageCountLabel_);
+    toolBar_->addAction(nextAction_);
+    toolBar_->addAction(lastAction_);
+    toolBar_->addSeparator();
+    toolBar_->addWidget(findEdit_);
+    toolBar_->addAction(findAction_);
+    toolBar_->addSeparator();
+    toolBar_->addAction(helpAction_);
+    toolBar_->addAction(closeAction_);
 
-    m_view = new PageView(this);
-    m_scroll = new QScrollArea(this);
-    m_scroll->setObjectName(u"pageScrollArea"_s);
-    m_scroll->setBackgroundRole(QPalette::Dark);
-    m_scroll->setAlignment(Qt::AlignCenter);
-    m_scroll->setWidget(m_view);
+    view_ = new PageView(this);
+    scroll_ = new QScrollArea(this);
+    scroll_->setObjectName(QStringLiteral("pageScrollArea"));
+    scroll_->setBackgroundRole(QPalette::Dark);
+    scroll_->setAlignment(Qt::AlignCenter);
+    scroll_->setWidget(view_);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->addWidget(m_toolBar);
-    layout->addWidget(m_scroll, 1);
+    layout->addWidget(toolBar_);
+    layout->addWidget(scroll_, 1);
 }
 
 void PreviewWindow::setReport(const PreparedReport& report) {
-    m_report = report;
-    m_matchPage = -1;
-    m_matchIndex = -1;
-    m_page = 0;
+    report_ = report;
+    matchPage_ = -1;
+    matchIndex_ = -1;
+    page_ = 0;
     updateControls();
 }
 
 void PreviewWindow::setCurrentPage(int page) {
-    if (m_report.pages.isEmpty())
+    if (report_.pages.isEmpty())
         return;
     page = std::clamp(page, 0, pageCount() - 1);
-    if (page == m_page)
+    if (page == page_)
         return;
-    m_page = page;
+    page_ = page;
     updateControls();
-    emit currentPageChanged(m_page);
+    emit currentPageChanged(page_);
 }
 
 void PreviewWindow::setZoom(double zoom) {
     zoom = std::clamp(zoom, kMinZoom, kMaxZoom);
-    if (zoom == m_zoom)
+    if (zoom == zoom_)
         return;
-    m_zoom = zoom;
+    zoom_ = zoom;
     updateControls();
-    emit zoomChanged(m_zoom);
+    emit zoomChanged(zoom_);
 }
 
 void PreviewWindow::zoomIn() {
-    setZoom(m_zoom * kZoomStep);
+    setZoom(zoom_ * kZoomStep);
 }
 void PreviewWindow::zoomOut() {
-    setZoom(m_zoom / kZoomStep);
+    setZoom(zoom_ / kZoomStep);
 }
 void PreviewWindow::actualSize() {
     setZoom(1.0);
 }
 
 void PreviewWindow::fitWidth() {
-    const double avail = m_scroll->viewport()->width() - 2.0 * kPaperMargin;
-    const double paper = m_report.pageSize().width() * m_view->baseDpi() / kMmPerInch;
+    const double avail = scroll_->viewport()->width() - 2.0 * kPaperMargin;
+    const double paper = report_.pageSize().width() * view_->baseDpi() / kMmPerInch;
     if (avail > 0 && paper > 0)
         setZoom(avail / paper);
 }
 
 void PreviewWindow::fitPage() {
-    const double availW = m_scroll->viewport()->width() - 2.0 * kPaperMargin;
-    const double availH = m_scroll->viewport()->height() - 2.0 * kPaperMargin;
-    const QSizeF mm = m_report.pageSize();
-    const double perMm = m_view->baseDpi() / kMmPerInch;
+    const double availW = scroll_->viewport()->width() - 2.0 * kPaperMargin;
+    const double availH = scroll_->viewport()->height() - 2.0 * kPaperMargin;
+    const QSizeF mm = report_.pageSize();
+    const double perMm = view_->baseDpi() / kMmPerInch;
     if (availW > 0 && availH > 0)
         setZoom(std::min(availW / (mm.width() * perMm), availH / (mm.height() * perMm)));
 }
@@ -285,10 +291,10 @@ void PreviewWindow::firstPage() {
     setCurrentPage(0);
 }
 void PreviewWindow::previousPage() {
-    setCurrentPage(m_page - 1);
+    setCurrentPage(page_ - 1);
 }
 void PreviewWindow::nextPage() {
-    setCurrentPage(m_page + 1);
+    setCurrentPage(page_ + 1);
 }
 void PreviewWindow::lastPage() {
     setCurrentPage(pageCount() - 1);
@@ -297,37 +303,37 @@ void PreviewWindow::lastPage() {
 void PreviewWindow::updateControls() {
     const int count = pageCount();
     {
-        const QSignalBlocker block(m_pageSpin);
-        m_pageSpin->setRange(count > 0 ? 1 : 0, count);
-        m_pageSpin->setValue(m_page + 1);
+        const QSignalBlocker block(pageSpin_);
+        pageSpin_->setRange(count > 0 ? 1 : 0, count);
+        pageSpin_->setValue(page_ + 1);
     }
-    m_pageCountLabel->setText(u" / %1 "_s.arg(count));
-    m_zoomLabel->setText(u"%1%"_s.arg(std::lround(m_zoom * 100)));
-    m_firstAction->setEnabled(m_page > 0);
-    m_prevAction->setEnabled(m_page > 0);
-    m_nextAction->setEnabled(m_page + 1 < count);
-    m_lastAction->setEnabled(m_page + 1 < count);
-    m_zoomInAction->setEnabled(m_zoom < kMaxZoom);
-    m_zoomOutAction->setEnabled(m_zoom > kMinZoom);
+    pageCountLabel_->setText(QStringLiteral(" / %1 ").arg(count));
+    zoomLabel_->setText(QStringLiteral("%1%").arg(std::lround(zoom_ * 100)));
+    firstAction_->setEnabled(page_ > 0);
+    prevAction_->setEnabled(page_ > 0);
+    nextAction_->setEnabled(page_ + 1 < count);
+    lastAction_->setEnabled(page_ + 1 < count);
+    zoomInAction_->setEnabled(zoom_ < kMaxZoom);
+    zoomOutAction_->setEnabled(zoom_ > kMinZoom);
     QRectF highlight;
-    if (m_matchPage == m_page && m_matchIndex >= 0)
-        highlight = m_report.pages.at(m_page).texts.at(m_matchIndex).rect;
-    m_view->display(&m_report, m_page, m_zoom, highlight);
+    if (matchPage_ == page_ && matchIndex_ >= 0)
+        highlight = report_.pages.at(page_).texts.at(matchIndex_).rect;
+    view_->display(&report_, page_, zoom_, highlight);
 }
 
 bool PreviewWindow::findNext(const QString& needle) {
-    if (needle.isEmpty() || m_report.pages.isEmpty())
+    if (needle.isEmpty() || report_.pages.isEmpty())
         return false;
     // Every text in reading order, as (page, index); start after the current
     // match, or at the current page when there is none.
     QList<std::pair<int, int>> all;
     qsizetype start = -1;
     for (int p = 0; p < pageCount(); ++p) {
-        if (p == m_page && m_matchPage < 0)
+        if (p == page_ && matchPage_ < 0)
             start = all.size();
-        for (int i = 0; i < m_report.pages.at(p).texts.size(); ++i) {
+        for (int i = 0; i < report_.pages.at(p).texts.size(); ++i) {
             all.append({p, i});
-            if (p == m_matchPage && i == m_matchIndex)
+            if (p == matchPage_ && i == matchIndex_)
                 start = all.size();
         }
     }
@@ -337,14 +343,14 @@ bool PreviewWindow::findNext(const QString& needle) {
         start = 0;
     for (qsizetype k = 0; k < all.size(); ++k) {
         const auto [p, i] = all.at((start + k) % all.size());
-        if (m_report.pages.at(p).texts.at(i).text.contains(needle, Qt::CaseInsensitive)) {
-            m_matchPage = p;
-            m_matchIndex = i;
-            const bool pageChanged = p != m_page;
-            m_page = p;
+        if (report_.pages.at(p).texts.at(i).text.contains(needle, Qt::CaseInsensitive)) {
+            matchPage_ = p;
+            matchIndex_ = i;
+            const bool pageChanged = p != page_;
+            page_ = p;
             updateControls();
             if (pageChanged)
-                emit currentPageChanged(m_page);
+                emit currentPageChanged(page_);
             scrollToMatch();
             return true;
         }
@@ -353,47 +359,48 @@ bool PreviewWindow::findNext(const QString& needle) {
 }
 
 void PreviewWindow::scrollToMatch() {
-    if (m_matchPage < 0)
+    if (matchPage_ < 0)
         return;
-    const QRectF r = m_view->mapFromMm(m_report.pages.at(m_matchPage).texts.at(m_matchIndex).rect);
-    m_scroll->ensureVisible(int(r.center().x()), int(r.center().y()), int(r.width() / 2) + 40,
-                            int(r.height() / 2) + 40);
+    const QRectF r = view_->mapFromMm(report_.pages.at(matchPage_).texts.at(matchIndex_).rect);
+    scroll_->ensureVisible(int(r.center().x()), int(r.center().y()), int(r.width() / 2) + 40,
+                           int(r.height() / 2) + 40);
 }
 
 void PreviewWindow::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (!m_fittedOnce) {
-        m_fittedOnce = true;
+    if (!fittedOnce_) {
+        fittedOnce_ = true;
         fitWidth();
     }
 }
 
 void PreviewWindow::message(const QString& text) {
-    if (m_showMessage)
-        m_showMessage(text);
+    if (showMessage_)
+        showMessage_(text);
     else
-        QMessageBox::information(this, u"提示"_s, text);
+        QMessageBox::information(this, QStringLiteral("提示"), text);
 }
 
 QString PreviewWindow::chooseFile(FileAction action, const QString& suggestedName) {
-    if (m_chooseFile)
-        return m_chooseFile(action, suggestedName);
+    if (chooseFile_)
+        return chooseFile_(action, suggestedName);
     switch (action) {
     case FileAction::Open:
-        return QFileDialog::getOpenFileName(this, u"打开预览文件"_s, QString(),
-                                            u"预览文件 (*.zrp);;所有文件 (*)"_s);
+        return QFileDialog::getOpenFileName(this, QStringLiteral("打开预览文件"), QString(),
+                                            QStringLiteral("预览文件 (*.zrp);;所有文件 (*)"));
     case FileAction::Save: {
-        QString path = QFileDialog::getSaveFileName(this, u"保存预览文件"_s, suggestedName,
-                                                    u"预览文件 (*.zrp)"_s);
+        QString path =
+            QFileDialog::getSaveFileName(this, QStringLiteral("保存预览文件"), suggestedName,
+                                         QStringLiteral("预览文件 (*.zrp)"));
         if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty())
-            path += u".zrp"_s;
+            path += QStringLiteral(".zrp");
         return path;
     }
     case FileAction::ExportPdf: {
-        QString path =
-            QFileDialog::getSaveFileName(this, u"导出 PDF"_s, suggestedName, u"PDF 文件 (*.pdf)"_s);
+        QString path = QFileDialog::getSaveFileName(this, QStringLiteral("导出 PDF"), suggestedName,
+                                                    QStringLiteral("PDF 文件 (*.pdf)"));
         if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty())
-            path += u".pdf"_s;
+            path += QStringLiteral(".pdf");
         return path;
     }
     }
@@ -401,11 +408,11 @@ QString PreviewWindow::chooseFile(FileAction action, const QString& suggestedNam
 }
 
 QPrinter& PreviewWindow::printer() {
-    if (!m_printer) {
-        m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-        applyPageSetup(*m_printer, m_report);
+    if (!printer_) {
+        printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        applyPageSetup(*printer_, report_);
     }
-    return *m_printer;
+    return *printer_;
 }
 
 bool PreviewWindow::openPreparedFile(const QString& path) {
@@ -420,7 +427,7 @@ bool PreviewWindow::openPreparedFile(const QString& path) {
 
 bool PreviewWindow::savePreparedFile(const QString& path) {
     try {
-        savePreparedReport(m_report, path);
+        savePreparedReport(report_, path);
         return true;
     } catch (const ReportError& e) {
         message(e.message());
@@ -430,7 +437,7 @@ bool PreviewWindow::savePreparedFile(const QString& path) {
 
 bool PreviewWindow::exportPdfFile(const QString& path) {
     try {
-        exportPdf(m_report, path);
+        exportPdf(report_, path);
         return true;
     } catch (const ReportError& e) {
         message(e.message());
@@ -440,7 +447,7 @@ bool PreviewWindow::exportPdfFile(const QString& path) {
 
 bool PreviewWindow::printTo(QPrinter& target) {
     try {
-        printReport(target, m_report);
+        printReport(target, report_);
         return true;
     } catch (const ReportError& e) {
         message(e.message());
@@ -455,48 +462,48 @@ void PreviewWindow::onOpen() {
 }
 
 void PreviewWindow::onSave() {
-    const QString path = chooseFile(FileAction::Save, u"receipt.zrp"_s);
+    const QString path = chooseFile(FileAction::Save, QStringLiteral("receipt.zrp"));
     if (!path.isEmpty())
         savePreparedFile(path);
 }
 
 void PreviewWindow::onExportPdf() {
-    const QString path = chooseFile(FileAction::ExportPdf, u"receipt.pdf"_s);
+    const QString path = chooseFile(FileAction::ExportPdf, QStringLiteral("receipt.pdf"));
     if (!path.isEmpty())
         exportPdfFile(path);
 }
 
 void PreviewWindow::onPrint() {
     QPrinter& p = printer();
-    applyPageSetup(p, m_report);
+    applyPageSetup(p, report_);
     QPrintDialog dialog(&p, this);
-    dialog.setObjectName(u"printDialog"_s);
+    dialog.setObjectName(QStringLiteral("printDialog"));
     if (dialog.exec() == QDialog::Accepted)
         printTo(p); // re-applies the report's paper, full page and offset
 }
 
 void PreviewWindow::onPageSetup() {
     QPrinter& p = printer();
-    applyPageSetup(p, m_report);
+    applyPageSetup(p, report_);
     QPageSetupDialog dialog(&p, this);
-    dialog.setObjectName(u"pageSetupDialog"_s);
+    dialog.setObjectName(QStringLiteral("pageSetupDialog"));
     dialog.exec();
 }
 
 void PreviewWindow::onFind() {
-    const QString needle = m_findEdit->text();
+    const QString needle = findEdit_->text();
     if (needle.isEmpty()) {
-        m_findEdit->setFocus();
+        findEdit_->setFocus();
         return;
     }
     if (!findNext(needle))
-        message(u"未找到 “%1”"_s.arg(needle));
+        message(QStringLiteral("未找到 “%1”").arg(needle));
 }
 
 void PreviewWindow::onHelp() {
     emit helpRequested();
-    if (m_onHelp)
-        m_onHelp();
+    if (onHelp_)
+        onHelp_();
 }
 
-} // namespace report
+} // namespace zelk::report

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "preparedreport.h"
+#include "report/preparedreport.h"
 
 #include <QDialog>
 #include <QPrinter>
@@ -15,7 +15,7 @@ class QScrollArea;
 class QSpinBox;
 class QToolBar;
 
-namespace report {
+namespace zelk::report {
 
 class PageView;
 
@@ -40,15 +40,15 @@ public:
     static int showReport(const PreparedReport& report, QWidget* parent,
                           std::function<void()> onHelp = {});
 
-    const PreparedReport& report() const { return m_report; }
+    const PreparedReport& report() const { return report_; }
     void setReport(const PreparedReport& report);
 
-    int pageCount() const { return int(m_report.pages.size()); }
-    int currentPage() const { return m_page; } // 0-based
+    int pageCount() const { return int(report_.pages.size()); }
+    int currentPage() const { return page_; } // 0-based
     void setCurrentPage(int page);
 
     // 1.0 shows the paper at its real size on a screen of the logical DPI.
-    double zoom() const { return m_zoom; }
+    double zoom() const { return zoom_; }
     void setZoom(double zoom);
     static constexpr double kMinZoom = 0.1;
     static constexpr double kMaxZoom = 5.0;
@@ -59,8 +59,8 @@ public:
     // matches.
     bool findNext(const QString& needle);
     // The highlighted match: page and index into Page::texts, or -1, -1.
-    int matchPage() const { return m_matchPage; }
-    int matchIndex() const { return m_matchIndex; }
+    int matchPage() const { return matchPage_; }
+    int matchIndex() const { return matchIndex_; }
 
     // The commands behind the toolbar, without dialogs. Errors go to the
     // message handler; the return value says whether it worked.
@@ -69,9 +69,9 @@ public:
     bool exportPdfFile(const QString& path);
     bool printTo(QPrinter& printer);
 
-    void setFileChooser(FileChooser chooser) { m_chooseFile = std::move(chooser); }
-    void setMessageHandler(MessageHandler handler) { m_showMessage = std::move(handler); }
-    void setHelpHandler(std::function<void()> handler) { m_onHelp = std::move(handler); }
+    void setFileChooser(FileChooser chooser) { chooseFile_ = std::move(chooser); }
+    void setMessageHandler(MessageHandler handler) { showMessage_ = std::move(handler); }
+    void setHelpHandler(std::function<void()> handler) { onHelp_ = std::move(handler); }
 
 public slots:
     void zoomIn();
@@ -109,43 +109,43 @@ private:
     void onFind();
     void onHelp();
 
-    PreparedReport m_report;
-    int m_page = 0;
-    double m_zoom = 1.0;
-    int m_matchPage = -1;
-    int m_matchIndex = -1;
-    bool m_fittedOnce = false;
-    std::unique_ptr<QPrinter> m_printer; // made on first print or page set-up
+    PreparedReport report_;
+    int page_ = 0;
+    double zoom_ = 1.0;
+    int matchPage_ = -1;
+    int matchIndex_ = -1;
+    bool fittedOnce_ = false;
+    std::unique_ptr<QPrinter> printer_; // made on first print or page set-up
 
-    FileChooser m_chooseFile;
-    MessageHandler m_showMessage;
-    std::function<void()> m_onHelp;
+    FileChooser chooseFile_;
+    MessageHandler showMessage_;
+    std::function<void()> onHelp_;
 
-    QToolBar* m_toolBar = nullptr;
-    QScrollArea* m_scroll = nullptr;
-    PageView* m_view = nullptr;
-    QSpinBox* m_pageSpin = nullptr;
-    QLabel* m_pageCountLabel = nullptr;
-    QLabel* m_zoomLabel = nullptr;
-    QLineEdit* m_findEdit = nullptr;
+    QToolBar* toolBar_ = nullptr;
+    QScrollArea* scroll_ = nullptr;
+    PageView* view_ = nullptr;
+    QSpinBox* pageSpin_ = nullptr;
+    QLabel* pageCountLabel_ = nullptr;
+    QLabel* zoomLabel_ = nullptr;
+    QLineEdit* findEdit_ = nullptr;
 
-    QAction* m_zoomInAction = nullptr;
-    QAction* m_zoomOutAction = nullptr;
-    QAction* m_fitWidthAction = nullptr;
-    QAction* m_fitPageAction = nullptr;
-    QAction* m_actualSizeAction = nullptr;
-    QAction* m_firstAction = nullptr;
-    QAction* m_prevAction = nullptr;
-    QAction* m_nextAction = nullptr;
-    QAction* m_lastAction = nullptr;
-    QAction* m_openAction = nullptr;
-    QAction* m_saveAction = nullptr;
-    QAction* m_exportAction = nullptr;
-    QAction* m_printAction = nullptr;
-    QAction* m_pageSetupAction = nullptr;
-    QAction* m_findAction = nullptr;
-    QAction* m_helpAction = nullptr;
-    QAction* m_closeAction = nullptr;
+    QAction* zoomInAction_ = nullptr;
+    QAction* zoomOutAction_ = nullptr;
+    QAction* fitWidthAction_ = nullptr;
+    QAction* fitPageAction_ = nullptr;
+    QAction* actualSizeAction_ = nullptr;
+    QAction* firstAction_ = nullptr;
+    QAction* prevAction_ = nullptr;
+    QAction* nextAction_ = nullptr;
+    QAction* lastAction_ = nullptr;
+    QAction* openAction_ = nullptr;
+    QAction* saveAction_ = nullptr;
+    QAction* exportAction_ = nullptr;
+    QAction* printAction_ = nullptr;
+    QAction* pageSetupAction_ = nullptr;
+    QAction* findAction_ = nullptr;
+    QAction* helpAction_ = nullptr;
+    QAction* closeAction_ = nullptr;
 };
 
-} // namespace report
+} // namespace zelk::report

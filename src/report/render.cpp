@@ -1,7 +1,7 @@
-#include "render.h"
+#include "report/render.h"
 
-#include "fonts.h"
-#include "reporterror.h"
+#include "report/fonts.h"
+#include "report/reporterror.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -11,9 +11,7 @@
 
 #include <cmath>
 
-using namespace Qt::StringLiterals;
-
-namespace report {
+namespace zelk::report {
 
 namespace {
 
@@ -134,7 +132,8 @@ void printReport(QPrinter& printer, const PreparedReport& report) {
     applyPageSetup(printer, report);
     QPainter painter;
     if (!painter.begin(&printer))
-        throw ReportError(u"无法开始打印：打印机 “%1” 不可用"_s.arg(printer.printerName()));
+        throw ReportError(
+            QStringLiteral("无法开始打印：打印机 “%1” 不可用").arg(printer.printerName()));
     for (int i = 0; i < report.pages.size(); ++i) {
         if (i > 0)
             printer.newPage();
@@ -147,18 +146,18 @@ void exportPdf(const PreparedReport& report, const QString& path) {
     const QString shown = QDir::toNativeSeparators(path);
     QPdfWriter writer(path);
     writer.setResolution(1200);
-    writer.setCreator(u"zelk"_s);
+    writer.setCreator(QStringLiteral("zelk"));
     writer.setPageLayout(report.pageLayout());
     QPainter painter;
     if (!painter.begin(&writer))
-        throw ReportError(u"PDF 文件 %1 无法写入"_s.arg(shown));
+        throw ReportError(QStringLiteral("PDF 文件 %1 无法写入").arg(shown));
     for (int i = 0; i < report.pages.size(); ++i) {
         if (i > 0)
             writer.newPage();
         renderPage(painter, report, i, RenderTarget::Pdf);
     }
     if (!painter.end())
-        throw ReportError(u"PDF 文件 %1 无法写入"_s.arg(shown));
+        throw ReportError(QStringLiteral("PDF 文件 %1 无法写入").arg(shown));
 }
 
-} // namespace report
+} // namespace zelk::report

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "preparedreport.h"
+#include "report/preparedreport.h"
 
 #include <QList>
 
 class QPainter;
 class QPrinter;
 
-namespace report {
+namespace zelk::report {
 
 // What a page is drawn for. The background image of the blank form shows in
 // the preview only; the printer offset moves printed output only. PDF export
@@ -51,4 +51,4 @@ void printReport(QPrinter& printer, const PreparedReport& report);
 // background, no offset). Throws ReportError when the file cannot be written.
 void exportPdf(const PreparedReport& report, const QString& path);
 
-} // namespace report
+} // namespace zelk::report

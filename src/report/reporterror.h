@@ -3,7 +3,7 @@
 #include <QString>
 #include <stdexcept>
 
-namespace report {
+namespace zelk::report {
 
 // Every failure of the report engine is raised as one of these. The message is
 // meant for the operator (Chinese, naming the file and the problem); what()
@@ -11,11 +11,11 @@ namespace report {
 class ReportError : public std::runtime_error {
 public:
     explicit ReportError(const QString& message)
-        : std::runtime_error(message.toStdString()), m_message(message) {}
-    QString message() const { return m_message; }
+        : std::runtime_error(message.toStdString()), message_(message) {}
+    QString message() const { return message_; }
 
 private:
-    QString m_message;
+    QString message_;
 };
 
 // A template that cannot be read, is not valid, or refers to names the data
@@ -31,4 +31,4 @@ public:
     using ReportError::ReportError;
 };
 
-} // namespace report
+} // namespace zelk::report

@@ -1,6 +1,6 @@
-#include "template.h"
+#include "report/template.h"
 
-#include "reporterror.h"
+#include "report/reporterror.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,9 +13,7 @@
 #include <cmath>
 #include <initializer_list>
 
-using namespace Qt::StringLiterals;
-
-namespace report {
+namespace zelk::report {
 
 QSizeF Template::pageSize() const {
     return orientation == QPageLayout::Landscape ? paperSize.transposed() : paperSize;
@@ -39,12 +37,12 @@ bool parseItemText(const QString& text, QList<TextPart>* parts, QString* error) 
         }
         const qsizetype close = text.indexOf(u']', i + 1);
         if (close < 0) {
-            *error = u"“[” 没有对应的 “]”（要印出 “[” 请写 “[[”）"_s;
+            *error = QStringLiteral("“[” 没有对应的 “]”（要印出 “[” 请写 “[[”）");
             return false;
         }
         const QString name = text.mid(i + 1, close - i - 1);
         if (name.isEmpty()) {
-            *error = u"“[]” 中缺少字段名或变量名"_s;
+            *error = QStringLiteral("“[]” 中缺少字段名或变量名");
             return false;
         }
         if (!literal.isEmpty()) {
@@ -61,17 +59,17 @@ bool parseItemText(const QString& text, QList<TextPart>* parts, QString* error) 
 
 namespace {
 
-const QString kFormat = u"zelk-report-template"_s;
+const QString kFormat = QStringLiteral("zelk-report-template");
 
 // Walks the JSON document, checking every field, and raises TemplateError
 // with the file name and the dotted path of the offending field.
 class Reader {
 public:
-    explicit Reader(QString path) : m_path(std::move(path)) {}
+    explicit Reader(QString path) : path_(std::move(path)) {}
 
     [[noreturn]] void fail(const QString& problem) const {
         throw TemplateError(
-            u"报表模板 %1 有误：%2"_s.arg(QDir::toNativeSeparators(m_path), problem));
+            QStringLiteral("报表模板 %1 有误：%2").arg(QDir::toNativeSeparators(path_), problem));
     }
 
     void checkKeys(const QJsonObject& obj, const QString& where,
@@ -81,7 +79,7 @@ public:
             for (const auto& a : allowed)
                 known = known || it.key() == a;
             if (!known)
-                fail(u"未知字段 “%1”"_s.arg(join(where, it.key())));
+                fail(QStringLiteral("未知字段 “%1”").arg(join(where, it.key())));
         }
     }
 
@@ -91,31 +89,31 @@ public:
 
     QJsonValue require(const QJsonObject& obj, const QString& where, const QString& key) const {
         if (!obj.contains(key))
-            fail(u"缺少字段 “%1”"_s.arg(join(where, key)));
+            fail(QStringLiteral("缺少字段 “%1”").arg(join(where, key)));
         return obj.value(key);
     }
 
     QJsonObject object(const QJsonValue& v, const QString& name) const {
         if (!v.isObject())
-            fail(u"字段 “%1” 应为对象 {...}"_s.arg(name));
+            fail(QStringLiteral("字段 “%1” 应为对象 {...}").arg(name));
         return v.toObject();
     }
 
     QJsonArray array(const QJsonValue& v, const QString& name) const {
         if (!v.isArray())
-            fail(u"字段 “%1” 应为数组 [...]"_s.arg(name));
+            fail(QStringLiteral("字段 “%1” 应为数组 [...]").arg(name));
         return v.toArray();
     }
 
     QString string(const QJsonValue& v, const QString& name) const {
         if (!v.isString())
-            fail(u"字段 “%1” 应为文本"_s.arg(name));
+            fail(QStringLiteral("字段 “%1” 应为文本").arg(name));
         return v.toString();
     }
 
     bool boolean(const QJsonValue& v, const QString& name) const {
         if (!v.isBool())
-            fail(u"字段 “%1” 应为 true 或 false"_s.arg(name));
+            fail(QStringLiteral("字段 “%1” 应为 true 或 false").arg(name));
         return v.toBool();
     }
 
@@ -123,14 +121,14 @@ public:
 
     double number(const QJsonValue& v, const QString& name, Range range) const {
         if (!v.isDouble())
-            fail(u"字段 “%1” 应为数字"_s.arg(name));
+            fail(QStringLiteral("字段 “%1” 应为数字").arg(name));
         const double d = v.toDouble();
         if (!std::isfinite(d))
-            fail(u"字段 “%1” 的值无效"_s.arg(name));
+            fail(QStringLiteral("字段 “%1” 的值无效").arg(name));
         if (range == Range::NotNegative && d < 0)
-            fail(u"字段 “%1” 的值 %2 无效：不能为负数"_s.arg(name).arg(d));
+            fail(QStringLiteral("字段 “%1” 的值 %2 无效：不能为负数").arg(name).arg(d));
         if (range == Range::Positive && d <= 0)
-            fail(u"字段 “%1” 的值 %2 无效：必须大于 0"_s.arg(name).arg(d));
+            fail(QStringLiteral("字段 “%1” 的值 %2 无效：必须大于 0").arg(name).arg(d));
         return d;
     }
 
@@ -151,73 +149,85 @@ public:
 
     FontSpec font(const QJsonValue& v, const QString& name, FontSpec base) const {
         const QJsonObject obj = object(v, name);
-        checkKeys(obj, name, {"family"_L1, "size"_L1, "bold"_L1});
-        if (obj.contains(u"family"_s)) {
-            base.family = string(obj.value(u"family"_s), join(name, u"family"_s));
+        checkKeys(obj, name,
+                  {QLatin1String("family"), QLatin1String("size"), QLatin1String("bold")});
+        if (obj.contains(QStringLiteral("family"))) {
+            base.family =
+                string(obj.value(QStringLiteral("family")), join(name, QStringLiteral("family")));
             if (base.family.trimmed().isEmpty())
-                fail(u"字段 “%1” 不能为空"_s.arg(join(name, u"family"_s)));
+                fail(
+                    QStringLiteral("字段 “%1” 不能为空").arg(join(name, QStringLiteral("family"))));
         }
-        base.size = optNumber(obj, name, u"size"_s, Range::Positive, base.size);
+        base.size = optNumber(obj, name, QStringLiteral("size"), Range::Positive, base.size);
         // Far beyond any printed form; larger sizes only make text measuring crawl.
         constexpr double maxFontSize = 500;
         if (base.size > maxFontSize)
-            fail(u"字段 “%1” 的值 %2 无效：字号不能超过 %3"_s.arg(join(name, u"size"_s))
+            fail(QStringLiteral("字段 “%1” 的值 %2 无效：字号不能超过 %3")
+                     .arg(join(name, QStringLiteral("size")))
                      .arg(base.size)
                      .arg(maxFontSize));
-        base.bold = optBool(obj, name, u"bold"_s, base.bold);
+        base.bold = optBool(obj, name, QStringLiteral("bold"), base.bold);
         return base;
     }
 
     QRectF rect(const QJsonObject& obj, const QString& where, Range sizeRange) const {
-        return QRectF(
-            number(obj, where, u"x"_s, Range::Any), number(obj, where, u"y"_s, Range::Any),
-            number(obj, where, u"width"_s, sizeRange), number(obj, where, u"height"_s, sizeRange));
+        return QRectF(number(obj, where, QStringLiteral("x"), Range::Any),
+                      number(obj, where, QStringLiteral("y"), Range::Any),
+                      number(obj, where, QStringLiteral("width"), sizeRange),
+                      number(obj, where, QStringLiteral("height"), sizeRange));
     }
 
     TextItem text(const QJsonObject& obj, const QString& where, const FontSpec& defaultFont) const {
         checkKeys(obj, where,
-                  {"type"_L1, "x"_L1, "y"_L1, "width"_L1, "height"_L1, "text"_L1, "font"_L1,
-                   "align"_L1, "valign"_L1, "wrap"_L1, "shrink"_L1, "minSize"_L1});
+                  {QLatin1String("type"), QLatin1String("x"), QLatin1String("y"),
+                   QLatin1String("width"), QLatin1String("height"), QLatin1String("text"),
+                   QLatin1String("font"), QLatin1String("align"), QLatin1String("valign"),
+                   QLatin1String("wrap"), QLatin1String("shrink"), QLatin1String("minSize")});
         TextItem item;
         item.rect = rect(obj, where, Range::Positive);
-        item.source = string(require(obj, where, u"text"_s), join(where, u"text"_s));
+        item.source = string(require(obj, where, QStringLiteral("text")),
+                             join(where, QStringLiteral("text")));
         QString problem;
         if (!parseItemText(item.source, &item.parts, &problem))
-            fail(u"字段 “%1” 的文本 “%2” 有误：%3"_s.arg(join(where, u"text"_s), item.source,
-                                                         problem));
-        item.font = obj.contains(u"font"_s)
-                        ? font(obj.value(u"font"_s), join(where, u"font"_s), defaultFont)
+            fail(QStringLiteral("字段 “%1” 的文本 “%2” 有误：%3")
+                     .arg(join(where, QStringLiteral("text")), item.source, problem));
+        item.font = obj.contains(QStringLiteral("font"))
+                        ? font(obj.value(QStringLiteral("font")),
+                               join(where, QStringLiteral("font")), defaultFont)
                         : defaultFont;
-        if (obj.contains(u"align"_s)) {
-            const QString name = join(where, u"align"_s);
-            const QString a = string(obj.value(u"align"_s), name);
-            if (a == "left"_L1)
+        if (obj.contains(QStringLiteral("align"))) {
+            const QString name = join(where, QStringLiteral("align"));
+            const QString a = string(obj.value(QStringLiteral("align")), name);
+            if (a == QLatin1String("left"))
                 item.halign = HAlign::Left;
-            else if (a == "center"_L1)
+            else if (a == QLatin1String("center"))
                 item.halign = HAlign::Center;
-            else if (a == "right"_L1)
+            else if (a == QLatin1String("right"))
                 item.halign = HAlign::Right;
             else
-                fail(u"字段 “%1” 的值 “%2” 无效：只能是 left、center 或 right"_s.arg(name, a));
+                fail(QStringLiteral("字段 “%1” 的值 “%2” 无效：只能是 left、center 或 right")
+                         .arg(name, a));
         }
-        if (obj.contains(u"valign"_s)) {
-            const QString name = join(where, u"valign"_s);
-            const QString a = string(obj.value(u"valign"_s), name);
-            if (a == "top"_L1)
+        if (obj.contains(QStringLiteral("valign"))) {
+            const QString name = join(where, QStringLiteral("valign"));
+            const QString a = string(obj.value(QStringLiteral("valign")), name);
+            if (a == QLatin1String("top"))
                 item.valign = VAlign::Top;
-            else if (a == "center"_L1)
+            else if (a == QLatin1String("center"))
                 item.valign = VAlign::Center;
-            else if (a == "bottom"_L1)
+            else if (a == QLatin1String("bottom"))
                 item.valign = VAlign::Bottom;
             else
-                fail(u"字段 “%1” 的值 “%2” 无效：只能是 top、center 或 bottom"_s.arg(name, a));
+                fail(QStringLiteral("字段 “%1” 的值 “%2” 无效：只能是 top、center 或 bottom")
+                         .arg(name, a));
         }
-        item.wrap = optBool(obj, where, u"wrap"_s, false);
-        item.shrink = optBool(obj, where, u"shrink"_s, false);
-        item.minSize =
-            optNumber(obj, where, u"minSize"_s, Range::Positive, std::min(6.0, item.font.size));
+        item.wrap = optBool(obj, where, QStringLiteral("wrap"), false);
+        item.shrink = optBool(obj, where, QStringLiteral("shrink"), false);
+        item.minSize = optNumber(obj, where, QStringLiteral("minSize"), Range::Positive,
+                                 std::min(6.0, item.font.size));
         if (item.minSize > item.font.size)
-            fail(u"字段 “%1” 的值 %2 无效：不能大于字号 %3"_s.arg(join(where, u"minSize"_s))
+            fail(QStringLiteral("字段 “%1” 的值 %2 无效：不能大于字号 %3")
+                     .arg(join(where, QStringLiteral("minSize")))
                      .arg(item.minSize)
                      .arg(item.font.size));
         return item;
@@ -227,31 +237,37 @@ public:
         ItemGroup group;
         const QJsonArray arr = array(v, name);
         for (qsizetype i = 0; i < arr.size(); ++i) {
-            const QString where = u"%1[%2]"_s.arg(name).arg(i);
+            const QString where = QStringLiteral("%1[%2]").arg(name).arg(i);
             const QJsonObject obj = object(arr.at(i), where);
-            const QString type = string(require(obj, where, u"type"_s), join(where, u"type"_s));
-            if (type == "text"_L1) {
+            const QString type = string(require(obj, where, QStringLiteral("type")),
+                                        join(where, QStringLiteral("type")));
+            if (type == QLatin1String("text")) {
                 group.texts.append(text(obj, where, defaultFont));
-            } else if (type == "line"_L1) {
+            } else if (type == QLatin1String("line")) {
                 checkKeys(obj, where,
-                          {"type"_L1, "x1"_L1, "y1"_L1, "x2"_L1, "y2"_L1, "lineWidth"_L1});
+                          {QLatin1String("type"), QLatin1String("x1"), QLatin1String("y1"),
+                           QLatin1String("x2"), QLatin1String("y2"), QLatin1String("lineWidth")});
                 LineItem line;
-                line.line = QLineF(number(obj, where, u"x1"_s, Range::Any),
-                                   number(obj, where, u"y1"_s, Range::Any),
-                                   number(obj, where, u"x2"_s, Range::Any),
-                                   number(obj, where, u"y2"_s, Range::Any));
-                line.lineWidth = optNumber(obj, where, u"lineWidth"_s, Range::Positive, 0.2);
+                line.line = QLineF(number(obj, where, QStringLiteral("x1"), Range::Any),
+                                   number(obj, where, QStringLiteral("y1"), Range::Any),
+                                   number(obj, where, QStringLiteral("x2"), Range::Any),
+                                   number(obj, where, QStringLiteral("y2"), Range::Any));
+                line.lineWidth =
+                    optNumber(obj, where, QStringLiteral("lineWidth"), Range::Positive, 0.2);
                 group.lines.append(line);
-            } else if (type == "rect"_L1) {
+            } else if (type == QLatin1String("rect")) {
                 checkKeys(obj, where,
-                          {"type"_L1, "x"_L1, "y"_L1, "width"_L1, "height"_L1, "lineWidth"_L1});
+                          {QLatin1String("type"), QLatin1String("x"), QLatin1String("y"),
+                           QLatin1String("width"), QLatin1String("height"),
+                           QLatin1String("lineWidth")});
                 RectItem r;
                 r.rect = rect(obj, where, Range::Positive);
-                r.lineWidth = optNumber(obj, where, u"lineWidth"_s, Range::Positive, 0.2);
+                r.lineWidth =
+                    optNumber(obj, where, QStringLiteral("lineWidth"), Range::Positive, 0.2);
                 group.rects.append(r);
             } else {
-                fail(u"字段 “%1” 的值 “%2” 无效：只能是 text、line 或 rect"_s.arg(
-                    join(where, u"type"_s), type));
+                fail(QStringLiteral("字段 “%1” 的值 “%2” 无效：只能是 text、line 或 rect")
+                         .arg(join(where, QStringLiteral("type")), type));
             }
         }
         return group;
@@ -259,81 +275,107 @@ public:
 
     Template read(const QJsonObject& root) const {
         Template t;
-        t.path = m_path;
+        t.path = path_;
         checkKeys(root, QString(),
-                  {"format"_L1, "version"_L1, "name"_L1, "paper"_L1, "printerOffset"_L1,
-                   "background"_L1, "font"_L1, "items"_L1, "band"_L1});
-        if (root.value(u"format"_s) != QJsonValue(kFormat))
-            fail(u"缺少格式标记 \"format\": \"%1\""_s.arg(kFormat));
-        const double version = number(root, QString(), u"version"_s, Range::Positive);
+                  {QLatin1String("format"), QLatin1String("version"), QLatin1String("name"),
+                   QLatin1String("paper"), QLatin1String("printerOffset"),
+                   QLatin1String("background"), QLatin1String("font"), QLatin1String("items"),
+                   QLatin1String("band")});
+        if (root.value(QStringLiteral("format")) != QJsonValue(kFormat))
+            fail(QStringLiteral("缺少格式标记 \"format\": \"%1\"").arg(kFormat));
+        const double version = number(root, QString(), QStringLiteral("version"), Range::Positive);
         if (version != 1)
-            fail(u"不支持的模板版本 %1（本程序支持版本 1）"_s.arg(version));
-        if (root.contains(u"name"_s))
-            string(root.value(u"name"_s), u"name"_s);
+            fail(QStringLiteral("不支持的模板版本 %1（本程序支持版本 1）").arg(version));
+        if (root.contains(QStringLiteral("name")))
+            string(root.value(QStringLiteral("name")), QStringLiteral("name"));
 
-        const QJsonObject paper = object(require(root, QString(), u"paper"_s), u"paper"_s);
-        checkKeys(paper, u"paper"_s, {"width"_L1, "height"_L1, "orientation"_L1});
-        t.paperSize = QSizeF(number(paper, u"paper"_s, u"width"_s, Range::Positive),
-                             number(paper, u"paper"_s, u"height"_s, Range::Positive));
-        if (paper.contains(u"orientation"_s)) {
-            const QString o = string(paper.value(u"orientation"_s), u"paper.orientation"_s);
-            if (o == "portrait"_L1)
+        const QJsonObject paper =
+            object(require(root, QString(), QStringLiteral("paper")), QStringLiteral("paper"));
+        checkKeys(paper, QStringLiteral("paper"),
+                  {QLatin1String("width"), QLatin1String("height"), QLatin1String("orientation")});
+        t.paperSize = QSizeF(
+            number(paper, QStringLiteral("paper"), QStringLiteral("width"), Range::Positive),
+            number(paper, QStringLiteral("paper"), QStringLiteral("height"), Range::Positive));
+        if (paper.contains(QStringLiteral("orientation"))) {
+            const QString o = string(paper.value(QStringLiteral("orientation")),
+                                     QStringLiteral("paper.orientation"));
+            if (o == QLatin1String("portrait"))
                 t.orientation = QPageLayout::Portrait;
-            else if (o == "landscape"_L1)
+            else if (o == QLatin1String("landscape"))
                 t.orientation = QPageLayout::Landscape;
             else
-                fail(u"字段 “paper.orientation” 的值 “%1” 无效：只能是 portrait 或 landscape"_s.arg(
-                    o));
+                fail(QStringLiteral(
+                         "字段 “paper.orientation” 的值 “%1” 无效：只能是 portrait 或 landscape")
+                         .arg(o));
         }
 
-        if (root.contains(u"printerOffset"_s)) {
-            const QJsonObject off = object(root.value(u"printerOffset"_s), u"printerOffset"_s);
-            checkKeys(off, u"printerOffset"_s, {"x"_L1, "y"_L1});
-            t.printerOffset = QPointF(optNumber(off, u"printerOffset"_s, u"x"_s, Range::Any, 0),
-                                      optNumber(off, u"printerOffset"_s, u"y"_s, Range::Any, 0));
+        if (root.contains(QStringLiteral("printerOffset"))) {
+            const QJsonObject off = object(root.value(QStringLiteral("printerOffset")),
+                                           QStringLiteral("printerOffset"));
+            checkKeys(off, QStringLiteral("printerOffset"),
+                      {QLatin1String("x"), QLatin1String("y")});
+            t.printerOffset = QPointF(
+                optNumber(off, QStringLiteral("printerOffset"), QStringLiteral("x"), Range::Any, 0),
+                optNumber(off, QStringLiteral("printerOffset"), QStringLiteral("y"), Range::Any,
+                          0));
         }
 
-        if (root.contains(u"background"_s)) {
-            const QJsonObject bg = object(root.value(u"background"_s), u"background"_s);
-            checkKeys(bg, u"background"_s, {"image"_L1, "x"_L1, "y"_L1, "width"_L1, "height"_L1});
+        if (root.contains(QStringLiteral("background"))) {
+            const QJsonObject bg =
+                object(root.value(QStringLiteral("background")), QStringLiteral("background"));
+            checkKeys(bg, QStringLiteral("background"),
+                      {QLatin1String("image"), QLatin1String("x"), QLatin1String("y"),
+                       QLatin1String("width"), QLatin1String("height")});
             const QString file =
-                string(require(bg, u"background"_s, u"image"_s), u"background.image"_s);
+                string(require(bg, QStringLiteral("background"), QStringLiteral("image")),
+                       QStringLiteral("background.image"));
             const QSizeF page = t.pageSize();
-            t.backgroundRect =
-                QRectF(optNumber(bg, u"background"_s, u"x"_s, Range::Any, 0),
-                       optNumber(bg, u"background"_s, u"y"_s, Range::Any, 0),
-                       optNumber(bg, u"background"_s, u"width"_s, Range::Positive, page.width()),
-                       optNumber(bg, u"background"_s, u"height"_s, Range::Positive, page.height()));
-            const QString imagePath = QFileInfo(m_path).dir().filePath(file);
+            t.backgroundRect = QRectF(
+                optNumber(bg, QStringLiteral("background"), QStringLiteral("x"), Range::Any, 0),
+                optNumber(bg, QStringLiteral("background"), QStringLiteral("y"), Range::Any, 0),
+                optNumber(bg, QStringLiteral("background"), QStringLiteral("width"),
+                          Range::Positive, page.width()),
+                optNumber(bg, QStringLiteral("background"), QStringLiteral("height"),
+                          Range::Positive, page.height()));
+            const QString imagePath = QFileInfo(path_).dir().filePath(file);
             if (!t.background.load(imagePath))
-                fail(u"背景图片 %1 无法读取"_s.arg(QDir::toNativeSeparators(imagePath)));
+                fail(QStringLiteral("背景图片 %1 无法读取")
+                         .arg(QDir::toNativeSeparators(imagePath)));
         }
 
         FontSpec defaultFont;
-        if (root.contains(u"font"_s))
-            defaultFont = font(root.value(u"font"_s), u"font"_s, defaultFont);
+        if (root.contains(QStringLiteral("font")))
+            defaultFont =
+                font(root.value(QStringLiteral("font")), QStringLiteral("font"), defaultFont);
 
-        if (root.contains(u"items"_s))
-            t.page = items(root.value(u"items"_s), u"items"_s, defaultFont);
+        if (root.contains(QStringLiteral("items")))
+            t.page =
+                items(root.value(QStringLiteral("items")), QStringLiteral("items"), defaultFont);
 
-        if (root.contains(u"band"_s)) {
-            const QJsonObject band = object(root.value(u"band"_s), u"band"_s);
-            checkKeys(band, u"band"_s, {"y"_L1, "pitch"_L1, "rowsPerPage"_L1, "items"_L1});
+        if (root.contains(QStringLiteral("band"))) {
+            const QJsonObject band =
+                object(root.value(QStringLiteral("band")), QStringLiteral("band"));
+            checkKeys(band, QStringLiteral("band"),
+                      {QLatin1String("y"), QLatin1String("pitch"), QLatin1String("rowsPerPage"),
+                       QLatin1String("items")});
             t.band.present = true;
-            t.band.y = number(band, u"band"_s, u"y"_s, Range::Any);
-            t.band.pitch = number(band, u"band"_s, u"pitch"_s, Range::Positive);
-            const double rows = number(band, u"band"_s, u"rowsPerPage"_s, Range::Positive);
+            t.band.y = number(band, QStringLiteral("band"), QStringLiteral("y"), Range::Any);
+            t.band.pitch =
+                number(band, QStringLiteral("band"), QStringLiteral("pitch"), Range::Positive);
+            const double rows = number(band, QStringLiteral("band"), QStringLiteral("rowsPerPage"),
+                                       Range::Positive);
             if (rows != std::floor(rows) || rows > 10000)
-                fail(u"字段 “band.rowsPerPage” 的值 %1 无效：必须是正整数"_s.arg(rows));
+                fail(
+                    QStringLiteral("字段 “band.rowsPerPage” 的值 %1 无效：必须是正整数").arg(rows));
             t.band.rowsPerPage = int(rows);
-            t.band.items =
-                items(require(band, u"band"_s, u"items"_s), u"band.items"_s, defaultFont);
+            t.band.items = items(require(band, QStringLiteral("band"), QStringLiteral("items")),
+                                 QStringLiteral("band.items"), defaultFont);
         }
         return t;
     }
 
 private:
-    QString m_path;
+    QString path_;
 };
 
 } // namespace
@@ -342,23 +384,24 @@ Template parseTemplate(const QByteArray& content, const QString& path) {
     QJsonParseError err;
     const QJsonDocument doc = QJsonDocument::fromJson(content, &err);
     if (err.error != QJsonParseError::NoError)
-        throw TemplateError(u"报表模板 %1 不是有效的 JSON：%2（第 %3 个字符附近）"_s
+        throw TemplateError(QStringLiteral("报表模板 %1 不是有效的 JSON：%2（第 %3 个字符附近）")
                                 .arg(QDir::toNativeSeparators(path), err.errorString())
                                 .arg(err.offset));
     if (!doc.isObject())
-        throw TemplateError(u"报表模板 %1 有误：内容必须是一个 JSON 对象 {...}"_s.arg(
-            QDir::toNativeSeparators(path)));
+        throw TemplateError(QStringLiteral("报表模板 %1 有误：内容必须是一个 JSON 对象 {...}")
+                                .arg(QDir::toNativeSeparators(path)));
     return Reader(path).read(doc.object());
 }
 
 Template loadTemplate(const QString& path) {
     const QString shown = QDir::toNativeSeparators(path);
     if (!QFileInfo::exists(path))
-        throw TemplateError(u"报表模板 %1 无法读取：文件不存在"_s.arg(shown));
+        throw TemplateError(QStringLiteral("报表模板 %1 无法读取：文件不存在").arg(shown));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw TemplateError(u"报表模板 %1 无法读取：%2"_s.arg(shown, file.errorString()));
+        throw TemplateError(
+            QStringLiteral("报表模板 %1 无法读取：%2").arg(shown, file.errorString()));
     return parseTemplate(file.readAll(), path);
 }
 
-} // namespace report
+} // namespace zelk::report

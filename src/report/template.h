@@ -11,7 +11,7 @@
 
 // A report template: where each value goes on the paper, in millimetres from
 // the paper's top-left edge. See docs/report-templates.md for the file format.
-namespace report {
+namespace zelk::report {
 
 enum class HAlign { Left, Center, Right };
 enum class VAlign { Top, Center, Bottom };
@@ -95,4 +95,4 @@ Template parseTemplate(const QByteArray& content, const QString& path);
 // literal "[". Returns false (and a reason) for an unclosed or empty "[".
 bool parseItemText(const QString& text, QList<TextPart>* parts, QString* error);
 
-} // namespace report
+} // namespace zelk::report

@@ -1,7 +1,7 @@
 #include "basicsetdialog.h"
 
-#include "app/ui/guard.h"
-#include "app/ui/messagebox.h"
+#include "ui/guard.h"
+#include "ui/messagebox.h"
 
 #include <QFont>
 #include <QFrame>

@@ -127,7 +127,7 @@ void TestCapitals::commandLine() {
     QFETCH(QString, output);
     QFETCH(QString, error);
     QProcess tool;
-    tool.start(qEnvironmentVariable("ZELK_BINARY_DIR") + QStringLiteral("/zelkctl"),
+    tool.start(QStringLiteral(ZELK_TEST_BINARY_DIR) + QStringLiteral("/zelkctl"),
                {QStringLiteral("capitals"), amount});
     QVERIFY(tool.waitForFinished());
     QCOMPARE(tool.exitCode(), status);

@@ -271,7 +271,7 @@ void TestData::initDbRefusesExistingFile() {
     const QByteArray before = f.readAll();
     f.close();
     QProcess tool;
-    tool.start(qEnvironmentVariable("ZELK_BINARY_DIR") + QStringLiteral("/zelkctl"),
+    tool.start(QStringLiteral(ZELK_TEST_BINARY_DIR) + QStringLiteral("/zelkctl"),
                {QStringLiteral("init-db"), db.path()});
     QVERIFY(tool.waitForFinished());
     QCOMPARE(tool.exitCode(), 1);

@@ -16,14 +16,13 @@
 
 #include <algorithm>
 
-using namespace Qt::StringLiterals;
 using zelk::test::MessageRecorder;
 using zelk::test::TempDatabase;
 
 namespace {
 
 struct Shown {
-    report::PreparedReport prepared;
+    zelk::report::PreparedReport prepared;
     QWidget* parent = nullptr;
     std::function<void()> onHelp;
 };
@@ -61,70 +60,75 @@ private:
                          const QList<QPair<QString, QString>>& lines);
     // Copies the shipped template (and its background) to <folder>/report/.
     void installTemplate();
-    QString templatePath() const { return m_db->folder() + u"report/fp3.frf"_s; }
-    QString executablePath() const { return m_db->folder() + u"zelk"_s; }
+    QString templatePath() const { return db_->folder() + QStringLiteral("report/fp3.frf"); }
+    QString executablePath() const { return db_->folder() + QStringLiteral("zelk"); }
     void writeTemplate(const QByteArray& content);
     QByteArray shippedTemplate() const;
     void preview(const QString& id, const QString& remarks, std::function<void()> onHelp = {});
 
-    std::unique_ptr<TempDatabase> m_db;
-    std::unique_ptr<zelk::data::Tdmtd> m_dm;
-    QList<Shown> m_shown;
+    std::unique_ptr<TempDatabase> db_;
+    std::unique_ptr<zelk::data::Tdmtd> dm_;
+    QList<Shown> shown_;
 };
 
 static QString sourceFile(const QString& relative) {
-    return qEnvironmentVariable("ZELK_SOURCE_DIR") + u'/' + relative;
+    return QStringLiteral(ZELK_TEST_SOURCE_DIR) + u'/' + relative;
 }
 
-static QStringList allTexts(const report::PreparedReport& prepared) {
+static QStringList allTexts(const zelk::report::PreparedReport& prepared) {
     QStringList texts;
-    for (const report::Page& page : prepared.pages)
-        for (const report::PlacedText& t : page.texts)
+    for (const zelk::report::Page& page : prepared.pages)
+        for (const zelk::report::PlacedText& t : page.texts)
             texts.append(t.text);
     return texts;
 }
 
 void TestReceiptPreview::init() {
-    m_db = std::make_unique<TempDatabase>();
+    db_ = std::make_unique<TempDatabase>();
     installTemplate();
-    m_dm = std::make_unique<zelk::data::Tdmtd>();
-    m_dm->Database3_ado.setConnectionString(m_db->connectionString());
-    m_dm->Database3_ado.open();
-    m_shown.clear();
-    zelk::receipt::setReportShower([this](const report::PreparedReport& prepared, QWidget* parent,
-                                          const std::function<void()>& onHelp) {
-        m_shown.append({prepared, parent, onHelp});
+    dm_ = std::make_unique<zelk::data::Tdmtd>();
+    dm_->Database3_ado.setConnectionString(db_->connectionString());
+    dm_->Database3_ado.open();
+    shown_.clear();
+    zelk::receipt::setReportShower([this](const zelk::report::PreparedReport& prepared,
+                                          QWidget* parent, const std::function<void()>& onHelp) {
+        shown_.append({prepared, parent, onHelp});
     });
 }
 
 void TestReceiptPreview::cleanup() {
     zelk::receipt::setReportShower({});
-    m_dm.reset();
-    m_db.reset();
+    dm_.reset();
+    db_.reset();
 }
 
 QString TestReceiptPreview::storeReceipt(const QString& payer, const QString& storedRemarks,
                                          const QList<QPair<QString, QString>>& lines) {
-    auto quoted = [](QString s) -> QString { return u'\'' + s.replace(u'\'', u"''"_s) + u'\''; };
-    m_db->exec(u"insert into fpmain (fphm, kpdate, kpdate2, hyfl, jdhm, qssj, jcsj, jym, fkfmc,"
-               " jexx, jedx, skfmc, kpr, bz1, bz2) values ('00012345', 20261206, '2026-12-06',"
-               " '服务业', 'JQ-7', '2026-11', '2026-12', '8842', "_s +
-               quoted(payer) +
-               u", '1234.56', '壹仟贰佰叁拾肆元伍角陆分', '维尔科商行', '李四', '手写无效', "_s +
-               quoted(storedRemarks) + u")"_s);
-    const QString id = m_db->scalar(u"select max(kpid) from fpmain"_s);
+    auto quoted = [](QString s) -> QString {
+        return u'\'' + s.replace(u'\'', QStringLiteral("''")) + u'\'';
+    };
+    db_->exec(QStringLiteral(
+                  "insert into fpmain (fphm, kpdate, kpdate2, hyfl, jdhm, qssj, jcsj, jym, fkfmc,"
+                  " jexx, jedx, skfmc, kpr, bz1, bz2) values ('00012345', 20261206, '2026-12-06',"
+                  " '服务业', 'JQ-7', '2026-11', '2026-12', '8842', ") +
+              quoted(payer) +
+              QStringLiteral(
+                  ", '1234.56', '壹仟贰佰叁拾肆元伍角陆分', '维尔科商行', '李四', '手写无效', ") +
+              quoted(storedRemarks) + QStringLiteral(")"));
+    const QString id = db_->scalar(QStringLiteral("select max(kpid) from fpmain"));
     for (const auto& [item, amount] : lines)
-        m_db->exec(u"insert into fpdetail (kpid, xm, kjll, dw, sl, dj, je) values ("_s + id +
-                   u", "_s + quoted(item) + u", '内容', '次', '1', "_s + quoted(amount) + u", "_s +
-                   quoted(amount) + u")"_s);
+        db_->exec(QStringLiteral("insert into fpdetail (kpid, xm, kjll, dw, sl, dj, je) values (") +
+                  id + QStringLiteral(", ") + quoted(item) +
+                  QStringLiteral(", '内容', '次', '1', ") + quoted(amount) + QStringLiteral(", ") +
+                  quoted(amount) + QStringLiteral(")"));
     return id;
 }
 
 void TestReceiptPreview::installTemplate() {
-    QDir(m_db->folder()).mkpath(u"report"_s);
-    for (const QString& name : {u"fp3.frf"_s, u"fp3-blank.png"_s})
-        QVERIFY(QFile::copy(sourceFile(u"resources/report/"_s + name),
-                            m_db->folder() + u"report/"_s + name));
+    QDir(db_->folder()).mkpath(QStringLiteral("report"));
+    for (const QString& name : {QStringLiteral("fp3.frf"), QStringLiteral("fp3-blank.png")})
+        QVERIFY(QFile::copy(sourceFile(QStringLiteral("resources/report/") + name),
+                            db_->folder() + QStringLiteral("report/") + name));
 }
 
 void TestReceiptPreview::writeTemplate(const QByteArray& content) {
@@ -134,7 +138,7 @@ void TestReceiptPreview::writeTemplate(const QByteArray& content) {
 }
 
 QByteArray TestReceiptPreview::shippedTemplate() const {
-    QFile file(sourceFile(u"resources/report/fp3.frf"_s));
+    QFile file(sourceFile(QStringLiteral("resources/report/fp3.frf")));
     if (!file.open(QIODevice::ReadOnly))
         qFatal("cannot read the shipped template");
     return file.readAll();
@@ -142,7 +146,7 @@ QByteArray TestReceiptPreview::shippedTemplate() const {
 
 void TestReceiptPreview::preview(const QString& id, const QString& remarks,
                                  std::function<void()> onHelp) {
-    zelk::receipt::previewReceipt(nullptr, *m_dm, id, remarks, executablePath(), std::move(onHelp));
+    zelk::receipt::previewReceipt(nullptr, *dm_, id, remarks, executablePath(), std::move(onHelp));
 }
 
 void TestReceiptPreview::emptyIdOnlyShowsTheMessage_data() {
@@ -154,42 +158,51 @@ void TestReceiptPreview::emptyIdOnlyShowsTheMessage_data() {
 
 void TestReceiptPreview::emptyIdOnlyShowsTheMessage() {
     QFETCH(bool, connectionOpen);
-    storeReceipt(u"付款人甲"_s, QString(), {{u"项目"_s, u"1.00"_s}});
+    storeReceipt(QStringLiteral("付款人甲"), QString(),
+                 {{QStringLiteral("项目"), QStringLiteral("1.00")}});
     if (!connectionOpen)
-        m_dm->Database3_ado.close();
+        dm_->Database3_ado.close();
     MessageRecorder recorder;
-    preview(QString(), u"备注"_s);
-    QCOMPARE(recorder.texts(), QStringList{u"未选中发票！"_s});
+    preview(QString(), QStringLiteral("备注"));
+    QCOMPARE(recorder.texts(), QStringList{QStringLiteral("未选中发票！")});
     QCOMPARE(recorder.messages().first().kind, zelk::ui::MessageBox::Kind::Information);
-    QCOMPARE(m_shown.size(), 0);
+    QCOMPARE(shown_.size(), 0);
 }
 
 void TestReceiptPreview::storedReceiptWithThreeLines() {
-    storeReceipt(u"别的付款人"_s, QString(), {{u"不该出现"_s, u"9.99"_s}});
-    const QString id = storeReceipt(
-        u"上海某某贸易有限公司"_s, u"存的备注"_s,
-        {{u"第一项"_s, u"100.00"_s}, {u"第二项"_s, u"200.50"_s}, {u"第三项"_s, u"934.06"_s}});
+    storeReceipt(QStringLiteral("别的付款人"), QString(),
+                 {{QStringLiteral("不该出现"), QStringLiteral("9.99")}});
+    const QString id =
+        storeReceipt(QStringLiteral("上海某某贸易有限公司"), QStringLiteral("存的备注"),
+                     {{QStringLiteral("第一项"), QStringLiteral("100.00")},
+                      {QStringLiteral("第二项"), QStringLiteral("200.50")},
+                      {QStringLiteral("第三项"), QStringLiteral("934.06")}});
     MessageRecorder recorder;
-    preview(id, u"备注"_s);
+    preview(id, QStringLiteral("备注"));
     QVERIFY(recorder.texts().isEmpty());
-    QCOMPARE(m_shown.size(), 1);
-    const report::PreparedReport& shown = m_shown.first().prepared;
+    QCOMPARE(shown_.size(), 1);
+    const zelk::report::PreparedReport& shown = shown_.first().prepared;
     QCOMPARE(shown.pages.size(), 1);
     const QStringList texts = allTexts(shown);
     for (const QString& value :
-         {u"00012345"_s, u"2026-12-06"_s, u"服务业"_s, u"JQ-7"_s, u"2026-11 至 2026-12"_s,
-          u"8842"_s, u"上海某某贸易有限公司"_s, u"壹仟贰佰叁拾肆元伍角陆分"_s, u"￥1234.56"_s,
-          u"维尔科商行"_s, u"李四"_s, u"手写无效"_s, u"100.00"_s, u"200.50"_s, u"934.06"_s})
+         {QStringLiteral("00012345"), QStringLiteral("2026-12-06"), QStringLiteral("服务业"),
+          QStringLiteral("JQ-7"), QStringLiteral("2026-11 至 2026-12"), QStringLiteral("8842"),
+          QStringLiteral("上海某某贸易有限公司"), QStringLiteral("壹仟贰佰叁拾肆元伍角陆分"),
+          QStringLiteral("￥1234.56"), QStringLiteral("维尔科商行"), QStringLiteral("李四"),
+          QStringLiteral("手写无效"), QStringLiteral("100.00"), QStringLiteral("200.50"),
+          QStringLiteral("934.06")})
         QVERIFY2(texts.contains(value), qPrintable(value));
-    QVERIFY(!texts.contains(u"不该出现"_s));
-    QVERIFY(!texts.contains(u"别的付款人"_s));
+    QVERIFY(!texts.contains(QStringLiteral("不该出现")));
+    QVERIFY(!texts.contains(QStringLiteral("别的付款人")));
 
     // The lines go down the band in the order they were entered.
     QList<double> tops;
-    for (const QString& item : {u"第一项"_s, u"第二项"_s, u"第三项"_s}) {
+    for (const QString& item :
+         {QStringLiteral("第一项"), QStringLiteral("第二项"), QStringLiteral("第三项")}) {
         const auto& pageTexts = shown.pages.first().texts;
-        const auto it = std::find_if(pageTexts.begin(), pageTexts.end(),
-                                     [&](const report::PlacedText& t) { return t.text == item; });
+        const auto it =
+            std::find_if(pageTexts.begin(), pageTexts.end(),
+                         [&](const zelk::report::PlacedText& t) { return t.text == item; });
         QVERIFY2(it != pageTexts.end(), qPrintable(item));
         tops.append(it->rect.top());
     }
@@ -199,109 +212,117 @@ void TestReceiptPreview::storedReceiptWithThreeLines() {
 
 void TestReceiptPreview::dataSetHasTheHeaderAndLineColumns() {
     // Lines stored out of order (higher ids first) still come back in id order.
-    const QString id = storeReceipt(u"付款人"_s, QString(), {});
-    m_db->exec(u"insert into fpdetail (fpmxid, kpid, xm, je) values (30, "_s + id +
-               u", '丙', '3')"_s);
-    m_db->exec(u"insert into fpdetail (fpmxid, kpid, xm, je) values (10, "_s + id +
-               u", '甲', '1')"_s);
-    m_db->exec(u"insert into fpdetail (fpmxid, kpid, xm, je) values (20, "_s + id +
-               u", '乙', '2')"_s);
-    const report::DataSet data = zelk::receipt::loadReceiptDataSet(m_dm->Database3_ado, id);
-    const QStringList expected{u"kpid"_s, u"fphm"_s,   u"kpdate"_s, u"kpdate2"_s, u"hyfl"_s,
-                               u"jdhm"_s, u"qssj"_s,   u"jcsj"_s,   u"jym"_s,     u"fkfmc"_s,
-                               u"jexx"_s, u"jedx"_s,   u"skfmc"_s,  u"kpr"_s,     u"bz1"_s,
-                               u"bz2"_s,  u"fpmxid"_s, u"xm"_s,     u"kjll"_s,    u"dw"_s,
-                               u"sl"_s,   u"dj"_s,     u"je"_s};
+    const QString id = storeReceipt(QStringLiteral("付款人"), QString(), {});
+    db_->exec(QStringLiteral("insert into fpdetail (fpmxid, kpid, xm, je) values (30, ") + id +
+              QStringLiteral(", '丙', '3')"));
+    db_->exec(QStringLiteral("insert into fpdetail (fpmxid, kpid, xm, je) values (10, ") + id +
+              QStringLiteral(", '甲', '1')"));
+    db_->exec(QStringLiteral("insert into fpdetail (fpmxid, kpid, xm, je) values (20, ") + id +
+              QStringLiteral(", '乙', '2')"));
+    const zelk::report::DataSet data = zelk::receipt::loadReceiptDataSet(dm_->Database3_ado, id);
+    const QStringList expected{
+        QStringLiteral("kpid"),    QStringLiteral("fphm"),   QStringLiteral("kpdate"),
+        QStringLiteral("kpdate2"), QStringLiteral("hyfl"),   QStringLiteral("jdhm"),
+        QStringLiteral("qssj"),    QStringLiteral("jcsj"),   QStringLiteral("jym"),
+        QStringLiteral("fkfmc"),   QStringLiteral("jexx"),   QStringLiteral("jedx"),
+        QStringLiteral("skfmc"),   QStringLiteral("kpr"),    QStringLiteral("bz1"),
+        QStringLiteral("bz2"),     QStringLiteral("fpmxid"), QStringLiteral("xm"),
+        QStringLiteral("kjll"),    QStringLiteral("dw"),     QStringLiteral("sl"),
+        QStringLiteral("dj"),      QStringLiteral("je")};
     QCOMPARE(data.columns, expected);
     QCOMPARE(data.rows.size(), 3);
-    const int fpmxid = int(expected.indexOf(u"fpmxid"_s));
-    const int xm = int(expected.indexOf(u"xm"_s));
-    const int kjll = int(expected.indexOf(u"kjll"_s));
-    QCOMPARE(data.rows[0][fpmxid], u"10"_s);
-    QCOMPARE(data.rows[1][fpmxid], u"20"_s);
-    QCOMPARE(data.rows[2][fpmxid], u"30"_s);
-    QCOMPARE(data.rows[0][xm], u"甲"_s);
-    QCOMPARE(data.rows[2][xm], u"丙"_s);
+    const int fpmxid = int(expected.indexOf(QStringLiteral("fpmxid")));
+    const int xm = int(expected.indexOf(QStringLiteral("xm")));
+    const int kjll = int(expected.indexOf(QStringLiteral("kjll")));
+    QCOMPARE(data.rows[0][fpmxid], QStringLiteral("10"));
+    QCOMPARE(data.rows[1][fpmxid], QStringLiteral("20"));
+    QCOMPARE(data.rows[2][fpmxid], QStringLiteral("30"));
+    QCOMPARE(data.rows[0][xm], QStringLiteral("甲"));
+    QCOMPARE(data.rows[2][xm], QStringLiteral("丙"));
     // NULL columns read as empty text.
     QCOMPARE(data.rows[0][kjll], QString());
     QCOMPARE(data.rows[0][0], id);
-    QCOMPARE(data.rows[0][expected.indexOf(u"kpdate"_s)], u"20261206"_s);
+    QCOMPARE(data.rows[0][expected.indexOf(QStringLiteral("kpdate"))], QStringLiteral("20261206"));
 }
 
 void TestReceiptPreview::replacedTemplateChangesTheNextPreview() {
-    const QString id = storeReceipt(u"付款单位乙"_s, QString(), {{u"项目"_s, u"5.00"_s}});
+    const QString id = storeReceipt(QStringLiteral("付款单位乙"), QString(),
+                                    {{QStringLiteral("项目"), QStringLiteral("5.00")}});
     preview(id, QString());
     QByteArray changed = shippedTemplate();
     QVERIFY(changed.contains("\"text\": \"[fkfmc]\""));
     changed.replace("\"text\": \"[fkfmc]\"", "\"text\": \"付款方：[fkfmc]\"");
     writeTemplate(changed);
     preview(id, QString());
-    QCOMPARE(m_shown.size(), 2);
-    QVERIFY(allTexts(m_shown[0].prepared).contains(u"付款单位乙"_s));
-    QVERIFY(!allTexts(m_shown[0].prepared).contains(u"付款方：付款单位乙"_s));
-    QVERIFY(allTexts(m_shown[1].prepared).contains(u"付款方：付款单位乙"_s));
+    QCOMPARE(shown_.size(), 2);
+    QVERIFY(allTexts(shown_[0].prepared).contains(QStringLiteral("付款单位乙")));
+    QVERIFY(!allTexts(shown_[0].prepared).contains(QStringLiteral("付款方：付款单位乙")));
+    QVERIFY(allTexts(shown_[1].prepared).contains(QStringLiteral("付款方：付款单位乙")));
 }
 
 void TestReceiptPreview::storedValuesShownButRemarksFromTheForm() {
     // The form is edited after the save: the payer changed there does not reach the preview
     // (only the id and the remarks are handed over), the remarks typed since do.
     const QString id =
-        storeReceipt(u"保存时的付款人"_s, u"保存时的备注"_s, {{u"项目"_s, u"8.00"_s}});
-    preview(id, u"现在的备注"_s);
-    QCOMPARE(m_shown.size(), 1);
-    const QStringList texts = allTexts(m_shown.first().prepared);
-    QVERIFY(texts.contains(u"保存时的付款人"_s));
-    QVERIFY(texts.contains(u"现在的备注"_s));
-    QVERIFY(!texts.contains(u"保存时的备注"_s));
+        storeReceipt(QStringLiteral("保存时的付款人"), QStringLiteral("保存时的备注"),
+                     {{QStringLiteral("项目"), QStringLiteral("8.00")}});
+    preview(id, QStringLiteral("现在的备注"));
+    QCOMPARE(shown_.size(), 1);
+    const QStringList texts = allTexts(shown_.first().prepared);
+    QVERIFY(texts.contains(QStringLiteral("保存时的付款人")));
+    QVERIFY(texts.contains(QStringLiteral("现在的备注")));
+    QVERIFY(!texts.contains(QStringLiteral("保存时的备注")));
 }
 
 void TestReceiptPreview::remarksComeThroughExactly_data() {
     QTest::addColumn<QString>("remarks");
-    QTest::newRow("single quote") << u"it's 王's"_s;
-    QTest::newRow("lone quote") << u"'"_s;
-    QTest::newRow("double quotes") << u"\"加急\" 件"_s;
-    QTest::newRow("line breaks") << u"第一行\n第二行\r\n第三行"_s;
-    QTest::newRow("quoted with break") << u"'a'\n'b'"_s;
-    QTest::newRow("reference-like") << u"[fkfmc] [V0]"_s;
-    QTest::newRow("expression-like") << u"1+2"_s;
+    QTest::newRow("single quote") << QStringLiteral("it's 王's");
+    QTest::newRow("lone quote") << QStringLiteral("'");
+    QTest::newRow("double quotes") << QStringLiteral("\"加急\" 件");
+    QTest::newRow("line breaks") << QStringLiteral("第一行\n第二行\r\n第三行");
+    QTest::newRow("quoted with break") << QStringLiteral("'a'\n'b'");
+    QTest::newRow("reference-like") << QStringLiteral("[fkfmc] [V0]");
+    QTest::newRow("expression-like") << QStringLiteral("1+2");
 }
 
 void TestReceiptPreview::remarksComeThroughExactly() {
     QFETCH(QString, remarks);
-    const QString id = storeReceipt(u"付款人丙"_s, QString(), {{u"项目"_s, u"1.00"_s}});
+    const QString id = storeReceipt(QStringLiteral("付款人丙"), QString(),
+                                    {{QStringLiteral("项目"), QStringLiteral("1.00")}});
     preview(id, remarks);
-    QCOMPARE(m_shown.size(), 1);
-    const QStringList texts = allTexts(m_shown.first().prepared);
-    QVERIFY2(texts.contains(remarks), qPrintable(texts.join(u" | "_s)));
+    QCOMPARE(shown_.size(), 1);
+    const QStringList texts = allTexts(shown_.first().prepared);
+    QVERIFY2(texts.contains(remarks), qPrintable(texts.join(QStringLiteral(" | "))));
     QVERIFY(!texts.contains(u'\'' + remarks + u'\''));
 }
 
 void TestReceiptPreview::receiptWithoutLinesStillOpens() {
-    const QString id = storeReceipt(u"没有明细的付款人"_s, QString(), {});
+    const QString id = storeReceipt(QStringLiteral("没有明细的付款人"), QString(), {});
     MessageRecorder recorder;
-    preview(id, u"只有备注"_s);
+    preview(id, QStringLiteral("只有备注"));
     QVERIFY(recorder.texts().isEmpty());
-    QCOMPARE(m_shown.size(), 1);
-    const report::PreparedReport& shown = m_shown.first().prepared;
+    QCOMPARE(shown_.size(), 1);
+    const zelk::report::PreparedReport& shown = shown_.first().prepared;
     QCOMPARE(shown.pages.size(), 1);
     // No rows: the header has no values either (the lines and header come as one join).
     const QStringList texts = allTexts(shown);
-    QVERIFY(!texts.contains(u"没有明细的付款人"_s));
-    QVERIFY(texts.contains(u"只有备注"_s));
-    QCOMPARE(zelk::receipt::loadReceiptDataSet(m_dm->Database3_ado, id).rows.size(), 0);
+    QVERIFY(!texts.contains(QStringLiteral("没有明细的付款人")));
+    QVERIFY(texts.contains(QStringLiteral("只有备注")));
+    QCOMPARE(zelk::receipt::loadReceiptDataSet(dm_->Database3_ado, id).rows.size(), 0);
 }
 
 void TestReceiptPreview::missingTemplateThrows() {
-    const QString id = storeReceipt(u"付款人"_s, QString(), {{u"项目"_s, u"1.00"_s}});
+    const QString id = storeReceipt(QStringLiteral("付款人"), QString(),
+                                    {{QStringLiteral("项目"), QStringLiteral("1.00")}});
     QVERIFY(QFile::remove(templatePath()));
     MessageRecorder recorder;
-    QVERIFY_THROWS_EXCEPTION(report::ReportError, preview(id, QString()));
+    QVERIFY_THROWS_EXCEPTION(zelk::report::ReportError, preview(id, QString()));
     try {
         preview(id, QString());
-    } catch (const report::ReportError& error) {
-        QVERIFY2(error.message().contains(u"fp3.frf"_s), qPrintable(error.message()));
+    } catch (const zelk::report::ReportError& error) {
+        QVERIFY2(error.message().contains(QStringLiteral("fp3.frf")), qPrintable(error.message()));
     }
-    QCOMPARE(m_shown.size(), 0);
+    QCOMPARE(shown_.size(), 0);
     QVERIFY(recorder.texts().isEmpty());
 }
 
@@ -318,25 +339,27 @@ void TestReceiptPreview::malformedTemplateThrows_data() {
 
 void TestReceiptPreview::malformedTemplateThrows() {
     QFETCH(QByteArray, content);
-    const QString id = storeReceipt(u"付款人"_s, QString(), {{u"项目"_s, u"1.00"_s}});
+    const QString id = storeReceipt(QStringLiteral("付款人"), QString(),
+                                    {{QStringLiteral("项目"), QStringLiteral("1.00")}});
     writeTemplate(content);
-    QVERIFY_THROWS_EXCEPTION(report::ReportError, preview(id, QString()));
-    QCOMPARE(m_shown.size(), 0);
+    QVERIFY_THROWS_EXCEPTION(zelk::report::ReportError, preview(id, QString()));
+    QCOMPARE(shown_.size(), 0);
 }
 
 void TestReceiptPreview::idThatIsNotANumberThrows_data() {
     QTest::addColumn<QString>("id");
-    QTest::newRow("letters") << u"abc"_s;
-    QTest::newRow("blank") << u" "_s;
-    QTest::newRow("injection") << u"1 or 1=1"_s;
-    QTest::newRow("two statements") << u"1;delete from fpmain"_s;
-    QTest::newRow("fraction") << u"1.5"_s;
-    QTest::newRow("trailing letters") << u"12abc"_s;
+    QTest::newRow("letters") << QStringLiteral("abc");
+    QTest::newRow("blank") << QStringLiteral(" ");
+    QTest::newRow("injection") << QStringLiteral("1 or 1=1");
+    QTest::newRow("two statements") << QStringLiteral("1;delete from fpmain");
+    QTest::newRow("fraction") << QStringLiteral("1.5");
+    QTest::newRow("trailing letters") << QStringLiteral("12abc");
 }
 
 void TestReceiptPreview::idThatIsNotANumberThrows() {
     QFETCH(QString, id);
-    storeReceipt(u"付款人"_s, QString(), {{u"项目"_s, u"1.00"_s}});
+    storeReceipt(QStringLiteral("付款人"), QString(),
+                 {{QStringLiteral("项目"), QStringLiteral("1.00")}});
     MessageRecorder recorder;
     try {
         preview(id, QString());
@@ -344,35 +367,38 @@ void TestReceiptPreview::idThatIsNotANumberThrows() {
     } catch (const zelk::data::DatabaseError& error) {
         QVERIFY2(error.message().contains(id), qPrintable(error.message()));
     }
-    QCOMPARE(m_shown.size(), 0);
+    QCOMPARE(shown_.size(), 0);
     QVERIFY(recorder.texts().isEmpty());
-    QCOMPARE(m_db->scalar(u"select count(*) from fpmain"_s), u"1"_s);
+    QCOMPARE(db_->scalar(QStringLiteral("select count(*) from fpmain")), QStringLiteral("1"));
 }
 
 void TestReceiptPreview::helpButtonCallsTheOpener() {
-    const QString id = storeReceipt(u"付款人"_s, QString(), {{u"项目"_s, u"1.00"_s}});
+    const QString id = storeReceipt(QStringLiteral("付款人"), QString(),
+                                    {{QStringLiteral("项目"), QStringLiteral("1.00")}});
     int helpCalls = 0;
     preview(id, QString(), [&helpCalls] { ++helpCalls; });
-    QCOMPARE(m_shown.size(), 1);
-    QVERIFY(m_shown.first().onHelp);
+    QCOMPARE(shown_.size(), 1);
+    QVERIFY(shown_.first().onHelp);
     QCOMPARE(helpCalls, 0);
-    m_shown.first().onHelp();
+    shown_.first().onHelp();
     QCOMPARE(helpCalls, 1);
 }
 
 void TestReceiptPreview::realWindowShowsThePreparedReport() {
-    const QString id = storeReceipt(u"窗口里的付款人"_s, QString(), {{u"项目"_s, u"3.00"_s}});
-    const report::PreparedReport expected =
-        zelk::receipt::prepareReceiptReport(m_dm->Database3_ado, id, u"窗口备注"_s, templatePath());
+    const QString id = storeReceipt(QStringLiteral("窗口里的付款人"), QString(),
+                                    {{QStringLiteral("项目"), QStringLiteral("3.00")}});
+    const zelk::report::PreparedReport expected = zelk::receipt::prepareReceiptReport(
+        dm_->Database3_ado, id, QStringLiteral("窗口备注"), templatePath());
     zelk::receipt::setReportShower({});
     QWidget owner;
     bool seen = false;
     QWidget* parent = nullptr;
-    report::PreparedReport shown;
+    zelk::report::PreparedReport shown;
     // The window is closed first and looked at afterwards, so a failed check cannot leave it
     // open.
     QTimer::singleShot(0, [&] {
-        auto* window = qobject_cast<report::PreviewWindow*>(QApplication::activeModalWidget());
+        auto* window =
+            qobject_cast<zelk::report::PreviewWindow*>(QApplication::activeModalWidget());
         if (window) {
             seen = true;
             parent = window->parentWidget();
@@ -381,7 +407,8 @@ void TestReceiptPreview::realWindowShowsThePreparedReport() {
         if (QWidget* modal = QApplication::activeModalWidget())
             modal->close();
     });
-    zelk::receipt::previewReceipt(&owner, *m_dm, id, u"窗口备注"_s, executablePath(), {});
+    zelk::receipt::previewReceipt(&owner, *dm_, id, QStringLiteral("窗口备注"), executablePath(),
+                                  {});
     QVERIFY(seen);
     QCOMPARE(parent, &owner);
     QVERIFY(shown == expected);

@@ -11,13 +11,11 @@
 
 namespace reporttest {
 
-using namespace Qt::StringLiterals;
-
 inline QString sourceDir() {
-    return qEnvironmentVariable("ZELK_SOURCE_DIR");
+    return QStringLiteral(ZELK_TEST_SOURCE_DIR);
 }
 inline QString binaryDir() {
-    return qEnvironmentVariable("ZELK_BINARY_DIR");
+    return QStringLiteral(ZELK_TEST_BINARY_DIR);
 }
 
 inline QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& content) {
@@ -31,51 +29,57 @@ inline QString writeFile(const QTemporaryDir& dir, const QString& name, const QB
 
 inline const QStringList& fp3Columns() {
     static const QStringList columns =
-        QStringList{u"kpid"_s,  u"fphm"_s, u"kpdate"_s, u"kpdate2"_s, u"hyfl"_s,   u"jdhm"_s,
-                    u"qssj"_s,  u"jcsj"_s, u"jym"_s,    u"fkfmc"_s,   u"jexx"_s,   u"jedx"_s,
-                    u"skfmc"_s, u"kpr"_s,  u"bz1"_s,    u"bz2"_s,     u"fpmxid"_s, u"xm"_s,
-                    u"kjll"_s,  u"dw"_s,   u"sl"_s,     u"dj"_s,      u"je"_s};
+        QStringList{QStringLiteral("kpid"),    QStringLiteral("fphm"),   QStringLiteral("kpdate"),
+                    QStringLiteral("kpdate2"), QStringLiteral("hyfl"),   QStringLiteral("jdhm"),
+                    QStringLiteral("qssj"),    QStringLiteral("jcsj"),   QStringLiteral("jym"),
+                    QStringLiteral("fkfmc"),   QStringLiteral("jexx"),   QStringLiteral("jedx"),
+                    QStringLiteral("skfmc"),   QStringLiteral("kpr"),    QStringLiteral("bz1"),
+                    QStringLiteral("bz2"),     QStringLiteral("fpmxid"), QStringLiteral("xm"),
+                    QStringLiteral("kjll"),    QStringLiteral("dw"),     QStringLiteral("sl"),
+                    QStringLiteral("dj"),      QStringLiteral("je")};
     return columns;
 }
 
 // A receipt with the given number of lines; header values repeat on each row.
-inline report::DataSet fp3Sample(int lines, const QString& payer = u"杭州西湖食品有限公司"_s) {
-    report::DataSet data;
+inline zelk::report::DataSet
+fp3Sample(int lines, const QString& payer = QStringLiteral("杭州西湖食品有限公司")) {
+    zelk::report::DataSet data;
     data.columns = fp3Columns();
     for (int i = 0; i < lines; ++i) {
-        data.rows.append(QStringList{u"7"_s,
-                                     u"00012345"_s,
-                                     u"20261206"_s,
-                                     u"2026-12-06"_s,
-                                     u"餐饮业"_s,
-                                     u"JD0001"_s,
-                                     u"2026-11-01"_s,
-                                     u"2026-11-30"_s,
-                                     u"8841"_s,
+        data.rows.append(QStringList{QStringLiteral("7"),
+                                     QStringLiteral("00012345"),
+                                     QStringLiteral("20261206"),
+                                     QStringLiteral("2026-12-06"),
+                                     QStringLiteral("餐饮业"),
+                                     QStringLiteral("JD0001"),
+                                     QStringLiteral("2026-11-01"),
+                                     QStringLiteral("2026-11-30"),
+                                     QStringLiteral("8841"),
                                      payer,
-                                     u"123.00"_s,
-                                     u"壹佰贰拾叁元整"_s,
-                                     u"西湖茶楼"_s,
-                                     u"张三"_s,
-                                     u"手写无效"_s,
+                                     QStringLiteral("123.00"),
+                                     QStringLiteral("壹佰贰拾叁元整"),
+                                     QStringLiteral("西湖茶楼"),
+                                     QStringLiteral("张三"),
+                                     QStringLiteral("手写无效"),
                                      QString(),
                                      QString::number(100 + i),
-                                     u"餐费%1"_s.arg(i + 1),
-                                     u"午餐"_s,
-                                     u"份"_s,
+                                     QStringLiteral("餐费%1").arg(i + 1),
+                                     QStringLiteral("午餐"),
+                                     QStringLiteral("份"),
                                      QString::number(i + 1),
-                                     u"10.00"_s,
-                                     u"%1.00"_s.arg(10 * (i + 1))});
+                                     QStringLiteral("10.00"),
+                                     QStringLiteral("%1.00").arg(10 * (i + 1))});
     }
     return data;
 }
 
-inline report::Variables fp3Variables() {
-    return {{u"V0"_s, u"备注 \"含引号\""_s}};
+inline zelk::report::Variables fp3Variables() {
+    return {{QStringLiteral("V0"), QStringLiteral("备注 \"含引号\"")}};
 }
 
 // The first placed text on a page equal to text, or nullptr.
-inline const report::PlacedText* findText(const report::Page& page, const QString& text) {
+inline const zelk::report::PlacedText* findText(const zelk::report::Page& page,
+                                                const QString& text) {
     for (const auto& t : page.texts) {
         if (t.text == text)
             return &t;

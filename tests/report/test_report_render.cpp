@@ -13,8 +13,7 @@
 #include <QTextDocument>
 #include <QtTest>
 
-using namespace Qt::StringLiterals;
-using namespace report;
+using namespace zelk::report;
 using namespace reporttest;
 
 namespace {
@@ -34,15 +33,16 @@ struct PdfPage {
 // Runs pdftotext -bbox and returns the pages with word boxes in millimetres.
 QList<PdfPage> pdfWords(const QString& pdf) {
     QProcess proc;
-    proc.start(u"pdftotext"_s, {u"-bbox"_s, pdf, u"-"_s});
+    proc.start(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
     if (!proc.waitForFinished(60000) || proc.exitCode() != 0)
         return {};
     const QString html = QString::fromUtf8(proc.readAllStandardOutput());
-    static const QRegularExpression pageRe(uR"re(<page width="([\d.]+)" height="([\d.]+)">)re"_s);
-    static const QRegularExpression wordRe(
-        uR"re(<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>)re"_s);
+    static const QRegularExpression pageRe(
+        QStringLiteral(R"re(<page width="([\d.]+)" height="([\d.]+)">)re"));
+    static const QRegularExpression wordRe(QStringLiteral(
+        R"re(<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>)re"));
     QList<PdfPage> pages;
-    const QStringList chunks = html.split(u"</page>"_s);
+    const QStringList chunks = html.split(QStringLiteral("</page>"));
     for (const QString& chunk : chunks) {
         const auto pm = pageRe.match(chunk);
         if (!pm.hasMatch())
@@ -77,7 +77,7 @@ const Word* wordAt(const PdfPage& page, const QString& text, const QPointF& near
 }
 
 PreparedReport sampleReceipt(int lines = 5) {
-    const Template t = loadTemplate(sourceDir() + u"/resources/report/fp3.frf"_s);
+    const Template t = loadTemplate(sourceDir() + QStringLiteral("/resources/report/fp3.frf"));
     return layoutReport(t, fp3Sample(lines), fp3Variables());
 }
 
@@ -115,7 +115,7 @@ private slots:
     void brokenPreparedFile();
 
 private:
-    QTemporaryDir m_dir;
+    QTemporaryDir dir_;
 };
 
 void TestReportRender::planAppliesOffsetToPrintOnly_data() {
@@ -190,10 +190,10 @@ void TestReportRender::offsetMovesPrintedPixels() {
 }
 
 void TestReportRender::pdfTextLandsOnTemplatePositions() {
-    if (QStandardPaths::findExecutable(u"pdftotext"_s).isEmpty())
+    if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
         QSKIP("pdftotext (poppler-utils) is not installed");
     const PreparedReport r = sampleReceipt(7);
-    const QString pdf = m_dir.filePath(u"receipt.pdf"_s);
+    const QString pdf = dir_.filePath(QStringLiteral("receipt.pdf"));
     exportPdf(r, pdf);
     const QList<PdfPage> pages = pdfWords(pdf);
     QCOMPARE(pages.size(), 2);
@@ -203,7 +203,8 @@ void TestReportRender::pdfTextLandsOnTemplatePositions() {
         QVERIFY(qAbs(pages[p].mm.height() - 93.1) < 0.2);
         // The blank form's captions are pre-printed, never in the PDF.
         for (const Word& w : pages[p].words)
-            QVERIFY2(!w.text.contains(u"付款方"_s) && !w.text.contains(u"发票联"_s),
+            QVERIFY2(!w.text.contains(QStringLiteral("付款方")) &&
+                         !w.text.contains(QStringLiteral("发票联")),
                      qPrintable(w.text));
         int checked = 0;
         for (const PlacedText& t : r.pages[p].texts) {
@@ -213,18 +214,23 @@ void TestReportRender::pdfTextLandsOnTemplatePositions() {
             QVERIFY2(w, qPrintable(t.text));
             const double tol = 0.2;
             if (t.halign == HAlign::Left)
-                QVERIFY2(
-                    qAbs(w->mm.left() - t.rect.left()) <= tol,
-                    qPrintable(u"%1: %2 vs %3"_s.arg(t.text).arg(w->mm.left()).arg(t.rect.left())));
+                QVERIFY2(qAbs(w->mm.left() - t.rect.left()) <= tol,
+                         qPrintable(QStringLiteral("%1: %2 vs %3")
+                                        .arg(t.text)
+                                        .arg(w->mm.left())
+                                        .arg(t.rect.left())));
             if (t.halign == HAlign::Right)
                 QVERIFY2(qAbs(w->mm.right() - t.rect.right()) <= tol,
-                         qPrintable(
-                             u"%1: %2 vs %3"_s.arg(t.text).arg(w->mm.right()).arg(t.rect.right())));
+                         qPrintable(QStringLiteral("%1: %2 vs %3")
+                                        .arg(t.text)
+                                        .arg(w->mm.right())
+                                        .arg(t.rect.right())));
             if (t.halign == HAlign::Center)
                 QVERIFY(qAbs(w->mm.center().x() - t.rect.center().x()) <= tol);
             // Vertically centred in its box, and inside it.
             QVERIFY2(qAbs(w->mm.center().y() - t.rect.center().y()) <= tol,
-                     qPrintable(u"%1: %2 vs %3"_s.arg(t.text)
+                     qPrintable(QStringLiteral("%1: %2 vs %3")
+                                    .arg(t.text)
                                     .arg(w->mm.center().y())
                                     .arg(t.rect.center().y())));
             QVERIFY(w->mm.top() >= t.rect.top() - tol && w->mm.bottom() <= t.rect.bottom() + tol);
@@ -232,18 +238,18 @@ void TestReportRender::pdfTextLandsOnTemplatePositions() {
         }
         QVERIFY(checked >= 8);
     }
-    QVERIFY(wordAt(pages[1], u"餐费7"_s));
-    QVERIFY(wordAt(pages[1], u"杭州西湖食品有限公司"_s));
+    QVERIFY(wordAt(pages[1], QStringLiteral("餐费7")));
+    QVERIFY(wordAt(pages[1], QStringLiteral("杭州西湖食品有限公司")));
 }
 
 void TestReportRender::printedPdfIsShiftedByTheOffset() {
-    if (QStandardPaths::findExecutable(u"pdftotext"_s).isEmpty())
+    if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
         QSKIP("pdftotext (poppler-utils) is not installed");
     PreparedReport r = sampleReceipt(1);
     r.printerOffset = QPointF(3, 2);
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
-    const QString pdf = m_dir.filePath(u"printed.pdf"_s);
+    const QString pdf = dir_.filePath(QStringLiteral("printed.pdf"));
     printer.setOutputFileName(pdf);
     printer.setPageSize(QPageSize(QPageSize::A4)); // replaced by the report's paper
     printer.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
@@ -252,7 +258,8 @@ void TestReportRender::printedPdfIsShiftedByTheOffset() {
     const QList<PdfPage> pages = pdfWords(pdf);
     QCOMPARE(pages.size(), 1);
     QVERIFY(qAbs(pages[0].mm.width() - 241) < 0.2);
-    for (const QString& text : {u"00012345"_s, u"杭州西湖食品有限公司"_s, u"餐费1"_s}) {
+    for (const QString& text : {QStringLiteral("00012345"), QStringLiteral("杭州西湖食品有限公司"),
+                                QStringLiteral("餐费1")}) {
         const PlacedText* t = findText(r.pages[0], text);
         const Word* w = wordAt(pages[0], text, t ? t->rect.center() : QPointF());
         QVERIFY(t && w);
@@ -262,7 +269,7 @@ void TestReportRender::printedPdfIsShiftedByTheOffset() {
 }
 
 void TestReportRender::exportToUnwritablePathFails() {
-    const QString path = m_dir.filePath(u"no/such/folder/out.pdf"_s);
+    const QString path = dir_.filePath(QStringLiteral("no/such/folder/out.pdf"));
     try {
         exportPdf(sampleReceipt(1), path);
         QFAIL("expected ReportError");
@@ -275,11 +282,11 @@ void TestReportRender::preparedFileRoundTrip() {
     PreparedReport r = sampleReceipt(7);
     r.printerOffset = QPointF(1.25, -0.5);
     r.orientation = QPageLayout::Landscape;
-    r.pages[1].texts[0].text = u"引号\"'\n换行 [V0] \\ 壹"_s;
+    r.pages[1].texts[0].text = QStringLiteral("引号\"'\n换行 [V0] \\ 壹");
     r.pages[1].lines.append({QLineF(1.1, 2.2, 3.3, 4.4), 0.15});
     r.pages[1].rects.append({QRectF(0.1, 0.2, 0.3, 0.4), 0.35});
     QVERIFY(!r.background.isNull());
-    const QString path = m_dir.filePath(u"receipt.zrp"_s);
+    const QString path = dir_.filePath(QStringLiteral("receipt.zrp"));
     savePreparedReport(r, path);
     const PreparedReport back = loadPreparedReport(path);
     QCOMPARE(back.pages.size(), 2);
@@ -295,31 +302,31 @@ void TestReportRender::brokenPreparedFile_data() {
     QTest::addColumn<QByteArray>("content"); // empty: no such file
     QTest::addColumn<QString>("expected");
     QByteArray good = preparedReportToJson(sampleReceipt(1));
-    QTest::newRow("missing") << QByteArray() << u"文件不存在"_s;
-    QTest::newRow("not json") << QByteArray("garbage") << u"文件已损坏"_s;
-    QTest::newRow("truncated") << good.left(good.size() / 2) << u"文件已损坏"_s;
+    QTest::newRow("missing") << QByteArray() << QStringLiteral("文件不存在");
+    QTest::newRow("not json") << QByteArray("garbage") << QStringLiteral("文件已损坏");
+    QTest::newRow("truncated") << good.left(good.size() / 2) << QStringLiteral("文件已损坏");
     QTest::newRow("a template, not a prepared report")
         << QByteArray(R"({"format": "zelk-report-template", "version": 1})")
-        << u"不是本程序保存的预览文件"_s;
+        << QStringLiteral("不是本程序保存的预览文件");
     QByteArray v2 = good;
     v2.replace("\"version\": 1", "\"version\": 9");
-    QTest::newRow("newer version") << v2 << u"版本 9"_s;
+    QTest::newRow("newer version") << v2 << QStringLiteral("版本 9");
     QByteArray noText = good;
     noText.replace("\"text\":", "\"txet\":");
-    QTest::newRow("missing field") << noText << u"缺少字段 “text”"_s;
+    QTest::newRow("missing field") << noText << QStringLiteral("缺少字段 “text”");
     QByteArray badImage = good;
     badImage.replace("\"png\": \"", "\"png\": \"!!");
-    QTest::newRow("broken image") << badImage << u"背景图片数据损坏"_s;
+    QTest::newRow("broken image") << badImage << QStringLiteral("背景图片数据损坏");
     QByteArray badSize = good;
     badSize.replace("\"fontSize\": 9", "\"fontSize\": \"9\"");
-    QTest::newRow("wrong type") << badSize << u"“fontSize” 应为数字"_s;
+    QTest::newRow("wrong type") << badSize << QStringLiteral("“fontSize” 应为数字");
 }
 
 void TestReportRender::brokenPreparedFile() {
     QFETCH(QByteArray, content);
     QFETCH(QString, expected);
-    const QString path = content.isEmpty() ? m_dir.filePath(u"absent.zrp"_s)
-                                           : writeFile(m_dir, u"broken.zrp"_s, content);
+    const QString path = content.isEmpty() ? dir_.filePath(QStringLiteral("absent.zrp"))
+                                           : writeFile(dir_, QStringLiteral("broken.zrp"), content);
     try {
         loadPreparedReport(path);
         QFAIL("expected PreparedFileError");

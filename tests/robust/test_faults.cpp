@@ -396,7 +396,7 @@ void TestFaults::templateBrokenBetweenTwoPreviews() {
     QFETCH(QString, damage);
     QTemporaryDir dir;
     const QString source =
-        qEnvironmentVariable("ZELK_SOURCE_DIR") + QStringLiteral("/resources/report/");
+        QStringLiteral(ZELK_TEST_SOURCE_DIR) + QStringLiteral("/resources/report/");
     const QString path = dir.filePath(QStringLiteral("fp3.frf"));
     const QString image = dir.filePath(QStringLiteral("fp3-blank.png"));
     QVERIFY(QFile::copy(source + QStringLiteral("fp3.frf"), path));
@@ -404,7 +404,7 @@ void TestFaults::templateBrokenBetweenTwoPreviews() {
     const QByteArray original = readAll(path);
     const QByteArray originalImage = readAll(image);
 
-    report::DataSet data;
+    zelk::report::DataSet data;
     data.columns =
         QStringList{QStringLiteral("kpdate2"), QStringLiteral("hyfl"),  QStringLiteral("fphm"),
                     QStringLiteral("jdhm"),    QStringLiteral("qssj"),  QStringLiteral("jcsj"),
@@ -417,9 +417,9 @@ void TestFaults::templateBrokenBetweenTwoPreviews() {
     for (const QString& c : std::as_const(data.columns))
         row.append(c + QStringLiteral(" 值"));
     data.rows.append(row);
-    const report::Variables variables{{QStringLiteral("V0"), QStringLiteral("备注")}};
-    const report::PreparedReport first =
-        report::layoutReport(report::loadTemplate(path), data, variables);
+    const zelk::report::Variables variables{{QStringLiteral("V0"), QStringLiteral("备注")}};
+    const zelk::report::PreparedReport first =
+        zelk::report::layoutReport(zelk::report::loadTemplate(path), data, variables);
 
     if (damage == QLatin1String("deleted"))
         QVERIFY(QFile::remove(path));
@@ -441,9 +441,9 @@ void TestFaults::templateBrokenBetweenTwoPreviews() {
         QVERIFY(QFile::remove(image));
 
     try {
-        report::loadTemplate(path);
+        zelk::report::loadTemplate(path);
         QFAIL("a broken template loaded");
-    } catch (const report::TemplateError& error) {
+    } catch (const zelk::report::TemplateError& error) {
         // The message names the file the operator has to look at.
         const QString named = damage.startsWith(QLatin1String("background")) ? image : path;
         QVERIFY2(error.message().contains(QDir::toNativeSeparators(named)),
@@ -455,7 +455,7 @@ void TestFaults::templateBrokenBetweenTwoPreviews() {
         QVERIFY(QDir().rmdir(path));
     overwrite(path, original);
     overwrite(image, originalImage);
-    QCOMPARE(report::layoutReport(report::loadTemplate(path), data, variables), first);
+    QCOMPARE(zelk::report::layoutReport(zelk::report::loadTemplate(path), data, variables), first);
 }
 
 QTEST_MAIN(TestFaults)

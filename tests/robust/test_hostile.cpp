@@ -89,8 +89,8 @@ QList<qint64> search(data::Tdmtd& dm, const QString& text) {
 }
 
 // The dataset the receipt preview hands to the template: header values on every line row.
-report::DataSet previewData(const receipt::ReceiptEntry& e) {
-    report::DataSet data;
+zelk::report::DataSet previewData(const receipt::ReceiptEntry& e) {
+    zelk::report::DataSet data;
     data.columns =
         QStringList{QStringLiteral("fphm"), QStringLiteral("kpdate2"), QStringLiteral("hyfl"),
                     QStringLiteral("jdhm"), QStringLiteral("qssj"),    QStringLiteral("jcsj"),
@@ -181,13 +181,13 @@ void TestHostile::storedFoundReloadedAndPrinted() {
     Q_UNUSED(decoy);
 
     // Printed exactly: every value stands whole in the laid-out pages.
-    const report::Template tpl = report::loadTemplate(qEnvironmentVariable("ZELK_SOURCE_DIR") +
-                                                      QStringLiteral("/resources/report/fp3.frf"));
-    const report::PreparedReport pages =
-        report::layoutReport(tpl, previewData(back), {{QStringLiteral("V0"), back.remarks}});
+    const zelk::report::Template tpl = zelk::report::loadTemplate(
+        QStringLiteral(ZELK_TEST_SOURCE_DIR) + QStringLiteral("/resources/report/fp3.frf"));
+    const zelk::report::PreparedReport pages =
+        zelk::report::layoutReport(tpl, previewData(back), {{QStringLiteral("V0"), back.remarks}});
     QStringList printed;
-    for (const report::Page& page : pages.pages)
-        for (const report::PlacedText& t : page.texts)
+    for (const zelk::report::Page& page : pages.pages)
+        for (const zelk::report::PlacedText& t : page.texts)
             printed.append(t.text);
     for (const QString& value : {back.payerName, back.remarks, back.invoiceNumber, back.issuer,
                                  back.noticeLine, back.lines[4].content, back.lines[0].item})

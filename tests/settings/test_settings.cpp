@@ -63,7 +63,7 @@ Controls controlsOf(QWidget& dialog) {
 }
 
 QString helpFile() {
-    return qEnvironmentVariable("ZELK_BINARY_DIR") + QStringLiteral("/help.chm");
+    return QStringLiteral(ZELK_TEST_BINARY_DIR) + QStringLiteral("/help.chm");
 }
 
 const QStringList helpPages = {
@@ -451,8 +451,8 @@ void TestSettings::helpPagesComeBackIntact() {
 
     const QByteArray extracted = readAll(out.filePath(file));
     QVERIFY2(!extracted.isEmpty(), qPrintable(file));
-    const QByteArray source = readAll(qEnvironmentVariable("ZELK_SOURCE_DIR") +
-                                      QStringLiteral("/resources/help/") + file);
+    const QByteArray source =
+        readAll(QStringLiteral(ZELK_TEST_SOURCE_DIR) + QStringLiteral("/resources/help/") + file);
     QVERIFY(!source.isEmpty());
     QString text;
     if (file.endsWith(QStringLiteral(".html"))) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/ui/messagebox.h"
+#include "ui/messagebox.h"
 
 #include <QList>
 #include <QString>

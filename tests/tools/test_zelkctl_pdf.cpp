@@ -10,7 +10,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-using namespace Qt::StringLiterals;
 using zelk::test::TempDatabase;
 
 namespace {
@@ -22,11 +21,11 @@ struct Run {
 };
 
 QString sourceFile(const QString& relative) {
-    return qEnvironmentVariable("ZELK_SOURCE_DIR") + u'/' + relative;
+    return QStringLiteral(ZELK_TEST_SOURCE_DIR) + u'/' + relative;
 }
 
 QString builtZelkctl() {
-    return qEnvironmentVariable("ZELK_BINARY_DIR") + u"/zelkctl"_s;
+    return QStringLiteral(ZELK_TEST_BINARY_DIR) + QStringLiteral("/zelkctl");
 }
 
 // Runs a program without a display and without a chosen Qt platform, the way it runs from a
@@ -35,9 +34,9 @@ Run run(const QString& program, const QStringList& arguments,
         const QString& workingDirectory = QString()) {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove(u"DISPLAY"_s);
-    env.remove(u"WAYLAND_DISPLAY"_s);
-    env.remove(u"QT_QPA_PLATFORM"_s);
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
     process.setProcessEnvironment(env);
     if (!workingDirectory.isEmpty())
         process.setWorkingDirectory(workingDirectory);
@@ -53,17 +52,18 @@ Run run(const QString& program, const QStringList& arguments,
 
 QString pdfText(const QString& path) {
     QProcess process;
-    process.start(u"pdftotext"_s, {u"-enc"_s, u"UTF-8"_s, path, u"-"_s});
+    process.start(QStringLiteral("pdftotext"),
+                  {QStringLiteral("-enc"), QStringLiteral("UTF-8"), path, QStringLiteral("-")});
     process.waitForFinished(-1);
     return QString::fromUtf8(process.readAllStandardOutput());
 }
 
 int pdfPages(const QString& path) {
     QProcess process;
-    process.start(u"pdfinfo"_s, {path});
+    process.start(QStringLiteral("pdfinfo"), {path});
     process.waitForFinished(-1);
     const QString info = QString::fromUtf8(process.readAllStandardOutput());
-    static const QRegularExpression pages(u"^Pages:\\s+(\\d+)"_s,
+    static const QRegularExpression pages(QStringLiteral("^Pages:\\s+(\\d+)"),
                                           QRegularExpression::MultilineOption);
     const QRegularExpressionMatch m = pages.match(info);
     return m.hasMatch() ? m.captured(1).toInt() : -1;
@@ -94,8 +94,8 @@ private:
     QStringList pdfArguments(const QString& id, const QString& output) const;
     void requirePoppler();
 
-    std::unique_ptr<TempDatabase> m_db;
-    std::unique_ptr<QTemporaryDir> m_out;
+    std::unique_ptr<TempDatabase> db_;
+    std::unique_ptr<QTemporaryDir> out_;
 };
 
 void TestZelkctlPdf::initTestCase() {
@@ -103,60 +103,64 @@ void TestZelkctlPdf::initTestCase() {
 }
 
 void TestZelkctlPdf::requirePoppler() {
-    if (QStandardPaths::findExecutable(u"pdftotext"_s).isEmpty() ||
-        QStandardPaths::findExecutable(u"pdfinfo"_s).isEmpty())
+    if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty() ||
+        QStandardPaths::findExecutable(QStringLiteral("pdfinfo")).isEmpty())
         QSKIP("pdftotext and pdfinfo (poppler-utils) are not installed");
 }
 
 void TestZelkctlPdf::init() {
-    m_db = std::make_unique<TempDatabase>();
-    m_out = std::make_unique<QTemporaryDir>();
-    QDir(m_db->folder()).mkpath(u"report"_s);
-    for (const QString& name : {u"fp3.frf"_s, u"fp3-blank.png"_s})
-        QVERIFY(QFile::copy(sourceFile(u"resources/report/"_s + name),
-                            m_db->folder() + u"report/"_s + name));
+    db_ = std::make_unique<TempDatabase>();
+    out_ = std::make_unique<QTemporaryDir>();
+    QDir(db_->folder()).mkpath(QStringLiteral("report"));
+    for (const QString& name : {QStringLiteral("fp3.frf"), QStringLiteral("fp3-blank.png")})
+        QVERIFY(QFile::copy(sourceFile(QStringLiteral("resources/report/") + name),
+                            db_->folder() + QStringLiteral("report/") + name));
 }
 
 void TestZelkctlPdf::cleanup() {
-    m_out.reset();
-    m_db.reset();
+    out_.reset();
+    db_.reset();
 }
 
 QString TestZelkctlPdf::storeReceipt(int lines) {
-    m_db->exec(u"insert into fpmain (fphm, kpdate, kpdate2, hyfl, fkfmc, jexx, jedx, skfmc, kpr,"
-               " bz1, bz2) values ('00067890', 20261206, '2026-12-06', '服务业',"
-               " '杭州测试商贸有限公司', '1234.56', '壹仟贰佰叁拾肆元伍角陆分', '维尔科商行',"
-               " '王五', '手写无效', '保存的备注 it''s')"_s);
-    const QString id = m_db->scalar(u"select max(kpid) from fpmain"_s);
+    db_->exec(QStringLiteral(
+        "insert into fpmain (fphm, kpdate, kpdate2, hyfl, fkfmc, jexx, jedx, skfmc, kpr,"
+        " bz1, bz2) values ('00067890', 20261206, '2026-12-06', '服务业',"
+        " '杭州测试商贸有限公司', '1234.56', '壹仟贰佰叁拾肆元伍角陆分', '维尔科商行',"
+        " '王五', '手写无效', '保存的备注 it''s')"));
+    const QString id = db_->scalar(QStringLiteral("select max(kpid) from fpmain"));
     for (int i = 1; i <= lines; ++i)
-        m_db->exec(u"insert into fpdetail (kpid, xm, kjll, dw, sl, dj, je) values (%1, '项目%2',"
-                   " '内容', '次', '1', '%2.00', '%2.00')"_s.arg(id)
-                       .arg(i));
+        db_->exec(QStringLiteral(
+                      "insert into fpdetail (kpid, xm, kjll, dw, sl, dj, je) values (%1, '项目%2',"
+                      " '内容', '次', '1', '%2.00', '%2.00')")
+                      .arg(id)
+                      .arg(i));
     return id;
 }
 
 QStringList TestZelkctlPdf::pdfArguments(const QString& id, const QString& output) const {
-    return {u"pdf"_s,
+    return {QStringLiteral("pdf"),
             id,
             output,
-            u"--database"_s,
-            m_db->path(),
-            u"--template"_s,
-            m_db->folder() + u"report/fp3.frf"_s};
+            QStringLiteral("--database"),
+            db_->path(),
+            QStringLiteral("--template"),
+            db_->folder() + QStringLiteral("report/fp3.frf")};
 }
 
 void TestZelkctlPdf::writesTheStoredReceipt() {
     requirePoppler();
     const QString id = storeReceipt(2);
-    const QString output = m_out->filePath(u"receipt.pdf"_s);
+    const QString output = out_->filePath(QStringLiteral("receipt.pdf"));
     const Run r = run(builtZelkctl(), pdfArguments(id, output));
     QVERIFY2(r.exitCode == 0, qPrintable(r.err));
     QVERIFY(QFile::exists(output));
     const QString text = pdfText(output);
     for (const QString& value :
-         {u"杭州测试商贸有限公司"_s, u"1234.56"_s, u"壹仟贰佰叁拾肆元伍角陆分"_s, u"项目1"_s,
-          u"项目2"_s, u"2.00"_s, u"保存的备注 it's"_s})
-        QVERIFY2(text.contains(value), qPrintable(value + u" not in:\n"_s + text));
+         {QStringLiteral("杭州测试商贸有限公司"), QStringLiteral("1234.56"),
+          QStringLiteral("壹仟贰佰叁拾肆元伍角陆分"), QStringLiteral("项目1"),
+          QStringLiteral("项目2"), QStringLiteral("2.00"), QStringLiteral("保存的备注 it's")})
+        QVERIFY2(text.contains(value), qPrintable(value + QStringLiteral(" not in:\n") + text));
     QCOMPARE(pdfPages(output), 1);
 }
 
@@ -165,11 +169,11 @@ void TestZelkctlPdf::linesBeyondOnePageGiveMorePages() {
     // The shipped form has five line rows: a seventh line starts a second page, as in the
     // preview.
     const QString id = storeReceipt(7);
-    const QString output = m_out->filePath(u"long.pdf"_s);
+    const QString output = out_->filePath(QStringLiteral("long.pdf"));
     const Run r = run(builtZelkctl(), pdfArguments(id, output));
     QVERIFY2(r.exitCode == 0, qPrintable(r.err));
     QCOMPARE(pdfPages(output), 2);
-    QVERIFY(pdfText(output).contains(u"项目7"_s));
+    QVERIFY(pdfText(output).contains(QStringLiteral("项目7")));
 }
 
 void TestZelkctlPdf::defaultsAreBesideTheProgram() {
@@ -177,13 +181,13 @@ void TestZelkctlPdf::defaultsAreBesideTheProgram() {
     // A copy of zelkctl in the folder that holds Data/zelk.mdb and report/fp3.frf, run from
     // another working folder, finds both beside itself.
     const QString id = storeReceipt(1);
-    const QString copy = m_db->folder() + u"zelkctl"_s;
+    const QString copy = db_->folder() + QStringLiteral("zelkctl");
     QVERIFY(QFile::copy(builtZelkctl(), copy));
     QVERIFY(QFile::setPermissions(copy, QFile::permissions(builtZelkctl())));
-    const QString output = m_out->filePath(u"default.pdf"_s);
-    const Run r = run(copy, {u"pdf"_s, id, output}, m_out->path());
+    const QString output = out_->filePath(QStringLiteral("default.pdf"));
+    const Run r = run(copy, {QStringLiteral("pdf"), id, output}, out_->path());
     QVERIFY2(r.exitCode == 0, qPrintable(r.err));
-    QVERIFY(pdfText(output).contains(u"杭州测试商贸有限公司"_s));
+    QVERIFY(pdfText(output).contains(QStringLiteral("杭州测试商贸有限公司")));
 }
 
 void TestZelkctlPdf::failuresWriteNothing_data() {
@@ -193,15 +197,16 @@ void TestZelkctlPdf::failuresWriteNothing_data() {
     QTest::addColumn<QByteArray>("templateContent");
     QTest::addColumn<QString>("expectedInMessage");
     QTest::newRow("no such receipt")
-        << u"999"_s << QString() << QString() << QByteArray() << u"999"_s;
+        << QStringLiteral("999") << QString() << QString() << QByteArray() << QStringLiteral("999");
     QTest::newRow("id not a number")
-        << u"abc"_s << QString() << QString() << QByteArray() << u"abc"_s;
-    QTest::newRow("missing database")
-        << QString() << u"nowhere/zelk.mdb"_s << QString() << QByteArray() << u"zelk.mdb"_s;
-    QTest::newRow("missing template")
-        << QString() << QString() << u"gone.frf"_s << QByteArray() << u"gone.frf"_s;
+        << QStringLiteral("abc") << QString() << QString() << QByteArray() << QStringLiteral("abc");
+    QTest::newRow("missing database") << QString() << QStringLiteral("nowhere/zelk.mdb")
+                                      << QString() << QByteArray() << QStringLiteral("zelk.mdb");
+    QTest::newRow("missing template") << QString() << QString() << QStringLiteral("gone.frf")
+                                      << QByteArray() << QStringLiteral("gone.frf");
     QTest::newRow("malformed template")
-        << QString() << QString() << u"bad.frf"_s << QByteArray("{ \"format\": ") << u"bad.frf"_s;
+        << QString() << QString() << QStringLiteral("bad.frf") << QByteArray("{ \"format\": ")
+        << QStringLiteral("bad.frf");
 }
 
 void TestZelkctlPdf::failuresWriteNothing() {
@@ -213,11 +218,11 @@ void TestZelkctlPdf::failuresWriteNothing() {
     const QString stored = storeReceipt(1);
     if (id.isEmpty())
         id = stored;
-    QStringList args = pdfArguments(id, m_out->filePath(u"out.pdf"_s));
+    QStringList args = pdfArguments(id, out_->filePath(QStringLiteral("out.pdf")));
     if (!database.isEmpty())
-        args[4] = m_out->filePath(database);
+        args[4] = out_->filePath(database);
     if (!templateFile.isEmpty()) {
-        args[6] = m_db->folder() + u"report/"_s + templateFile;
+        args[6] = db_->folder() + QStringLiteral("report/") + templateFile;
         if (!templateContent.isEmpty()) {
             QFile file(args[6]);
             QVERIFY(file.open(QIODevice::WriteOnly));
@@ -227,33 +232,37 @@ void TestZelkctlPdf::failuresWriteNothing() {
     const Run r = run(builtZelkctl(), args);
     QCOMPARE(r.exitCode, 1);
     QVERIFY2(r.err.contains(expectedInMessage), qPrintable(r.err));
-    QVERIFY(!QFile::exists(m_out->filePath(u"out.pdf"_s)));
+    QVERIFY(!QFile::exists(out_->filePath(QStringLiteral("out.pdf"))));
 }
 
 void TestZelkctlPdf::wrongArgumentsShowTheUsage_data() {
     QTest::addColumn<QStringList>("arguments");
-    QTest::newRow("nothing") << QStringList{u"pdf"_s};
-    QTest::newRow("no file") << QStringList{u"pdf"_s, u"1"_s};
-    QTest::newRow("three words") << QStringList{u"pdf"_s, u"1"_s, u"a.pdf"_s, u"b.pdf"_s};
+    QTest::newRow("nothing") << QStringList{QStringLiteral("pdf")};
+    QTest::newRow("no file") << QStringList{QStringLiteral("pdf"), QStringLiteral("1")};
+    QTest::newRow("three words") << QStringList{QStringLiteral("pdf"), QStringLiteral("1"),
+                                                QStringLiteral("a.pdf"), QStringLiteral("b.pdf")};
     QTest::newRow("option without path")
-        << QStringList{u"pdf"_s, u"1"_s, u"a.pdf"_s, u"--database"_s};
-    QTest::newRow("unknown option") << QStringList{u"pdf"_s, u"1"_s, u"a.pdf"_s, u"--colour"_s};
+        << QStringList{QStringLiteral("pdf"), QStringLiteral("1"), QStringLiteral("a.pdf"),
+                       QStringLiteral("--database")};
+    QTest::newRow("unknown option")
+        << QStringList{QStringLiteral("pdf"), QStringLiteral("1"), QStringLiteral("a.pdf"),
+                       QStringLiteral("--colour")};
 }
 
 void TestZelkctlPdf::wrongArgumentsShowTheUsage() {
     QFETCH(QStringList, arguments);
-    const Run r = run(builtZelkctl(), arguments, m_out->path());
+    const Run r = run(builtZelkctl(), arguments, out_->path());
     QCOMPARE(r.exitCode, 2);
-    QVERIFY2(r.err.contains(u"zelkctl pdf KPID FILE.pdf"_s), qPrintable(r.err));
-    QVERIFY(QDir(m_out->path()).entryList(QDir::Files).isEmpty());
+    QVERIFY2(r.err.contains(QStringLiteral("zelkctl pdf KPID FILE.pdf")), qPrintable(r.err));
+    QVERIFY(QDir(out_->path()).entryList(QDir::Files).isEmpty());
 }
 
 void TestZelkctlPdf::otherCommandsNeedNoGui() {
-    const Run r = run(builtZelkctl(), {u"capitals"_s, u"1234.56"_s});
+    const Run r = run(builtZelkctl(), {QStringLiteral("capitals"), QStringLiteral("1234.56")});
     QCOMPARE(r.exitCode, 0);
-    QCOMPARE(r.out.trimmed(), u"壹仟贰佰叁拾肆元伍角陆分"_s);
-    const QString path = m_out->filePath(u"new.mdb"_s);
-    QCOMPARE(run(builtZelkctl(), {u"init-db"_s, path}).exitCode, 0);
+    QCOMPARE(r.out.trimmed(), QStringLiteral("壹仟贰佰叁拾肆元伍角陆分"));
+    const QString path = out_->filePath(QStringLiteral("new.mdb"));
+    QCOMPARE(run(builtZelkctl(), {QStringLiteral("init-db"), path}).exitCode, 0);
     QVERIFY(QFile::exists(path));
 }
 
