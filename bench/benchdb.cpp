@@ -6,6 +6,7 @@
 #include "data/schema.h"
 #include "data/tdmtd.h"
 #include "receipt/receiptsaver.h"
+#include "text/blanks.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -108,7 +109,7 @@ void bulkInsert(sqlite3* db, qint64 count, qint64 total, const QDate& today) {
         header.step();
         const qint64 kpid = sqlite3_last_insert_rowid(db);
         for (const zelk::receipt::EntryLine& l : e.lines) {
-            if (zelk::data::trimBlanks(l.amount).isEmpty())
+            if (zelk::text::trimBlanks(l.amount).isEmpty())
                 continue;
             line.reset();
             line.bind(1, kpid);

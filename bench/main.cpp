@@ -21,6 +21,7 @@
 #include "report/layout.h"
 #include "report/render.h"
 #include "report/template.h"
+#include "text/blanks.h"
 
 #include <QApplication>
 #include <QDir>
@@ -203,7 +204,7 @@ struct RawSaver {
         raw::Stmt s(db, "update fpmain set kpdate=?,kpdate2=?,hyfl=?,jdhm=?,qssj=?,jcsj=?,jym=?,"
                         "fkfmc=?,jexx=?,jedx=?,skfmc=?,kpr=?,bz1=?,bz2=? where kpid=?");
         for (int i = 1; i < 15; ++i)
-            s.bind(i, zelk::data::trimBlanks(v[i]).toUtf8());
+            s.bind(i, zelk::text::trimBlanks(v[i]).toUtf8());
         s.bind(15, id);
         s.step();
     }
@@ -226,7 +227,7 @@ struct RawSaver {
             id = raw::scalar(db, "select max(kpid) from fpmain");
         }
         for (const receipt::EntryLine& l : e.lines) {
-            if (zelk::data::trimBlanks(l.amount).isEmpty())
+            if (zelk::text::trimBlanks(l.amount).isEmpty())
                 continue;
             raw::Stmt s(db,
                         "insert into fpdetail (kpid,xm,kjll,dw,sl,dj,je) values(?,?,?,?,?,?,?)");

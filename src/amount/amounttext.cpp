@@ -1,6 +1,7 @@
-#include "amounttext.h"
+#include "amount/amounttext.h"
 
-#include "decimal.h"
+#include "amount/decimal.h"
+#include "text/blanks.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -11,7 +12,7 @@ namespace zelk::amount {
 namespace {
 
 bool isBlank(QChar c) {
-    return c.unicode() <= 0x20;
+    return text::isBlank(c.unicode());
 }
 bool isDigit(QChar c) {
     return c >= u'0' && c <= u'9';

@@ -1,4 +1,6 @@
-#include "capitals.h"
+#include "amount/capitals.h"
+
+#include "text/blanks.h"
 
 namespace zelk::amount {
 
@@ -25,16 +27,6 @@ bool allDigits(const QString& text) {
 void dropTrailingZeros(QString& text) {
     while (text.endsWith(zero))
         text.chop(1);
-}
-
-// Blanks in the sense of the amount texts: spaces and control characters.
-QString trimmed(const QString& text) {
-    qsizetype b = 0, e = text.size();
-    while (b < e && text.at(b).unicode() <= 0x20)
-        ++b;
-    while (e > b && text.at(e - 1).unicode() <= 0x20)
-        --e;
-    return text.mid(b, e - b);
 }
 
 // The 亿 group: every non-zero digit with its unit, runs of zeros read once, "亿" at the end.
@@ -108,14 +100,14 @@ QString problemMessage(CapitalsProblem problem) {
 }
 
 Capitals toCapitals(const QString& amount) {
-    const QString s = trimmed(amount);
+    const QString s = text::trimBlanks(amount);
 
     QString prefix;
     QString m = s;
     if (s.startsWith(u'-')) {
         prefix = QStringLiteral("负数");
         m = s.mid(1);
-        if (trimmed(m).isEmpty())
+        if (text::trimBlanks(m).isEmpty())
             return {prefix, CapitalsProblem::None};
     }
 
@@ -130,7 +122,7 @@ Capitals toCapitals(const QString& amount) {
         if (fraction.size() < 2)
             fraction += u'0';
     }
-    if (trimmed(integer).isEmpty())
+    if (text::trimBlanks(integer).isEmpty())
         return {};
     if (integer.size() > 13)
         return {{}, CapitalsProblem::TooManyIntegerDigits};

@@ -1,4 +1,6 @@
-#include "decimal.h"
+#include "amount/decimal.h"
+
+#include "text/blanks.h"
 
 #include <algorithm>
 #include <climits>
@@ -79,9 +81,9 @@ Decimal Decimal::withScale(int scale) const {
 std::optional<Decimal> Decimal::parse(const QString& text) {
     const QByteArray bytes = text.toLatin1();
     qsizetype i = 0, end = bytes.size();
-    while (i < end && static_cast<unsigned char>(bytes[i]) <= 0x20)
+    while (i < end && text::isBlank(static_cast<unsigned char>(bytes[i])))
         ++i;
-    while (end > i && static_cast<unsigned char>(bytes[end - 1]) <= 0x20)
+    while (end > i && text::isBlank(static_cast<unsigned char>(bytes[end - 1])))
         --end;
     // toLatin1 turns characters it cannot represent into '?', which the grammar refuses.
 

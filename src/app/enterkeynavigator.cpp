@@ -1,4 +1,4 @@
-#include "enterkeynavigator.h"
+#include "app/enterkeynavigator.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -1,7 +1,7 @@
-#include "app/appfont.h"
 #include "app/tfrmqj.h"
 #include "data/tdmtd.h"
 #include "ui/messagebox.h"
+#include "ui/windowfont.h"
 
 #include <QApplication>
 #include <QScreen>
@@ -11,7 +11,7 @@
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     try {
-        zelk::app::setUpApplicationFont();
+        QApplication::setFont(zelk::ui::windowFont());
         // The window first, then the data module: building the window uses no database; it
         // opens the database when it is first shown.
         auto frmqj = std::make_unique<zelk::app::Tfrmqj>(QCoreApplication::applicationFilePath());

@@ -1,9 +1,9 @@
-#include "tfrmqj.h"
+#include "app/tfrmqj.h"
 
+#include "app/enterkeynavigator.h"
 #include "data/programfolder.h"
 #include "data/schema.h"
 #include "data/tdmtd.h"
-#include "enterkeynavigator.h"
 #include "receipt/entrypage.h"
 #include "receipt/historypage.h"
 #include "receipt/receiptpreview.h"
@@ -28,7 +28,6 @@ namespace zelk::app {
 namespace {
 
 // How far the history range reaches beyond today when the window opens.
-constexpr int historyDaysAhead = 30;
 
 QPushButton* barButton(const QString& text, const QString& objectName, QWidget* parent) {
     auto* button = new QPushButton(text, parent);
@@ -163,13 +162,13 @@ void Tfrmqj::FormShow() {
         // A failed open ends the set-up here; the window stays and later commands report
         // their own errors.
         openDatabase();
-        const QDate today = QDate::currentDate();
-        historyPage_->setDateRange(today, today.addDays(historyDaysAhead));
-        entryPage_->setIssueDate(today);
-        entryPage_->setPayeeName(dm_->settingValue(data::schema::payeeSetting));
-        entryPage_->setCategory(dm_->settingValue(data::schema::categorySetting));
-        entryPage_->setIssuer(dm_->settingValue(data::schema::issuerSetting));
-        entryPage_->setNoticeLine(dm_->settingValue(data::schema::noticeSetting));
+        historyPage_->showDefaultRange();
+        entryPage_->setIssueDate(QDate::currentDate());
+        const settings::BasicSettings defaults = settings::loadBasicSettings(*dm_);
+        entryPage_->setPayeeName(defaults.payee);
+        entryPage_->setCategory(defaults.category);
+        entryPage_->setIssuer(defaults.issuer);
+        entryPage_->setNoticeLine(defaults.notice);
         pages_->setCurrentWidget(entryPage_);
         entryPage_->setReceiptId(QString());
     });

@@ -1,6 +1,6 @@
-#include "connection.h"
+#include "data/connection.h"
 
-#include "databaseerror.h"
+#include "data/databaseerror.h"
 
 #include <QFileInfo>
 

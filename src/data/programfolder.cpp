@@ -1,6 +1,6 @@
-#include "programfolder.h"
+#include "data/programfolder.h"
 
-#include "schema.h"
+#include "data/schema.h"
 
 namespace zelk::data {
 

@@ -1,7 +1,7 @@
-#include "query.h"
+#include "data/query.h"
 
-#include "connection.h"
-#include "databaseerror.h"
+#include "data/connection.h"
+#include "data/databaseerror.h"
 
 #include <sqlite3.h>
 

@@ -1,7 +1,7 @@
-#include "schema.h"
+#include "data/schema.h"
 
-#include "connection.h"
-#include "databaseerror.h"
+#include "data/connection.h"
+#include "data/databaseerror.h"
 
 #include <QFile>
 #include <QFileInfo>

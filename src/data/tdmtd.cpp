@@ -1,16 +1,8 @@
-#include "tdmtd.h"
+#include "data/tdmtd.h"
+
+#include "text/blanks.h"
 
 namespace zelk::data {
-
-QString trimBlanks(const QString& text) {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text.at(begin).unicode() <= 0x20)
-        ++begin;
-    while (end > begin && text.at(end - 1).unicode() <= 0x20)
-        --end;
-    return text.mid(begin, end - begin);
-}
 
 Tdmtd::Tdmtd() : Qry_Func(Database3_ado), Qry_Insert(Database3_ado) {}
 
@@ -25,7 +17,7 @@ QString Tdmtd::settingValue(int setId) {
     if (!Qry_Func.eof())
         value = Qry_Func.fieldAsText(QStringLiteral("SetValue"));
     Qry_Func.close();
-    return trimBlanks(value);
+    return text::trimBlanks(value);
 }
 
 void Tdmtd::setSettingValue(int setId, const QString& value) {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "connection.h"
-#include "query.h"
+#include "data/connection.h"
+#include "data/query.h"
 
 namespace zelk::data {
 
@@ -26,9 +26,5 @@ public:
     // The largest receipt id in fpmain; 0 when there is none.
     qint64 largestReceiptId();
 };
-
-// Trims blanks and control characters (everything up to U+0020) from both ends, the way the
-// program trims every value it reads back or rewrites.
-QString trimBlanks(const QString& text);
 
 } // namespace zelk::data

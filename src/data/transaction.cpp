@@ -1,7 +1,7 @@
-#include "transaction.h"
+#include "data/transaction.h"
 
-#include "connection.h"
-#include "databaseerror.h"
+#include "data/connection.h"
+#include "data/databaseerror.h"
 
 #include <sqlite3.h>
 

@@ -1,7 +1,7 @@
-#include "entrypage.h"
+#include "receipt/entrypage.h"
 
 #include "amount/amounttext.h"
-#include "entrytotals.h"
+#include "receipt/entrytotals.h"
 #include "ui/messagebox.h"
 
 #include <QComboBox>

@@ -1,7 +1,7 @@
-#include "entrytotals.h"
+#include "receipt/entrytotals.h"
 
 #include "amount/amounttext.h"
-#include "data/tdmtd.h"
+#include "text/blanks.h"
 
 namespace zelk::receipt {
 
@@ -12,7 +12,7 @@ EntryTotals computeTotals(const std::array<EntryLine, lineCount>& lines) {
     EntryTotals totals;
     totals.figures = amount::sumAmounts(amounts);
     const amount::Capitals capitals = amount::toCapitals(totals.figures);
-    totals.capitals = data::trimBlanks(capitals.text);
+    totals.capitals = text::trimBlanks(capitals.text);
     totals.problem = capitals.problem;
     return totals;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "receiptentry.h"
+#include "receipt/receiptentry.h"
 
 #include "amount/capitals.h"
 

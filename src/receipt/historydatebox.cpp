@@ -1,4 +1,4 @@
-#include "historydatebox.h"
+#include "receipt/historydatebox.h"
 
 #include <QCheckBox>
 #include <QDateEdit>

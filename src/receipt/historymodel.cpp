@@ -1,4 +1,4 @@
-#include "historymodel.h"
+#include "receipt/historymodel.h"
 
 #include "data/databaseerror.h"
 

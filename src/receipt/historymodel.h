@@ -1,7 +1,7 @@
 #pragma once
 
 #include "data/query.h"
-#include "historysearch.h"
+#include "receipt/historysearch.h"
 
 #include <QAbstractTableModel>
 #include <QByteArray>

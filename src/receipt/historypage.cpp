@@ -1,10 +1,10 @@
-#include "historypage.h"
+#include "receipt/historypage.h"
 
 #include "data/databaseerror.h"
 #include "data/tdmtd.h"
-#include "historydatebox.h"
-#include "historymodel.h"
-#include "receiptloader.h"
+#include "receipt/historydatebox.h"
+#include "receipt/historymodel.h"
+#include "receipt/receiptloader.h"
 #include "ui/guard.h"
 #include "ui/messagebox.h"
 
@@ -22,6 +22,11 @@
 
 namespace zelk::receipt {
 
+namespace {
+// How far ahead of today the history range reaches when the page is shown.
+constexpr int defaultRangeDays = 30;
+} // namespace
+
 HistoryPage::HistoryPage(data::Tdmtd& dm, QWidget* parent)
     : QWidget(parent), dm_(dm), model_(new HistoryModel(dm.Database3_ado, this)),
       startDate_(new HistoryDateBox(QStringLiteral("startDate"), this)),
@@ -33,13 +38,17 @@ HistoryPage::HistoryPage(data::Tdmtd& dm, QWidget* parent)
     createLayout();
     configureGrid();
 
-    const QDate today = QDate::currentDate();
-    setDateRange(today, today.addDays(30));
+    showDefaultRange();
 
     connect(searchButton_, &QPushButton::clicked, this, &HistoryPage::BitBtn10Click);
     connect(selectButton_, &QPushButton::clicked, this, &HistoryPage::reloadRequested);
     connect(model_, &HistoryModel::fetchFailed, this,
             [this](const QString& message) { ui::MessageBox::error(this, message); });
+}
+
+void HistoryPage::showDefaultRange() {
+    const QDate today = QDate::currentDate();
+    setDateRange(today, today.addDays(defaultRangeDays));
 }
 
 void HistoryPage::createLayout() {

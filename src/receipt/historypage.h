@@ -1,6 +1,6 @@
 #pragma once
 
-#include "receiptentry.h"
+#include "receipt/receiptentry.h"
 
 #include <QList>
 #include <QWidget>
@@ -25,6 +25,7 @@ public:
     explicit HistoryPage(data::Tdmtd& dm, QWidget* parent = nullptr);
 
     void setDateRange(const QDate& from, const QDate& to); // both boxes checked
+    void showDefaultRange(); // today to 30 days ahead, both boxes checked
     // The stored receipt of the grid's current row, read in full from the database.
     ReceiptEntry loadCurrentReceipt(); // throws data::DatabaseError when there is no result row
     QList<QWidget*> tabOrder() const;  // start date, end date, search text, 查询, 选中, grid

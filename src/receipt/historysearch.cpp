@@ -1,14 +1,15 @@
-#include "historysearch.h"
+#include "receipt/historysearch.h"
 
 #include "data/databaseerror.h"
 #include "data/query.h"
 #include "data/tdmtd.h"
-#include "receiptentry.h"
+#include "receipt/receiptentry.h"
+#include "text/blanks.h"
 
 namespace zelk::receipt {
 
 QString historyLikePattern(const QString& text) {
-    const QString trimmed = data::trimBlanks(text);
+    const QString trimmed = text::trimBlanks(text);
     QString pattern;
     pattern.reserve(trimmed.size() + 2);
     pattern += QLatin1Char('%');

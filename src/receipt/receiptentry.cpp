@@ -1,4 +1,4 @@
-#include "receiptentry.h"
+#include "receipt/receiptentry.h"
 
 namespace zelk::receipt {
 

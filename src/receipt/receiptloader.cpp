@@ -1,8 +1,8 @@
-#include "receiptloader.h"
+#include "receipt/receiptloader.h"
 
 #include "data/databaseerror.h"
 #include "data/query.h"
-#include "entrytotals.h"
+#include "receipt/entrytotals.h"
 
 namespace zelk::receipt {
 

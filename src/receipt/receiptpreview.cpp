@@ -1,4 +1,4 @@
-#include "receiptpreview.h"
+#include "receipt/receiptpreview.h"
 
 #include "data/connection.h"
 #include "data/databaseerror.h"

@@ -1,12 +1,13 @@
-#include "receiptsaver.h"
+#include "receipt/receiptsaver.h"
 
 #include "data/databaseerror.h"
 #include "data/tdmtd.h"
 #include "data/transaction.h"
+#include "text/blanks.h"
 
 namespace zelk::receipt {
 
-using data::trimBlanks;
+using text::trimBlanks;
 
 namespace {
 

@@ -1,4 +1,6 @@
-#include "aboutdialog.h"
+#include "settings/aboutdialog.h"
+
+#include "ui/windowfont.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -23,9 +25,7 @@ TFrmAboutUs::TFrmAboutUs(QWidget* parent) : QDialog(parent) {
     // Only the close box: no minimise, maximise or context-help buttons.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    QFont font(QStringLiteral("SimSun"));
-    font.setPixelSize(15);
-    setFont(font);
+    setFont(ui::windowFont());
     createLayout();
 }
 

@@ -1,7 +1,8 @@
-#include "basicsetdialog.h"
+#include "settings/basicsetdialog.h"
 
 #include "ui/guard.h"
 #include "ui/messagebox.h"
+#include "ui/windowfont.h"
 
 #include <QFont>
 #include <QFrame>
@@ -25,9 +26,7 @@ constexpr int noticeHeight = 96; // about five lines of 15 px text
 TfrmbasicSet::TfrmbasicSet(data::Tdmtd& dm, QWidget* parent) : QDialog(parent), dm_(dm) {
     setObjectName(QStringLiteral("TfrmbasicSet"));
     setWindowTitle(QStringLiteral("基础信息设置"));
-    QFont font(QStringLiteral("SimSun"));
-    font.setPixelSize(15);
-    setFont(font);
+    setFont(ui::windowFont());
     createLayout();
 }
 
@@ -49,13 +48,13 @@ void TfrmbasicSet::createLayout() {
         fields->addWidget(field, row, 1);
     };
 
-    billerEdit_ = new QLineEdit(this);
+    issuerEdit_ = new QLineEdit(this);
     payeeEdit_ = new QLineEdit(this);
     categoryEdit_ = new QLineEdit(this);
     noticeEdit_ = new QPlainTextEdit(this);
     noticeEdit_->setFixedHeight(noticeHeight);
     noticeEdit_->setTabChangesFocus(true);
-    addRow(0, QStringLiteral("开票人"), billerEdit_, QStringLiteral("billerEdit"));
+    addRow(0, QStringLiteral("开票人"), issuerEdit_, QStringLiteral("issuerEdit"));
     addRow(1, QStringLiteral("收款方名称"), payeeEdit_, QStringLiteral("payeeEdit"));
     addRow(2, QStringLiteral("行业分类"), categoryEdit_, QStringLiteral("categoryEdit"));
     addRow(3, QStringLiteral("票据说明"), noticeEdit_, QStringLiteral("noticeEdit"));
@@ -88,7 +87,7 @@ void TfrmbasicSet::createLayout() {
     layout->setSizeConstraint(QLayout::SetFixedSize);
     setSizeGripEnabled(false);
 
-    setTabOrder(billerEdit_, payeeEdit_);
+    setTabOrder(issuerEdit_, payeeEdit_);
     setTabOrder(payeeEdit_, categoryEdit_);
     setTabOrder(categoryEdit_, noticeEdit_);
     setTabOrder(noticeEdit_, saveButton_);
@@ -113,7 +112,7 @@ void TfrmbasicSet::load() {
 
 BasicSettings TfrmbasicSet::values() const {
     BasicSettings s;
-    s.biller = billerEdit_->text();
+    s.issuer = issuerEdit_->text();
     s.payee = payeeEdit_->text();
     s.category = categoryEdit_->text();
     s.notice = noticeEdit_->toPlainText();
@@ -121,7 +120,7 @@ BasicSettings TfrmbasicSet::values() const {
 }
 
 void TfrmbasicSet::setValues(const BasicSettings& values) {
-    billerEdit_->setText(values.biller);
+    issuerEdit_->setText(values.issuer);
     payeeEdit_->setText(values.payee);
     categoryEdit_->setText(values.category);
     noticeEdit_->setPlainText(values.notice);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "basicsettings.h"
+#include "settings/basicsettings.h"
 
 #include <QDialog>
 
@@ -14,7 +14,7 @@ class Tdmtd;
 
 namespace zelk::settings {
 
-// 基础信息设置: the four defaults of the entry page (payee, category, biller, notice text).
+// 基础信息设置: the four defaults of the entry page (payee, category, issuer, notice text).
 // Filled from SysSet when first shown; "保存(&S)" writes all four at once, "退出(&Q)" closes
 // without writing. The entry page is not touched: new defaults reach it at the next start.
 class TfrmbasicSet : public QDialog {
@@ -44,7 +44,7 @@ private:
 
     data::Tdmtd& dm_;
     bool shown_ = false;
-    QLineEdit* billerEdit_ = nullptr;
+    QLineEdit* issuerEdit_ = nullptr;
     QLineEdit* payeeEdit_ = nullptr;
     QLineEdit* categoryEdit_ = nullptr;
     QPlainTextEdit* noticeEdit_ = nullptr;

@@ -1,5 +1,6 @@
-#include "basicsettings.h"
+#include "settings/basicsettings.h"
 
+#include "data/schema.h"
 #include "data/tdmtd.h"
 #include "data/transaction.h"
 
@@ -7,20 +8,20 @@ namespace zelk::settings {
 
 BasicSettings loadBasicSettings(data::Tdmtd& dm) {
     BasicSettings s;
-    s.payee = dm.settingValue(BasicSettings::payeeId);
-    s.category = dm.settingValue(BasicSettings::categoryId);
-    s.biller = dm.settingValue(BasicSettings::billerId);
-    s.notice = dm.settingValue(BasicSettings::noticeId);
+    s.payee = dm.settingValue(data::schema::payeeSetting);
+    s.category = dm.settingValue(data::schema::categorySetting);
+    s.issuer = dm.settingValue(data::schema::issuerSetting);
+    s.notice = dm.settingValue(data::schema::noticeSetting);
     return s;
 }
 
 void saveBasicSettings(data::Tdmtd& dm, const BasicSettings& values) {
     // All four or none: the transaction rolls back when an update throws.
     data::Transaction transaction(dm.Database3_ado);
-    dm.setSettingValue(BasicSettings::billerId, values.biller);
-    dm.setSettingValue(BasicSettings::payeeId, values.payee);
-    dm.setSettingValue(BasicSettings::categoryId, values.category);
-    dm.setSettingValue(BasicSettings::noticeId, values.notice);
+    dm.setSettingValue(data::schema::issuerSetting, values.issuer);
+    dm.setSettingValue(data::schema::payeeSetting, values.payee);
+    dm.setSettingValue(data::schema::categorySetting, values.category);
+    dm.setSettingValue(data::schema::noticeSetting, values.notice);
     transaction.commit();
 }
 

@@ -10,16 +10,10 @@ namespace zelk::settings {
 
 // The four defaults of the entry page, kept in SysSet.
 struct BasicSettings {
-    QString biller;   // 开票人, setting 29
+    QString issuer;   // 开票人, setting 29
     QString payee;    // 收款方名称, setting 27
     QString category; // 行业分类, setting 28
     QString notice;   // 票据说明, setting 30 (may hold several lines)
-
-    // Setting numbers of the four values in SysSet.
-    static constexpr int payeeId = 27;
-    static constexpr int categoryId = 28;
-    static constexpr int billerId = 29;
-    static constexpr int noticeId = 30;
 
     friend bool operator==(const BasicSettings&, const BasicSettings&) = default;
 };

@@ -1,4 +1,4 @@
-#include "help.h"
+#include "settings/help.h"
 
 #include "data/programfolder.h"
 

@@ -1,4 +1,4 @@
-#include "pdfcommand.h"
+#include "tools/pdfcommand.h"
 
 #include "data/connection.h"
 #include "data/databaseerror.h"

@@ -7,7 +7,7 @@
 #include "amount/capitals.h"
 #include "data/databaseerror.h"
 #include "data/schema.h"
-#include "pdfcommand.h"
+#include "tools/pdfcommand.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>

@@ -1,7 +1,7 @@
-#include "guard.h"
+#include "ui/guard.h"
 
 #include "data/databaseerror.h"
-#include "messagebox.h"
+#include "ui/messagebox.h"
 
 #include <exception>
 

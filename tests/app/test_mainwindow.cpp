@@ -2,7 +2,7 @@
 // the top bar, saving and reloading through the form, the Enter key, accelerators and exit.
 #include "app/tfrmqj.h"
 
-#include "app/appfont.h"
+#include "ui/windowfont.h"
 
 #include "data/tdmtd.h"
 #include "receipt/entrypage.h"
@@ -115,7 +115,7 @@ private slots:
 };
 
 void TestMainWindow::applicationFont() {
-    zelk::app::setUpApplicationFont();
+    QApplication::setFont(zelk::ui::windowFont());
     QCOMPARE(QApplication::font().family(), QStringLiteral("SimSun"));
     QCOMPARE(QApplication::font().pixelSize(), 15);
     // Qt keeps the names of substitutes in lower case.

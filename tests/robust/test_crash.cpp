@@ -10,6 +10,7 @@
 #include "amount/amounttext.h"
 #include "data/tdmtd.h"
 #include "testsupport.h"
+#include "text/blanks.h"
 
 #include <QFileInfo>
 #include <QMap>
@@ -36,7 +37,9 @@ struct Reported {
 
 QString headerRow(const receipt::ReceiptEntry& e, bool rewritten) {
     // A rewrite stores the header values trimmed; an insert stores them as typed.
-    const auto v = [rewritten](const QString& s) { return rewritten ? data::trimBlanks(s) : s; };
+    const auto v = [rewritten](const QString& s) {
+        return rewritten ? zelk::text::trimBlanks(s) : s;
+    };
     return QStringList{e.invoiceNumber,
                        receipt::searchableDate(e.issueDate),
                        receipt::displayedDate(e.issueDate),
@@ -58,7 +61,7 @@ QString headerRow(const receipt::ReceiptEntry& e, bool rewritten) {
 QStringList lineRows(const receipt::ReceiptEntry& e) {
     QStringList rows;
     for (const receipt::EntryLine& l : e.lines)
-        if (!data::trimBlanks(l.amount).isEmpty())
+        if (!zelk::text::trimBlanks(l.amount).isEmpty())
             rows.append(
                 QStringList{l.item, l.content, l.unit, l.quantity, l.unitPrice, l.amount}.join(
                     sep));

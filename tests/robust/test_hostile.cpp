@@ -16,6 +16,7 @@
 #include "report/layout.h"
 #include "report/template.h"
 #include "testsupport.h"
+#include "text/blanks.h"
 
 #include <QtTest>
 
@@ -167,7 +168,7 @@ void TestHostile::storedFoundReloadedAndPrinted() {
     // Found by the search, literally: the whole text, and its last few characters.
     const qsizetype searchable = std::min<qsizetype>(text.size(), 1000);
     for (const QString& wanted : {text.left(searchable), text.right(3)}) {
-        if (data::trimBlanks(wanted).isEmpty())
+        if (zelk::text::trimBlanks(wanted).isEmpty())
             continue;
         QCOMPARE(search(dm, wanted), QList<qint64>{id});
     }
@@ -210,7 +211,7 @@ void TestHostile::settingsKeepHostileValues() {
         // program reads back.
         QCOMPARE(db.scalar(QStringLiteral("select SetValue from SysSet where SetId=%1").arg(setId)),
                  text);
-        QCOMPARE(dm.settingValue(setId), data::trimBlanks(text));
+        QCOMPARE(dm.settingValue(setId), zelk::text::trimBlanks(text));
     }
     // The other settings are untouched.
     QCOMPARE(dm.settingValue(data::schema::issuerSetting),

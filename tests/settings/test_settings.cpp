@@ -4,6 +4,7 @@
 
 #include "data/tdmtd.h"
 #include "testsupport.h"
+#include "text/blanks.h"
 
 #include <QDir>
 #include <QFile>
@@ -42,7 +43,7 @@ QString setting(const TempDatabase& db, int id) {
 
 // The dialog's controls, found by their object names as a user of the dialog would.
 struct Controls {
-    QLineEdit* biller;
+    QLineEdit* issuer;
     QLineEdit* payee;
     QLineEdit* category;
     QPlainTextEdit* notice;
@@ -51,13 +52,13 @@ struct Controls {
 };
 
 Controls controlsOf(QWidget& dialog) {
-    Controls c{dialog.findChild<QLineEdit*>(QStringLiteral("billerEdit")),
+    Controls c{dialog.findChild<QLineEdit*>(QStringLiteral("issuerEdit")),
                dialog.findChild<QLineEdit*>(QStringLiteral("payeeEdit")),
                dialog.findChild<QLineEdit*>(QStringLiteral("categoryEdit")),
                dialog.findChild<QPlainTextEdit*>(QStringLiteral("noticeEdit")),
                dialog.findChild<QPushButton*>(QStringLiteral("saveButton")),
                dialog.findChild<QPushButton*>(QStringLiteral("exitButton"))};
-    if (!c.biller || !c.payee || !c.category || !c.notice || !c.save || !c.exit)
+    if (!c.issuer || !c.payee || !c.category || !c.notice || !c.save || !c.exit)
         qFatal("a control of the settings dialog is missing");
     return c;
 }
@@ -121,8 +122,8 @@ void TestSettings::dialogLayout() {
     const Controls c = controlsOf(dialog);
     QCOMPARE(c.save->text(), QStringLiteral("保存(&S)"));
     QCOMPARE(c.exit->text(), QStringLiteral("退出(&Q)"));
-    // Top to bottom: biller, payee, category, notice, each beside its caption.
-    const QList<QWidget*> fields = {c.biller, c.payee, c.category, c.notice};
+    // Top to bottom: issuer, payee, category, notice, each beside its caption.
+    const QList<QWidget*> fields = {c.issuer, c.payee, c.category, c.notice};
     const QStringList captions = {QStringLiteral("开票人"), QStringLiteral("收款方名称"),
                                   QStringLiteral("行业分类"), QStringLiteral("票据说明")};
     for (qsizetype i = 0; i < fields.size(); ++i) {
@@ -143,7 +144,7 @@ void TestSettings::showsStoredValuesTrimmed_data() {
     QTest::newRow("all four rows") << 0;
     QTest::newRow("payee row missing") << 27;
     QTest::newRow("category row missing") << 28;
-    QTest::newRow("biller row missing") << 29;
+    QTest::newRow("issuer row missing") << 29;
     QTest::newRow("notice row missing") << 30;
 }
 
@@ -168,7 +169,7 @@ void TestSettings::showsStoredValuesTrimmed() {
     auto expected = [&](int id, const QString& text) { return id == missingId ? QString() : text; };
     QCOMPARE(c.payee->text(), expected(27, QStringLiteral("某某商贸有限公司")));
     QCOMPARE(c.category->text(), expected(28, QStringLiteral("零售业")));
-    QCOMPARE(c.biller->text(), expected(29, QStringLiteral("张三")));
+    QCOMPARE(c.issuer->text(), expected(29, QStringLiteral("张三")));
     QCOMPARE(c.notice->toPlainText(), expected(30, QStringLiteral("第一行\n第二行\n第三行")));
     QVERIFY(messages.messages().isEmpty());
 
@@ -187,7 +188,7 @@ void TestSettings::showsStoredValuesTrimmed() {
 }
 
 void TestSettings::savesExactTexts_data() {
-    QTest::addColumn<QString>("biller");
+    QTest::addColumn<QString>("issuer");
     QTest::addColumn<QString>("payee");
     QTest::addColumn<QString>("category");
     QTest::addColumn<QString>("notice");
@@ -214,7 +215,7 @@ void TestSettings::savesExactTexts_data() {
 }
 
 void TestSettings::savesExactTexts() {
-    QFETCH(QString, biller);
+    QFETCH(QString, issuer);
     QFETCH(QString, payee);
     QFETCH(QString, category);
     QFETCH(QString, notice);
@@ -225,7 +226,7 @@ void TestSettings::savesExactTexts() {
         TfrmbasicSet dialog(*dm);
         dialog.show();
         const Controls c = controlsOf(dialog);
-        c.biller->setText(biller);
+        c.issuer->setText(issuer);
         c.payee->setText(payee);
         c.category->setText(category);
         c.notice->setPlainText(notice);
@@ -235,7 +236,7 @@ void TestSettings::savesExactTexts() {
         QCOMPARE(messages.messages().first().kind, Kind::Information);
         QCOMPARE(messages.messages().first().text, QStringLiteral("保存成功！"));
         QVERIFY(dialog.isVisible()); // stays open after saving
-        QCOMPARE(setting(db, 29), biller);
+        QCOMPARE(setting(db, 29), issuer);
         QCOMPARE(setting(db, 27), payee);
         QCOMPARE(setting(db, 28), category);
         QCOMPARE(setting(db, 30), notice);
@@ -244,10 +245,10 @@ void TestSettings::savesExactTexts() {
     TfrmbasicSet again(*dm);
     again.show();
     const Controls c = controlsOf(again);
-    QCOMPARE(c.biller->text(), zelk::data::trimBlanks(biller));
-    QCOMPARE(c.payee->text(), zelk::data::trimBlanks(payee));
-    QCOMPARE(c.category->text(), zelk::data::trimBlanks(category));
-    QCOMPARE(c.notice->toPlainText(), zelk::data::trimBlanks(notice));
+    QCOMPARE(c.issuer->text(), zelk::text::trimBlanks(issuer));
+    QCOMPARE(c.payee->text(), zelk::text::trimBlanks(payee));
+    QCOMPARE(c.category->text(), zelk::text::trimBlanks(category));
+    QCOMPARE(c.notice->toPlainText(), zelk::text::trimBlanks(notice));
 }
 
 void TestSettings::savesInOrderBillerPayeeCategoryNotice() {
@@ -293,7 +294,7 @@ void TestSettings::failingSaveChangesNothing() {
     TfrmbasicSet dialog(*dm);
     dialog.show();
     const Controls c = controlsOf(dialog);
-    c.biller->setText(QStringLiteral("新开票人"));
+    c.issuer->setText(QStringLiteral("新开票人"));
     c.payee->setText(QStringLiteral("新收款方"));
     c.category->setText(QStringLiteral("新行业"));
     c.notice->setPlainText(QStringLiteral("新说明"));
@@ -329,7 +330,7 @@ void TestSettings::exitClosesWithoutWriting() {
     TfrmbasicSet dialog(*dm);
     dialog.show();
     const Controls c = controlsOf(dialog);
-    c.biller->setText(QStringLiteral("改了"));
+    c.issuer->setText(QStringLiteral("改了"));
     c.payee->setText(QStringLiteral("改了"));
     c.category->setText(QStringLiteral("改了"));
     c.notice->setPlainText(QStringLiteral("改了"));
