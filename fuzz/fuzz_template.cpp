@@ -41,14 +41,9 @@ zelk::report::DataSet sampleData(int rows) {
     // The columns a receipt preview hands to its template, and one more.
     zelk::report::DataSet data;
     data.columns =
-        QStringList{QStringLiteral("kpid"),    QStringLiteral("fphm"),   QStringLiteral("kpdate"),
-                    QStringLiteral("kpdate2"), QStringLiteral("hyfl"),   QStringLiteral("jdhm"),
-                    QStringLiteral("qssj"),    QStringLiteral("jcsj"),   QStringLiteral("jym"),
-                    QStringLiteral("fkfmc"),   QStringLiteral("jexx"),   QStringLiteral("jedx"),
-                    QStringLiteral("skfmc"),   QStringLiteral("kpr"),    QStringLiteral("bz1"),
-                    QStringLiteral("bz2"),     QStringLiteral("fpmxid"), QStringLiteral("xm"),
-                    QStringLiteral("kjll"),    QStringLiteral("dw"),     QStringLiteral("sl"),
-                    QStringLiteral("dj"),      QStringLiteral("je"),     QStringLiteral("a")};
+        QStringLiteral("kpid fphm kpdate kpdate2 hyfl jdhm qssj jcsj jym fkfmc jexx jedx "
+                       "skfmc kpr bz1 bz2 fpmxid xm kjll dw sl dj je a")
+            .split(u' ');
     for (int i = 0; i < rows; ++i) {
         QStringList row;
         for (const QString& column : std::as_const(data.columns))

@@ -45,28 +45,29 @@ inline receipt::ReceiptEntry crashReceipt(const CrashTag& tag) {
     // so it must not be stored.
     const int filled = 1 + seed % receipt::lineCount;
     QStringList amounts;
-    for (int k = 0; k < receipt::lineCount; ++k) {
-        receipt::EntryLine& line = e.lines[size_t(k)];
-        line.item = QStringLiteral("项目%1-%2").arg(seed).arg(k);
-        if (k >= filled)
-            continue;
-        line.content = QStringLiteral("内容 %1 行 %2").arg(seed).arg(k);
-        line.unit = QStringLiteral("个");
-        line.quantity = QString::number(k + 1);
-        line.unitPrice = QStringLiteral("%1.5").arg(seed % 97);
-        line.amount = QStringLiteral("%1.%2")
-                          .arg((seed * 37 + k * 11) % 5000)
-                          .arg((seed + k * 7) % 100, 2, 10, QLatin1Char('0'));
-        amounts.append(line.amount);
+    for (int k = 0; k < filled; ++k) {
+        const QString amount = QStringLiteral("%1.%2")
+                                   .arg((seed * 37 + k * 11) % 5000)
+                                   .arg((seed + k * 7) % 100, 2, 10, QLatin1Char('0'));
+        e.lines[size_t(k)] = {QStringLiteral("项目%1-%2").arg(seed).arg(k),
+                              QStringLiteral("内容 %1 行 %2").arg(seed).arg(k),
+                              QStringLiteral("个"),
+                              QString::number(k + 1),
+                              QStringLiteral("%1.5").arg(seed % 97),
+                              amount};
+        amounts.append(amount);
     }
+    if (filled < receipt::lineCount)
+        e.lines[size_t(filled)].item = QStringLiteral("没有金额");
     e.totalFigures = amount::sumAmounts(amounts);
     e.totalCapitals = amount::toCapitals(e.totalFigures).text;
     e.payeeName = QStringLiteral("收款单位");
     e.issuer = QStringLiteral("开票员");
     e.noticeLine = QStringLiteral("注：本收据为收款凭证");
     // Remarks of up to about 20 KB, so that one save writes several pages of the file and a
-    // kill can land in the middle of them.
-    e.remarks = QStringLiteral("备注%1 ").arg(seed).repeated(1 + (seed % 7) * 250);
+    // kill can land in the middle of them; no blanks at either end, so that a rewrite (which
+    // trims the header values) stores the same.
+    e.remarks = QStringLiteral("备注%1；").arg(seed).repeated(1 + (seed % 7) * 250);
     return e;
 }
 

@@ -5,7 +5,9 @@
 #include "data/programfolder.h"
 #include "data/schema.h"
 
+#include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 
 #include <sqlite3.h>
 
@@ -61,6 +63,33 @@ QString TempDatabase::scalar(const QString& sql) const {
     return values.isEmpty() ? QString() : values.first();
 }
 
+QString TempDatabase::setting(int setId) const {
+    return scalar(QStringLiteral("select SetValue from SysSet where SetId=%1").arg(setId));
+}
+
+QStringList TempDatabase::snapshot() const {
+    QStringList rows;
+    rows += column(QStringLiteral(
+        "select 'fpmain '||quote(kpid)||quote(fphm)||quote(kpdate)||quote(kpdate2)||quote(hyfl)||"
+        "quote(jdhm)||quote(qssj)||quote(jcsj)||quote(jym)||quote(fkfmc)||quote(jexx)||"
+        "quote(jedx)||quote(skfmc)||quote(kpr)||quote(bz1)||quote(bz2) from fpmain order by kpid"));
+    rows += column(QStringLiteral(
+        "select 'fpdetail '||quote(fpmxid)||quote(kpid)||quote(xm)||quote(kjll)||quote(dw)||"
+        "quote(sl)||quote(dj)||quote(je) from fpdetail order by fpmxid"));
+    rows += column(QStringLiteral(
+        "select 'SysSet '||quote(SetId)||quote(SetValue) from SysSet order by SetId"));
+    rows +=
+        column(QStringLiteral("select 'seq '||name||'='||seq from sqlite_sequence order by name"));
+    return rows;
+}
+
+void TempDatabase::installTemplate() const {
+    QDir(folder()).mkpath(QStringLiteral("report"));
+    for (const char* name : {"fp3.frf", "fp3-blank.png"})
+        QFile::copy(sourceFile(QStringLiteral("resources/report/") + QLatin1String(name)),
+                    folder() + QStringLiteral("report/") + QLatin1String(name));
+}
+
 MessageRecorder::MessageRecorder() {
     ui::MessageBox::setHandler([this](ui::MessageBox::Kind kind, const QString& text) {
         messages_.append({kind, text});
@@ -76,6 +105,54 @@ QStringList MessageRecorder::texts() const {
     for (const Message& m : messages_)
         list.append(m.text);
     return list;
+}
+
+QString sourceFile(const QString& relative) {
+    return QStringLiteral(ZELK_TEST_SOURCE_DIR "/") + relative;
+}
+
+QString builtFile(const QString& relative) {
+    return QStringLiteral(ZELK_TEST_BINARY_DIR "/") + relative;
+}
+
+QByteArray readFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& content) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadWrite | QIODevice::Truncate))
+        qFatal("cannot write %s", qPrintable(path));
+    f.write(content);
+}
+
+QByteArray fileHash(const QString& path) {
+    return QCryptographicHash::hash(readFile(path), QCryptographicHash::Sha256);
+}
+
+QByteArray garbage(qsizetype size) {
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (qsizetype i = 0; i < size; ++i)
+        bytes[i] = char((i * 7919 + 13) % 251);
+    return bytes;
+}
+
+const QList<std::pair<const char*, QString>>& hostileTexts() {
+    static const QList<std::pair<const char*, QString>> texts = {
+        {"quotes", QStringLiteral("O'Brien \"双引号\" '' \"\" `反引号`")},
+        {"backslashes", QStringLiteral("C:\\票据\\\\ \\' \\% \\_ \\")},
+        {"wildcards", QStringLiteral("100%_off %% __ [a-z]* ?")},
+        {"sql", QStringLiteral("'; DROP TABLE fpmain; -- \" OR 1=1 -- ) union select * from "
+                               "SysSet;")},
+        {"control characters", QStringLiteral("行1\r\n行2\t\x01\x1b\x7f\u0085\u2028结束")},
+        {"NUL", QStringLiteral("前") + QChar(0) + QStringLiteral("后")},
+        {"beyond the BMP", QStringLiteral("😀𠀀𝄞 🇨🇳 👨‍👩‍👧 𪚥")},
+        {"right to left", QStringLiteral("مرحبا שלום \u202Ereversed\u202C \u200F!")},
+        {"blanks around", QStringLiteral(" \t 两端空白 \n ")},
+        {"1 MB", QStringLiteral("收款😀'%_\\").repeated(1024 * 1024 / 9) + QStringLiteral("末尾")},
+    };
+    return texts;
 }
 
 } // namespace zelk::test

@@ -1,10 +1,14 @@
 #pragma once
 
+#include "data/tdmtd.h"
+#include "text/blanks.h"
 #include "ui/messagebox.h"
 
 #include <QList>
 #include <QString>
 #include <QTemporaryDir>
+
+#include <utility>
 
 namespace zelk::test {
 
@@ -23,9 +27,25 @@ public:
     // The first column of every row of a query, as text (NULL as "<null>").
     QStringList column(const QString& sql) const;
     QString scalar(const QString& sql) const;
+    QString setting(int setId) const;
+    // Every row of the receipt tables, the settings and the id counters, each value quoted the
+    // way SQLite quotes literals (so NULL, numbers and texts stay distinct).
+    QStringList snapshot() const;
+    // Copies the shipped template and its background into <folder>/report/.
+    void installTemplate() const;
 
 private:
     QTemporaryDir dir_;
+};
+
+// A TempDatabase opened by the program's data module.
+struct OpenDatabase : TempDatabase {
+    OpenDatabase() { open(); }
+    void open() {
+        dm.Database3_ado.setConnectionString(connectionString());
+        dm.Database3_ado.open();
+    }
+    data::Tdmtd dm;
 };
 
 // Records the message boxes shown while it lives, instead of showing them.
@@ -44,5 +64,19 @@ public:
 private:
     QList<Message> messages_;
 };
+
+QString sourceFile(const QString& relative);
+QString builtFile(const QString& relative);
+QByteArray readFile(const QString& path);
+// Writes into the existing file (same inode), as another program changing it in place would.
+void writeFile(const QString& path, const QByteArray& content);
+QByteArray fileHash(const QString& path);
+// Bytes that are no file format, deterministically.
+QByteArray garbage(qsizetype size);
+
+// Texts that break careless quoting, escaping, trimming or searching: quotes, backslashes,
+// LIKE wildcards, SQL, control characters, NUL, characters beyond the BMP, right-to-left
+// text, blanks at both ends and 1 MB of text.
+const QList<std::pair<const char*, QString>>& hostileTexts();
 
 } // namespace zelk::test
