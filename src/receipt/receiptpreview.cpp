@@ -5,6 +5,7 @@
 #include "data/programfolder.h"
 #include "data/query.h"
 #include "data/tdmtd.h"
+#include "printing/previewprinting.h"
 #include "report/previewwindow.h"
 #include "report/template.h"
 #include "ui/messagebox.h"
@@ -19,11 +20,16 @@ ReportShower& reportShower() {
 }
 
 void showReport(const report::PreparedReport& prepared, QWidget* parent,
-                const std::function<void()>& onHelp) {
-    if (const ReportShower& shower = reportShower())
+                const std::function<void()>& onHelp, data::Connection& connection,
+                const QString& templatePath) {
+    if (const ReportShower& shower = reportShower()) {
         shower(prepared, parent, onHelp);
-    else
-        report::PreviewWindow::showReport(prepared, parent, onHelp);
+        return;
+    }
+    report::PreviewWindow window(prepared, parent);
+    window.setHelpHandler(onHelp);
+    new printing::PreviewPrinting(window, connection, templatePath, receiptFieldNames());
+    window.exec();
 }
 
 } // namespace
@@ -35,6 +41,30 @@ qint64 receiptIdNumber(const QString& receiptId) {
         throw data::DatabaseError(
             QStringLiteral("发票编号“%1”不是数字，无法查询。").arg(receiptId));
     return id;
+}
+
+QMap<QString, QString> receiptFieldNames() {
+    return {{QStringLiteral("fphm"), QStringLiteral("发票号码")},
+            {QStringLiteral("kpdate2"), QStringLiteral("开票日期")},
+            {QStringLiteral("hyfl"), QStringLiteral("行业分类")},
+            {QStringLiteral("jdhm"), QStringLiteral("机打号码")},
+            {QStringLiteral("qssj"), QStringLiteral("起始时间")},
+            {QStringLiteral("jcsj"), QStringLiteral("截止时间")},
+            {QStringLiteral("jym"), QStringLiteral("校验码")},
+            {QStringLiteral("fkfmc"), QStringLiteral("付款方名称")},
+            {QStringLiteral("jedx"), QStringLiteral("合计金额(大写)")},
+            {QStringLiteral("jexx"), QStringLiteral("合计金额")},
+            {QStringLiteral("skfmc"), QStringLiteral("收款方名称")},
+            {QStringLiteral("kpr"), QStringLiteral("开票人")},
+            {QStringLiteral("bz1"), QStringLiteral("提示行")},
+            {QStringLiteral("bz2"), QStringLiteral("备注")},
+            {QStringLiteral("V0"), QStringLiteral("备注")},
+            {QStringLiteral("xm"), QStringLiteral("项目")},
+            {QStringLiteral("kjll"), QStringLiteral("内容")},
+            {QStringLiteral("dw"), QStringLiteral("单位")},
+            {QStringLiteral("sl"), QStringLiteral("数量")},
+            {QStringLiteral("dj"), QStringLiteral("单价")},
+            {QStringLiteral("je"), QStringLiteral("金额")}};
 }
 
 QString receiptTemplatePath(const QString& executablePath) {
@@ -84,9 +114,10 @@ void previewReceipt(QWidget* parent, data::Tdmtd& dm, const QString& receiptId,
         ui::MessageBox::information(parent, QStringLiteral("未选中发票！"));
         return;
     }
-    const report::PreparedReport prepared = prepareReceiptReport(
-        dm.Database3_ado, receiptId, remarks, receiptTemplatePath(executablePath));
-    showReport(prepared, parent, onHelp);
+    const QString templatePath = receiptTemplatePath(executablePath);
+    const report::PreparedReport prepared =
+        prepareReceiptReport(dm.Database3_ado, receiptId, remarks, templatePath);
+    showReport(prepared, parent, onHelp, dm.Database3_ado, templatePath);
 }
 
 } // namespace zelk::receipt

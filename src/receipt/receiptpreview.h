@@ -3,6 +3,7 @@
 #include "report/layout.h"
 #include "report/preparedreport.h"
 
+#include <QMap>
 #include <QString>
 
 #include <functional>
@@ -20,6 +21,10 @@ namespace zelk::receipt {
 // integer, so text that is not a whole number (blanks, "1 or 1=1", "1.5") is refused here with
 // a DatabaseError that names it, instead of silently matching no receipt.
 qint64 receiptIdNumber(const QString& receiptId);
+
+// The Chinese names of the receipt's columns (and of V0, the remarks), as the entry form
+// calls them: what the calibration sheet and the preview's warnings call a box.
+QMap<QString, QString> receiptFieldNames();
 
 // The template the preview reads: report/fp3.frf in the folder of the executable, whatever the
 // executable is called.

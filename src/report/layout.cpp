@@ -7,6 +7,7 @@
 #include <QFontMetricsF>
 #include <QHash>
 
+#include <algorithm>
 #include <cmath>
 
 namespace zelk::report {
@@ -100,6 +101,8 @@ public:
 
     // row < 0 means there is no row: columns give empty text.
     QString text(const TextItem& item, qsizetype row) const {
+        if (item.hideWhenEmpty && allEmpty(item, row))
+            return {};
         QString out;
         for (const TextPart& part : item.parts) {
             if (!part.isReference) {
@@ -115,6 +118,25 @@ public:
     }
 
 private:
+    QString value(const QString& name, qsizetype row) const {
+        if (auto it = columnIndex_.constFind(name); it != columnIndex_.cend())
+            return row >= 0 ? data_.rows.at(row).at(*it) : QString();
+        return variables_.value(name);
+    }
+
+    // Whether no referenced value holds a letter or digit: blanks and the
+    // separators of an untyped date count as empty.
+    bool allEmpty(const TextItem& item, qsizetype row) const {
+        for (const TextPart& part : item.parts) {
+            if (!part.isReference)
+                continue;
+            const QString v = value(part.text, row);
+            if (std::any_of(v.cbegin(), v.cend(), [](QChar c) { return c.isLetterOrNumber(); }))
+                return false;
+        }
+        return true;
+    }
+
     const Template& tpl_;
     const DataSet& data_;
     const Variables& variables_;
@@ -132,6 +154,12 @@ PlacedText place(const TextItem& item, const QString& text, const QPointF& shift
     t.halign = item.halign;
     t.valign = item.valign;
     t.wrap = item.wrap;
+    for (const TextPart& part : item.parts) {
+        if (part.isReference) {
+            t.field = part.text;
+            break;
+        }
+    }
     if (item.shrink)
         t.fontSize =
             fitFontSize(text, t.rect.size(), item.font, item.wrap, t.flags(), item.minSize);
@@ -165,6 +193,12 @@ QSizeF measureText(const QString& text, const QSizeF& boxMm, const QFont& font, 
     const QRectF box(0, 0, boxMm.width() * pxPerMm, boxMm.height() * pxPerMm);
     const QRectF needed = fm.boundingRect(box, flags, text);
     return needed.size() / pxPerMm;
+}
+
+bool textIsCut(const PlacedText& text) {
+    constexpr double eps = 1e-6;
+    const QSizeF need = measureText(text.text, text.rect.size(), text.font(), text.flags());
+    return need.width() > text.rect.width() + eps || need.height() > text.rect.height() + eps;
 }
 
 double fitFontSize(const QString& text, const QSizeF& boxMm, const FontSpec& font, bool wrap,

@@ -33,6 +33,10 @@ PreparedReport layoutReport(const Template& tpl, const DataSet& data, const Vari
 double fitFontSize(const QString& text, const QSizeF& boxMm, const FontSpec& font, bool wrap,
                    int flags, double minSize);
 
+// Whether the text needs more room than its box at its final size: it is
+// then printed cut at the box's edge.
+bool textIsCut(const PlacedText& text);
+
 // The size (mm) the text takes when drawn with the font and flags into a box
 // of boxMm.
 QSizeF measureText(const QString& text, const QSizeF& boxMm, const QFont& font, int flags);

@@ -12,6 +12,8 @@
 #include <QJsonObject>
 #include <QSaveFile>
 
+#include <cmath>
+
 namespace zelk::report {
 
 namespace {
@@ -97,8 +99,13 @@ public:
         const QJsonArray a = array(field(o, key), key);
         if (a.size() != 4)
             fail(QStringLiteral("字段 “%1” 应有 4 个数字").arg(key));
-        return QRectF(number(a.at(0), key), number(a.at(1), key), number(a.at(2), key),
-                      number(a.at(3), key));
+        const QRectF r(number(a.at(0), key), number(a.at(1), key), number(a.at(2), key),
+                       number(a.at(3), key));
+        // As in a template: a box has a size and lies near the paper.
+        if (r.width() < 0 || r.height() < 0 || std::abs(r.x()) > kMaxPaperMm ||
+            std::abs(r.y()) > kMaxPaperMm || r.width() > kMaxPaperMm || r.height() > kMaxPaperMm)
+            fail(QStringLiteral("字段 “%1” 的矩形无效").arg(key));
+        return r;
     }
 
     PreparedReport read(const QJsonObject& root) const {
@@ -112,8 +119,11 @@ public:
             object(field(root, QStringLiteral("paper")), QStringLiteral("paper"));
         r.paperSize =
             QSizeF(number(paper, QStringLiteral("width")), number(paper, QStringLiteral("height")));
-        if (!(r.paperSize.width() > 0 && r.paperSize.height() > 0))
-            fail(QStringLiteral("纸张大小无效"));
+        for (const double side : {r.paperSize.width(), r.paperSize.height()})
+            if (!(side >= kMinPaperMm && side <= kMaxPaperMm))
+                fail(QStringLiteral("纸张大小无效：宽和高必须在 %1 到 %2 毫米之间")
+                         .arg(kMinPaperMm)
+                         .arg(kMaxPaperMm));
         const QString orientation = string(paper, QStringLiteral("orientation"));
         if (orientation == QLatin1String("portrait"))
             r.orientation = QPageLayout::Portrait;
@@ -152,7 +162,8 @@ public:
                 t.family = string(to, QStringLiteral("family"));
                 t.templateSize = number(to, QStringLiteral("templateSize"));
                 t.fontSize = number(to, QStringLiteral("fontSize"));
-                if (!(t.fontSize > 0))
+                if (!(t.fontSize > 0 && t.fontSize <= 500 && t.templateSize > 0 &&
+                      t.templateSize <= 500))
                     fail(QStringLiteral("字号无效"));
                 t.bold = boolean(to, QStringLiteral("bold"));
                 const QString h = string(to, QStringLiteral("align"));
@@ -174,6 +185,7 @@ public:
                 else
                     fail(QStringLiteral("对齐方式 “%1” 无效").arg(v));
                 t.wrap = boolean(to, QStringLiteral("wrap"));
+                t.field = to.value(QStringLiteral("field")).toString();
                 page.texts.append(t);
             }
             for (const QJsonValue& lv :
@@ -235,15 +247,18 @@ QByteArray preparedReportToJson(const PreparedReport& report) {
     for (const Page& page : report.pages) {
         QJsonArray texts;
         for (const PlacedText& t : page.texts) {
-            texts.append(QJsonObject{{QStringLiteral("text"), t.text},
-                                     {QStringLiteral("rect"), rectToJson(t.rect)},
-                                     {QStringLiteral("family"), t.family},
-                                     {QStringLiteral("templateSize"), t.templateSize},
-                                     {QStringLiteral("fontSize"), t.fontSize},
-                                     {QStringLiteral("bold"), t.bold},
-                                     {QStringLiteral("align"), halignName(t.halign)},
-                                     {QStringLiteral("valign"), valignName(t.valign)},
-                                     {QStringLiteral("wrap"), t.wrap}});
+            QJsonObject text{{QStringLiteral("text"), t.text},
+                             {QStringLiteral("rect"), rectToJson(t.rect)},
+                             {QStringLiteral("family"), t.family},
+                             {QStringLiteral("templateSize"), t.templateSize},
+                             {QStringLiteral("fontSize"), t.fontSize},
+                             {QStringLiteral("bold"), t.bold},
+                             {QStringLiteral("align"), halignName(t.halign)},
+                             {QStringLiteral("valign"), valignName(t.valign)},
+                             {QStringLiteral("wrap"), t.wrap}};
+            if (!t.field.isEmpty())
+                text.insert(QStringLiteral("field"), t.field);
+            texts.append(text);
         }
         QJsonArray lines;
         for (const PlacedLine& l : page.lines) {

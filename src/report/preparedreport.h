@@ -25,6 +25,9 @@ struct PlacedText {
     HAlign halign = HAlign::Left;
     VAlign valign = VAlign::Top;
     bool wrap = false;
+    // The column or variable the text shows (its first reference), to name the box in
+    // messages; empty for literal text.
+    QString field;
 
     // Qt alignment and wrapping flags for QPainter::drawText.
     int flags() const;

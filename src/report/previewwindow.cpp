@@ -1,5 +1,7 @@
 #include "report/previewwindow.h"
 
+#include "report/layout.h"
+#include "report/printsetupdialog.h"
 #include "report/render.h"
 #include "report/reporterror.h"
 
@@ -10,7 +12,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPageSetupDialog>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QScrollArea>
@@ -39,8 +40,10 @@ public:
         setAttribute(Qt::WA_OpaquePaintEvent);
     }
 
-    void display(const PreparedReport* report, int page, double zoom, const QRectF& highlightMm) {
+    void display(const PreparedReport* report, int page, double zoom, const QRectF& highlightMm,
+                 const QList<QRectF>& cutMm) {
         report_ = report;
+        cut_ = cutMm;
         page_ = page;
         zoom_ = zoom;
         highlight_ = highlightMm;
@@ -84,6 +87,12 @@ protected:
             p.setPen(QPen(QColor(230, 120, 0), 1.5));
             p.drawRect(h);
         }
+        // Boxes whose text is cut: outlined on screen only, never in the
+        // rendered page, so they are neither printed nor exported.
+        p.setPen(QPen(Qt::red, 1.5));
+        p.setBrush(Qt::NoBrush);
+        for (const QRectF& box : std::as_const(cut_))
+            p.drawRect(mapFromMm(box));
     }
 
 private:
@@ -91,6 +100,7 @@ private:
     int page_ = 0;
     double zoom_ = 1.0;
     QRectF highlight_;
+    QList<QRectF> cut_;
     QImage cache_;
     qreal cacheDpr_ = 0;
 };
@@ -231,10 +241,52 @@ void PreviewWindow::createLayout() {
     layout->setSpacing(0);
     layout->addWidget(toolBar_);
     layout->addWidget(scroll_, 1);
+    statusLabel_ = new QLabel(this);
+    statusLabel_->setObjectName(QStringLiteral("statusLine"));
+    statusLabel_->setContentsMargins(6, 2, 6, 2);
+    layout->addWidget(statusLabel_);
+}
+
+void PreviewWindow::setStatusText(const QString& text) {
+    note_ = text;
+    updateStatus();
+}
+
+void PreviewWindow::setFieldNames(const QMap<QString, QString>& names) {
+    fieldNames_ = names;
+    updateStatus();
+}
+
+void PreviewWindow::updateStatus() {
+    QStringList cutNames;
+    for (const QPair<int, int>& at : std::as_const(cut_)) {
+        const QString field = report_.pages.at(at.first).texts.at(at.second).field;
+        const QString name =
+            fieldNames_.value(field, field.isEmpty() ? QStringLiteral("文字") : field);
+        if (!cutNames.contains(name))
+            cutNames.append(name);
+    }
+    QStringList lines;
+    if (!cutNames.isEmpty())
+        lines.append(QStringLiteral("%1内容超出打印区域，超出部分不会打印。")
+                         .arg(cutNames.join(QStringLiteral("、"))));
+    if (!note_.isEmpty())
+        lines.append(note_);
+    statusLabel_->setText(lines.join(QStringLiteral("  ")));
+}
+
+QString PreviewWindow::statusText() const {
+    return statusLabel_->text();
 }
 
 void PreviewWindow::setReport(const PreparedReport& report) {
     report_ = report;
+    cut_.clear();
+    for (int page = 0; page < pageCount(); ++page)
+        for (int i = 0; i < report_.pages.at(page).texts.size(); ++i)
+            if (textIsCut(report_.pages.at(page).texts.at(i)))
+                cut_.append({page, i});
+    updateStatus();
     matchPage_ = -1;
     matchIndex_ = -1;
     page_ = 0;
@@ -318,7 +370,11 @@ void PreviewWindow::updateControls() {
     QRectF highlight;
     if (matchPage_ == page_ && matchIndex_ >= 0)
         highlight = report_.pages.at(page_).texts.at(matchIndex_).rect;
-    view_->display(&report_, page_, zoom_, highlight);
+    QList<QRectF> cut;
+    for (const QPair<int, int>& at : std::as_const(cut_))
+        if (at.first == page_)
+            cut.append(report_.pages.at(page_).texts.at(at.second).rect);
+    view_->display(&report_, page_, zoom_, highlight, cut);
 }
 
 bool PreviewWindow::findNext(const QString& needle) {
@@ -410,7 +466,11 @@ QString PreviewWindow::chooseFile(FileAction action, const QString& suggestedNam
 QPrinter& PreviewWindow::printer() {
     if (!printer_) {
         printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
-        applyPageSetup(*printer_, report_);
+        try {
+            applyPageSetup(*printer_, report_);
+        } catch (const ReportError&) {
+            // Said when printing; the printer can still be changed before that.
+        }
     }
     return *printer_;
 }
@@ -447,7 +507,10 @@ bool PreviewWindow::exportPdfFile(const QString& path) {
 
 bool PreviewWindow::printTo(QPrinter& target) {
     try {
-        printReport(target, report_);
+        if (print_)
+            print_(target, report_);
+        else
+            printReport(target, report_);
         return true;
     } catch (const ReportError& e) {
         message(e.message());
@@ -475,18 +538,16 @@ void PreviewWindow::onExportPdf() {
 
 void PreviewWindow::onPrint() {
     QPrinter& p = printer();
-    applyPageSetup(p, report_);
     QPrintDialog dialog(&p, this);
     dialog.setObjectName(QStringLiteral("printDialog"));
+    dialog.setMinMax(1, std::max(1, pageCount()));
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange);
     if (dialog.exec() == QDialog::Accepted)
         printTo(p); // re-applies the report's paper, full page and offset
 }
 
 void PreviewWindow::onPageSetup() {
-    QPrinter& p = printer();
-    applyPageSetup(p, report_);
-    QPageSetupDialog dialog(&p, this);
-    dialog.setObjectName(QStringLiteral("pageSetupDialog"));
+    PrintSetupDialog dialog(printer(), report_, this);
     dialog.exec();
 }
 

@@ -3,6 +3,7 @@
 #include "report/preparedreport.h"
 
 #include <QDialog>
+#include <QMap>
 #include <QPrinter>
 
 #include <functional>
@@ -31,6 +32,9 @@ public:
     // Returns the chosen path, or an empty string when the operator cancels.
     using FileChooser = std::function<QString(FileAction action, const QString& suggestedName)>;
     using MessageHandler = std::function<void(const QString& text)>;
+    // Sends the report to the printer as set up; throws ReportError. The default is
+    // printReport; the program's printing layer puts the printer's stored offset in.
+    using PrintHandler = std::function<void(QPrinter& printer, const PreparedReport& report)>;
 
     explicit PreviewWindow(const PreparedReport& report, QWidget* parent = nullptr);
     ~PreviewWindow() override;
@@ -72,6 +76,18 @@ public:
     void setFileChooser(FileChooser chooser) { chooseFile_ = std::move(chooser); }
     void setMessageHandler(MessageHandler handler) { showMessage_ = std::move(handler); }
     void setHelpHandler(std::function<void()> handler) { onHelp_ = std::move(handler); }
+    void setPrintHandler(PrintHandler handler) { print_ = std::move(handler); }
+
+    // The printer the print button uses, with the report's page set-up. Layers above add their
+    // own printing commands to the tool bar and show notes in the status line.
+    QPrinter& printer();
+    QToolBar* toolBar() const { return toolBar_; }
+    void setStatusText(const QString& text);
+    // The status line: a warning naming every field whose text is cut at its box's edge (those
+    // boxes are outlined in red on screen), then the note set above.
+    QString statusText() const;
+    // The operator's names of the report's fields (columns and variables), for the warning.
+    void setFieldNames(const QMap<QString, QString>& names);
 
 public slots:
     void zoomIn();
@@ -96,10 +112,10 @@ private:
     void createActions();
     void createLayout();
     void updateControls();
+    void updateStatus();
     void scrollToMatch();
     void message(const QString& text);
     QString chooseFile(FileAction action, const QString& suggestedName);
-    QPrinter& printer();
 
     void onOpen();
     void onSave();
@@ -120,6 +136,10 @@ private:
     FileChooser chooseFile_;
     MessageHandler showMessage_;
     std::function<void()> onHelp_;
+    PrintHandler print_;
+    QString note_;
+    QMap<QString, QString> fieldNames_;
+    QList<QPair<int, int>> cut_; // page and text index of every cut text
 
     QToolBar* toolBar_ = nullptr;
     QScrollArea* scroll_ = nullptr;
@@ -128,6 +148,7 @@ private:
     QLabel* pageCountLabel_ = nullptr;
     QLabel* zoomLabel_ = nullptr;
     QLineEdit* findEdit_ = nullptr;
+    QLabel* statusLabel_ = nullptr;
 
     QAction* zoomInAction_ = nullptr;
     QAction* zoomOutAction_ = nullptr;

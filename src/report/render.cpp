@@ -90,9 +90,10 @@ void renderPage(QPainter& painter, const PreparedReport& report, int page, Rende
             const PlacedText& t = report.pages.at(page).texts.at(op.textIndex);
             painter.setPen(Qt::black);
             painter.setFont(t.font());
-            // Text that does not fit even at its smallest size still prints in
-            // full rather than being cut off at the box edge.
-            painter.drawText(s.rect(op.rect), t.flags() | Qt::TextDontClip, t.text);
+            // Text that does not fit even at its smallest size is cut at its
+            // box's edge: on a pre-printed form, ink outside the box lands on
+            // another box.
+            painter.drawText(s.rect(op.rect), t.flags(), t.text);
             break;
         }
         }
@@ -126,20 +127,43 @@ void applyPageSetup(QPrinter& printer, const PreparedReport& report) {
     // Last, because setting a layout also sets its mode: the painter's origin
     // must be the paper's edge, not the printable area's.
     printer.setFullPage(true);
+    // A printer that kept another paper would print the form shrunk, turned
+    // or moved: refuse rather than print it wrong.
+    const QSizeF wanted = report.pageSize();
+    const QSizeF got = printer.pageLayout().fullRect(QPageLayout::Millimeter).size();
+    if (std::abs(got.width() - wanted.width()) > 0.5 ||
+        std::abs(got.height() - wanted.height()) > 0.5)
+        throw ReportError(QStringLiteral("打印机 “%1” 不接受 %2 × %3 毫米的纸张（得到 %4 × %5 "
+                                         "毫米），未打印。")
+                              .arg(printer.printerName())
+                              .arg(wanted.width(), 0, 'f', 1)
+                              .arg(wanted.height(), 0, 'f', 1)
+                              .arg(got.width(), 0, 'f', 1)
+                              .arg(got.height(), 0, 'f', 1));
 }
 
 void printReport(QPrinter& printer, const PreparedReport& report) {
     applyPageSetup(printer, report);
+    int first = 0;
+    int last = int(report.pages.size()) - 1;
+    if (printer.printRange() == QPrinter::PageRange && printer.fromPage() > 0) {
+        first = std::max(first, printer.fromPage() - 1);
+        last = std::min(last, std::max(printer.toPage(), printer.fromPage()) - 1);
+    }
+    if (first > last)
+        throw ReportError(QStringLiteral("所选页码范围内没有可打印的页，未打印。"));
     QPainter painter;
     if (!painter.begin(&printer))
         throw ReportError(
             QStringLiteral("无法开始打印：打印机 “%1” 不可用").arg(printer.printerName()));
-    for (int i = 0; i < report.pages.size(); ++i) {
-        if (i > 0)
+    for (int i = first; i <= last; ++i) {
+        if (i > first)
             printer.newPage();
         renderPage(painter, report, i, RenderTarget::Print);
     }
-    painter.end();
+    if (!painter.end())
+        throw ReportError(
+            QStringLiteral("打印机 “%1” 没有接受打印任务").arg(printer.printerName()));
 }
 
 void exportPdf(const PreparedReport& report, const QString& path) {

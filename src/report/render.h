@@ -40,11 +40,14 @@ QImage renderPageImage(const PreparedReport& report, int page, int dpi, RenderTa
 
 // Gives the printer the report's paper size and orientation (a custom size in
 // mm), full-page mode and zero margins, keeping everything else the operator
-// chose (printer, copies, tray).
+// chose (printer, copies, tray). Throws ReportError when the printer ends up
+// with another paper size than the report's.
 void applyPageSetup(QPrinter& printer, const PreparedReport& report);
 
-// Applies the page set-up and prints every page with the printer offset.
-// Throws ReportError when the printer cannot be started.
+// Applies the page set-up and prints the pages the printer's page range asks
+// for (all pages when it names none) with the printer offset. Throws
+// ReportError when the paper is not taken, the range holds no page, or the
+// printer cannot be started or does not take the job.
 void printReport(QPrinter& printer, const PreparedReport& report);
 
 // Writes every page to a PDF file (1200 dpi, the report's paper size, no

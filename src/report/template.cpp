@@ -182,7 +182,8 @@ public:
                   {QLatin1String("type"), QLatin1String("x"), QLatin1String("y"),
                    QLatin1String("width"), QLatin1String("height"), QLatin1String("text"),
                    QLatin1String("font"), QLatin1String("align"), QLatin1String("valign"),
-                   QLatin1String("wrap"), QLatin1String("shrink"), QLatin1String("minSize")});
+                   QLatin1String("wrap"), QLatin1String("shrink"), QLatin1String("minSize"),
+                   QLatin1String("hideWhenEmpty")});
         TextItem item;
         item.rect = rect(obj, where, Range::Positive);
         item.source = string(require(obj, where, QStringLiteral("text")),
@@ -223,6 +224,7 @@ public:
         }
         item.wrap = optBool(obj, where, QStringLiteral("wrap"), false);
         item.shrink = optBool(obj, where, QStringLiteral("shrink"), false);
+        item.hideWhenEmpty = optBool(obj, where, QStringLiteral("hideWhenEmpty"), false);
         item.minSize = optNumber(obj, where, QStringLiteral("minSize"), Range::Positive,
                                  std::min(6.0, item.font.size));
         if (item.minSize > item.font.size)
@@ -296,6 +298,15 @@ public:
         t.paperSize = QSizeF(
             number(paper, QStringLiteral("paper"), QStringLiteral("width"), Range::Positive),
             number(paper, QStringLiteral("paper"), QStringLiteral("height"), Range::Positive));
+        // What printers take; a page far outside it would silently come out on
+        // the printer's default paper.
+        for (const double side : {t.paperSize.width(), t.paperSize.height()})
+            if (side < kMinPaperMm || side > kMaxPaperMm)
+                fail(QStringLiteral("纸张尺寸 %1 × %2 毫米无效：宽和高必须在 %3 到 %4 毫米之间")
+                         .arg(t.paperSize.width())
+                         .arg(t.paperSize.height())
+                         .arg(kMinPaperMm)
+                         .arg(kMaxPaperMm));
         if (paper.contains(QStringLiteral("orientation"))) {
             const QString o = string(paper.value(QStringLiteral("orientation")),
                                      QStringLiteral("paper.orientation"));

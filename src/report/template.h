@@ -41,6 +41,9 @@ struct TextItem {
     bool wrap = false;
     bool shrink = false;
     double minSize = 6.0; // points; the smallest size shrinking may reach
+    // Prints nothing when every value it refers to is empty (holds no letter or digit), so a
+    // blank period prints no lone separators and an empty total no lone "￥".
+    bool hideWhenEmpty = false;
 };
 
 struct LineItem {
@@ -68,6 +71,10 @@ struct Band {
     int rowsPerPage = 1;
     ItemGroup items;
 };
+
+// The paper sizes a template or prepared report may have, per side (mm).
+constexpr double kMinPaperMm = 10.0;
+constexpr double kMaxPaperMm = 2000.0;
 
 struct Template {
     QString path;

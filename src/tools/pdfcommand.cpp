@@ -62,16 +62,24 @@ bool parsePdfArguments(const QStringList& words, const QString& programFolder, P
     return true;
 }
 
-void writeReceiptPdf(const PdfRequest& request) {
-    data::Connection connection;
-    connection.setConnectionString(QStringLiteral("Data Source=") + request.databasePath +
+void openReceiptDatabase(data::Connection& connection, const QString& path) {
+    connection.setConnectionString(QStringLiteral("Data Source=") + path +
                                    QStringLiteral(";Password=") +
                                    QString::fromLatin1(data::databaseKey));
     connection.open();
-    const QString remarks = storedRemarks(connection, request.receiptId);
-    const report::PreparedReport prepared =
-        receipt::prepareReceiptReport(connection, request.receiptId, remarks, request.templatePath);
-    report::exportPdf(prepared, request.outputPath);
+}
+
+report::PreparedReport prepareStoredReceipt(data::Connection& connection, const QString& receiptId,
+                                            const QString& templatePath) {
+    const QString remarks = storedRemarks(connection, receiptId);
+    return receipt::prepareReceiptReport(connection, receiptId, remarks, templatePath);
+}
+
+void writeReceiptPdf(const PdfRequest& request) {
+    data::Connection connection;
+    openReceiptDatabase(connection, request.databasePath);
+    report::exportPdf(prepareStoredReceipt(connection, request.receiptId, request.templatePath),
+                      request.outputPath);
 }
 
 int runPdfCommand(const QStringList& words, const QString& applicationFilePath, QTextStream& out,

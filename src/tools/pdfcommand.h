@@ -5,7 +5,24 @@
 
 class QTextStream;
 
+namespace zelk::data {
+class Connection;
+} // namespace zelk::data
+
+namespace zelk::report {
+struct PreparedReport;
+} // namespace zelk::report
+
 namespace zelk::tools {
+
+// Opens the receipt database file. Throws DatabaseError naming the file.
+void openReceiptDatabase(data::Connection& connection, const QString& path);
+
+// The stored receipt laid out through the template, with its stored remarks (bz2) as V0: the
+// same pages the preview shows. A receipt id that no stored receipt has is a DatabaseError.
+// Throws DatabaseError and report::ReportError.
+report::PreparedReport prepareStoredReceipt(data::Connection& connection, const QString& receiptId,
+                                            const QString& templatePath);
 
 // What "zelkctl pdf" is asked to do.
 struct PdfRequest {

@@ -3,11 +3,14 @@
 //   zelkctl capitals AMOUNT   prints the amount in Chinese capital numerals
 //   zelkctl pdf KPID FILE.pdf [--database PATH] [--template PATH]
 //                             renders a stored receipt through the template into a PDF
+//   zelkctl print KPID [--printer NAME] [--copies N] [--database PATH] [--template PATH]
+//                             prints a stored receipt as the preview's print button does
 
 #include "amount/capitals.h"
 #include "data/databaseerror.h"
 #include "data/schema.h"
 #include "tools/pdfcommand.h"
+#include "tools/printcommand.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -36,7 +39,11 @@ int usage() {
              "  zelkctl pdf KPID FILE.pdf [--database PATH] [--template PATH]\n"
              "                             把已保存的发票按报表模板输出为 PDF（备注取保存的内容；\n"
              "                             默认数据库 Data/zelk.mdb、模板 report/fp3.frf，\n"
-             "                             均在 zelkctl 所在的文件夹中）\n";
+             "                             均在 zelkctl 所在的文件夹中）\n"
+             "  zelkctl print KPID [--printer NAME] [--copies N] [--database PATH] [--template "
+             "PATH]\n"
+             "                             把已保存的发票打印到打印机（默认为系统默认打印机，\n"
+             "                             使用该打印机保存的偏移），与预览窗口的打印相同\n";
     err().flush();
     return 2;
 }
@@ -65,10 +72,12 @@ int capitals(const QString& amount) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    // Only pdf draws text, and drawing needs the fonts of a GUI application. It never shows a
-    // window, so it runs on the offscreen platform unless told otherwise and works without a
-    // display; the other commands stay plain console programs.
-    const bool drawing = argc > 1 && std::strcmp(argv[1], "pdf") == 0;
+    // Only pdf and print draw text, and drawing needs the fonts of a GUI application. They never
+    // show a window, so they run on the offscreen platform unless told otherwise and work
+    // without a display; the other commands stay plain console programs.
+    const bool pdf = argc > 1 && std::strcmp(argv[1], "pdf") == 0;
+    const bool print = argc > 1 && std::strcmp(argv[1], "print") == 0;
+    const bool drawing = pdf || print;
     std::unique_ptr<QCoreApplication> app;
     if (drawing) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -83,7 +92,10 @@ int main(int argc, char* argv[]) {
         status = initDb(args.at(2));
     else if (args.size() == 3 && args.at(1) == QLatin1String("capitals"))
         status = capitals(args.at(2));
-    else if (drawing)
+    else if (print)
+        status = zelk::tools::runPrintCommand(args.mid(2), QCoreApplication::applicationFilePath(),
+                                              out(), err());
+    else if (pdf)
         status = zelk::tools::runPdfCommand(args.mid(2), QCoreApplication::applicationFilePath(),
                                             out(), err());
     else

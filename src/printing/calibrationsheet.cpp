@@ -1,0 +1,89 @@
+#include "printing/calibrationsheet.h"
+
+#include <cmath>
+
+namespace zelk::printing {
+
+namespace {
+
+constexpr double kLine = 0.15;     // mm
+constexpr double kLabelSize = 6.0; // points
+
+report::PlacedText label(const QString& text, const QRectF& rect,
+                         report::HAlign halign = report::HAlign::Left) {
+    report::PlacedText t;
+    t.text = text;
+    t.rect = rect;
+    t.family = QStringLiteral("SimSun");
+    t.templateSize = kLabelSize;
+    t.fontSize = kLabelSize;
+    t.halign = halign;
+    t.valign = report::VAlign::Top;
+    return t;
+}
+
+QString itemName(const report::TextItem& item, const QMap<QString, QString>& fieldNames) {
+    QStringList names;
+    for (const report::TextPart& part : item.parts)
+        if (part.isReference)
+            names.append(fieldNames.value(part.text, part.text));
+    return names.isEmpty() ? item.source : names.join(QStringLiteral("、"));
+}
+
+void addRuler(report::Page& page, const QSizeF& size) {
+    page.lines.append({QLineF(0, 0, size.width(), 0), kLine});
+    page.lines.append({QLineF(0, 0, 0, size.height()), kLine});
+    for (int mm = 1; mm < size.width(); ++mm) {
+        const double length = mm % 10 == 0 ? 3.0 : mm % 5 == 0 ? 2.0 : 1.0;
+        page.lines.append({QLineF(mm, 0, mm, length), kLine});
+        if (mm % 10 == 0)
+            page.texts.append(
+                label(QString::number(mm), QRectF(mm - 5, 3.2, 10, 3), report::HAlign::Center));
+    }
+    for (int mm = 1; mm < size.height(); ++mm) {
+        const double length = mm % 10 == 0 ? 3.0 : mm % 5 == 0 ? 2.0 : 1.0;
+        page.lines.append({QLineF(0, mm, length, mm), kLine});
+        if (mm % 10 == 0)
+            page.texts.append(label(QString::number(mm), QRectF(3.4, mm - 1.2, 8, 3)));
+    }
+}
+
+} // namespace
+
+QList<QPointF> calibrationMarks(const QSizeF& pageMm) {
+    return {QPointF(20, 20),
+            QPointF(std::floor(pageMm.width() / 2), std::floor(pageMm.height() / 2)),
+            QPointF(std::floor(pageMm.width() - 20), std::floor(pageMm.height() - 20))};
+}
+
+report::PreparedReport calibrationSheet(const report::Template& tpl,
+                                        const QMap<QString, QString>& fieldNames) {
+    report::PreparedReport sheet;
+    sheet.paperSize = tpl.paperSize;
+    sheet.orientation = tpl.orientation;
+    // No offset: the sheet shows how the printer feeds by itself.
+    report::Page page;
+    const QSizeF size = tpl.pageSize();
+    addRuler(page, size);
+    const auto outline = [&](const report::TextItem& item, const QPointF& shift) {
+        const QRectF box = item.rect.translated(shift);
+        page.rects.append({box, kLine});
+        page.texts.append(label(itemName(item, fieldNames), box.adjusted(0.4, 0.3, -0.4, 0)));
+    };
+    for (const report::TextItem& item : tpl.page.texts)
+        outline(item, QPointF());
+    if (tpl.band.present)
+        for (int row = 0; row < tpl.band.rowsPerPage; ++row)
+            for (const report::TextItem& item : tpl.band.items.texts)
+                outline(item, QPointF(0, tpl.band.y + row * tpl.band.pitch));
+    for (const QPointF& mark : calibrationMarks(size)) {
+        page.lines.append({QLineF(mark.x() - 4, mark.y(), mark.x() + 4, mark.y()), kLine});
+        page.lines.append({QLineF(mark.x(), mark.y() - 4, mark.x(), mark.y() + 4), kLine});
+        page.texts.append(label(QStringLiteral("X%1 Y%2").arg(mark.x()).arg(mark.y()),
+                                QRectF(mark.x() + 1, mark.y() + 0.8, 30, 3)));
+    }
+    sheet.pages.append(page);
+    return sheet;
+}
+
+} // namespace zelk::printing

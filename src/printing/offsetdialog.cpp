@@ -1,0 +1,67 @@
+#include "printing/offsetdialog.h"
+
+#include "data/databaseerror.h"
+#include "printing/printerprofiles.h"
+#include "report/reporterror.h"
+#include "ui/messagebox.h"
+
+#include <QDialogButtonBox>
+#include <QDoubleSpinBox>
+#include <QFormLayout>
+#include <QLabel>
+
+namespace zelk::printing {
+
+namespace {
+
+QDoubleSpinBox* offsetSpin(const QString& name, double value, QWidget* parent) {
+    auto* spin = new QDoubleSpinBox(parent);
+    spin->setObjectName(name);
+    spin->setRange(-PrinterProfiles::kMaxOffset, PrinterProfiles::kMaxOffset);
+    spin->setDecimals(1);
+    spin->setSingleStep(0.1);
+    spin->setSuffix(QStringLiteral(" 毫米"));
+    spin->setValue(value);
+    return spin;
+}
+
+} // namespace
+
+OffsetDialog::OffsetDialog(PrinterProfiles& profiles, const QString& printerName,
+                           const QPointF& current, QWidget* parent)
+    : QDialog(parent), profiles_(profiles), printerName_(printerName) {
+    setObjectName(QStringLiteral("printerOffsetDialog"));
+    setWindowTitle(QStringLiteral("打印机偏移"));
+    xSpin_ = offsetSpin(QStringLiteral("offsetXSpin"), current.x(), this);
+    ySpin_ = offsetSpin(QStringLiteral("offsetYSpin"), current.y(), this);
+    auto* how = new QLabel(
+        QStringLiteral("先用“打印校准页”在这台打印机上打印校准页，用尺子量出十字线“X20 Y20”"
+                       "到纸张左边和上边的实际距离。实际距离小于 20 毫米，就填入差值（正数，"
+                       "向右、向下移）；大于 20 毫米，填入负数。保存后从下一次打印起生效。"),
+        this);
+    how->setWordWrap(true);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Save | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* form = new QFormLayout(this);
+    form->addRow(QStringLiteral("打印机："), new QLabel(printerName, this));
+    form->addRow(QStringLiteral("水平偏移 X："), xSpin_);
+    form->addRow(QStringLiteral("垂直偏移 Y："), ySpin_);
+    form->addRow(how);
+    form->addRow(buttons);
+}
+
+void OffsetDialog::accept() {
+    try {
+        profiles_.setOffset(printerName_, QPointF(xSpin_->value(), ySpin_->value()));
+    } catch (const data::DatabaseError& e) {
+        ui::MessageBox::error(this, e.message());
+        return;
+    } catch (const report::ReportError& e) {
+        ui::MessageBox::error(this, e.message());
+        return;
+    }
+    QDialog::accept();
+}
+
+} // namespace zelk::printing

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "printing/printerprofiles.h"
+
+#include <QMap>
+#include <QObject>
+#include <QString>
+
+namespace zelk::data {
+class Connection;
+} // namespace zelk::data
+
+namespace zelk::report {
+class PreviewWindow;
+} // namespace zelk::report
+
+namespace zelk::printing {
+
+// Joins a preview window with the printer profiles stored in the database:
+// - the window's printer starts as the printer last used with this template, else the system's
+//   default printer, and the status line says when the remembered printer is gone;
+// - printing applies the chosen printer's own offset (the template's when it has none) and
+//   remembers the printer for the template;
+// - "打印校准页" prints the template's calibration sheet on the chosen printer;
+// - "打印机偏移…" edits the chosen printer's offset.
+// Lives as long as the window (it is the window's child).
+class PreviewPrinting : public QObject {
+    Q_OBJECT
+
+public:
+    PreviewPrinting(report::PreviewWindow& window, data::Connection& connection,
+                    const QString& templatePath, QMap<QString, QString> fieldNames);
+
+    // The commands behind the two actions, without dialogs for printing. Errors go to the
+    // error box; the return value says whether it worked.
+    bool printCalibrationSheet();
+    void editOffset();
+
+private:
+    void preselectPrinter();
+    QString templateKey() const;
+
+    report::PreviewWindow& window_;
+    PrinterProfiles profiles_;
+    QString templatePath_;
+    QMap<QString, QString> fieldNames_;
+};
+
+} // namespace zelk::printing

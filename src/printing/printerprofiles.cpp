@@ -1,0 +1,88 @@
+#include "printing/printerprofiles.h"
+
+#include "data/query.h"
+#include "report/reporterror.h"
+
+#include <cmath>
+
+namespace zelk::printing {
+
+namespace {
+
+qint64 tenths(double mm) {
+    return std::llround(mm * 10.0);
+}
+
+} // namespace
+
+bool PrinterProfiles::hasTable(const QString& table) const {
+    data::Query query(connection_);
+    query.add(QStringLiteral("select name from sqlite_master where type='table' and name=:name"));
+    query.bind(QStringLiteral("name"), table);
+    query.open();
+    return !query.eof();
+}
+
+void PrinterProfiles::createTables() {
+    for (const QString& sql :
+         {QStringLiteral("create table if not exists PrinterOffset (PrinterName TEXT PRIMARY KEY,"
+                         " OffsetX INTEGER, OffsetY INTEGER)"),
+          QStringLiteral("create table if not exists PrinterChoice (TemplateName TEXT PRIMARY KEY,"
+                         " PrinterName TEXT)")}) {
+        data::Query query(connection_);
+        query.add(sql);
+        query.execute();
+    }
+}
+
+std::optional<QPointF> PrinterProfiles::offset(const QString& printerName) const {
+    if (!hasTable(QStringLiteral("PrinterOffset")))
+        return std::nullopt;
+    data::Query query(connection_);
+    query.add(QStringLiteral("select OffsetX, OffsetY from PrinterOffset where PrinterName=:name"));
+    query.bind(QStringLiteral("name"), printerName);
+    query.open();
+    if (query.eof())
+        return std::nullopt;
+    return QPointF(query.fieldAsInteger(QStringLiteral("OffsetX")) / 10.0,
+                   query.fieldAsInteger(QStringLiteral("OffsetY")) / 10.0);
+}
+
+void PrinterProfiles::setOffset(const QString& printerName, const QPointF& offsetMm) {
+    const qint64 limit = tenths(kMaxOffset);
+    const qint64 x = tenths(offsetMm.x());
+    const qint64 y = tenths(offsetMm.y());
+    if (!std::isfinite(offsetMm.x()) || !std::isfinite(offsetMm.y()) || std::abs(x) > limit ||
+        std::abs(y) > limit)
+        throw report::ReportError(QStringLiteral("打印机偏移必须在 −20 到 +20 毫米之间，未保存。"));
+    createTables();
+    data::Query query(connection_);
+    query.add(QStringLiteral("insert or replace into PrinterOffset (PrinterName, OffsetX, OffsetY)"
+                             " values (:name, :x, :y)"));
+    query.bind(QStringLiteral("name"), printerName);
+    query.bind(QStringLiteral("x"), x);
+    query.bind(QStringLiteral("y"), y);
+    query.execute();
+}
+
+QString PrinterProfiles::rememberedPrinter(const QString& templateName) const {
+    if (!hasTable(QStringLiteral("PrinterChoice")))
+        return {};
+    data::Query query(connection_);
+    query.add(QStringLiteral("select PrinterName from PrinterChoice where TemplateName=:name"));
+    query.bind(QStringLiteral("name"), templateName);
+    query.open();
+    return query.eof() ? QString() : query.fieldAsText(QStringLiteral("PrinterName"));
+}
+
+void PrinterProfiles::rememberPrinter(const QString& templateName, const QString& printerName) {
+    createTables();
+    data::Query query(connection_);
+    query.add(QStringLiteral("insert or replace into PrinterChoice (TemplateName, PrinterName)"
+                             " values (:template, :printer)"));
+    query.bind(QStringLiteral("template"), templateName);
+    query.bind(QStringLiteral("printer"), printerName);
+    query.execute();
+}
+
+} // namespace zelk::printing
