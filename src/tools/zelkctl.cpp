@@ -3,11 +3,14 @@
 //   zelkctl capitals AMOUNT   prints the amount in Chinese capital numerals
 //   zelkctl pdf KPID FILE.pdf [--database PATH] [--template PATH]
 //                             renders a stored receipt through the template into a PDF
+//   zelkctl search TEXT [--from yyyy-mm-dd] [--to yyyy-mm-dd] [--limit N] [--database PATH]
+//                             lists the receipts the history search finds, one per line
 
 #include "amount/capitals.h"
 #include "data/databaseerror.h"
 #include "data/schema.h"
 #include "tools/pdfcommand.h"
+#include "tools/searchcommand.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -36,7 +39,11 @@ int usage() {
              "  zelkctl pdf KPID FILE.pdf [--database PATH] [--template PATH]\n"
              "                             把已保存的发票按报表模板输出为 PDF（备注取保存的内容；\n"
              "                             默认数据库 Data/zelk.mdb、模板 report/fp3.frf，\n"
-             "                             均在 zelkctl 所在的文件夹中）\n";
+             "                             均在 zelkctl 所在的文件夹中）\n"
+             "  zelkctl search TEXT [--from yyyy-mm-dd] [--to yyyy-mm-dd] [--limit N]\n"
+             "                 [--database PATH]\n"
+             "                             按历史查询的规则查找票据，每行一张：编号和表格的八列，\n"
+             "                             以制表符分隔；找不到时退出状态为 1\n";
     err().flush();
     return 2;
 }
@@ -83,6 +90,9 @@ int main(int argc, char* argv[]) {
         status = initDb(args.at(2));
     else if (args.size() == 3 && args.at(1) == QLatin1String("capitals"))
         status = capitals(args.at(2));
+    else if (args.size() >= 2 && args.at(1) == QLatin1String("search"))
+        status = zelk::tools::runSearchCommand(args.mid(2), QCoreApplication::applicationFilePath(),
+                                               out(), err());
     else if (drawing)
         status = zelk::tools::runPdfCommand(args.mid(2), QCoreApplication::applicationFilePath(),
                                             out(), err());
