@@ -81,10 +81,11 @@ void appendToken(QByteArray& out, const std::vector<quint32>& text, std::size_t 
         appendMapped(out, text[i + 1]);
 }
 
-// FTS4 reads a phrase's documents incrementally, in docid order, for up to four tokens; a
-// longer text becomes several phrases that must all match.
+// FTS4 reads a phrase's documents incrementally, in docid order, for up to four tokens. A longer
+// text uses its first four: a second phrase that must match as well narrows little and, when
+// its tokens are common (digits), costs more than it saves.
 constexpr std::size_t tokensPerPhrase = 4;
-constexpr std::size_t maxPhrases = 8;
+constexpr std::size_t maxPhrases = 1;
 
 } // namespace
 
