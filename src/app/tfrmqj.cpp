@@ -1,6 +1,7 @@
 #include "app/tfrmqj.h"
 
 #include "app/enterkeynavigator.h"
+#include "app/searchindexdialog.h"
 #include "data/programfolder.h"
 #include "data/schema.h"
 #include "data/tdmtd.h"
@@ -8,7 +9,6 @@
 #include "receipt/historypage.h"
 #include "receipt/receiptpreview.h"
 #include "receipt/receiptsaver.h"
-#include "app/searchindexdialog.h"
 #include "settings/aboutdialog.h"
 #include "settings/basicsetdialog.h"
 #include "settings/help.h"
