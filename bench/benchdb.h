@@ -11,8 +11,11 @@ namespace bench {
 struct BenchDatabase {
     QString path;
     qint64 receipts = 0;
-    QDate today;                 // the issue date of the newest receipt (the day it was generated)
-    double generatedSeconds = 0; // 0 when taken from the cache
+    QDate today;                  // the issue date of the newest receipt (the day it was generated)
+    double generatedSeconds = 0;  // 0 when taken from the cache
+    double indexBuildSeconds = 0; // building the search index over the loaded receipts
+    qint64 bytesWithoutIndex = 0; // the file's size before that build
+    qint64 bytesWithIndex = 0;    // and after it
 };
 
 // The folder the databases are cached in: $ZELK_BENCH_CACHE, else ~/.cache/zelk-bench.

@@ -3,13 +3,13 @@
 #include "measure.h"
 #include "raw.h"
 
-#include "app/appfont.h"
 #include "app/tfrmqj.h"
 #include "data/schema.h"
 #include "data/tdmtd.h"
 #include "receipt/entrypage.h"
 #include "receipt/historymodel.h"
 #include "receipt/historysearch.h"
+#include "ui/windowfont.h"
 
 #include <QApplication>
 #include <QFile>
@@ -54,7 +54,7 @@ private:
 
 // What main.cpp does, with the connection string pointed at the benchmark database.
 int startup(const QString& db, double mainEntered, double appReady) {
-    zelk::app::setUpApplicationFont();
+    QApplication::setFont(zelk::ui::windowFont());
     auto window = std::make_unique<zelk::app::Tfrmqj>(QCoreApplication::applicationFilePath());
     window->setConnectionString(connectionString(db));
     zelk::data::Tdmtd dm;

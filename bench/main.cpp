@@ -11,6 +11,7 @@
 #include "receiptgen.h"
 
 #include "data/schema.h"
+#include "data/searchindex.h"
 #include "data/tdmtd.h"
 #include "receipt/entrypage.h"
 #include "receipt/historymodel.h"
@@ -356,6 +357,11 @@ void searches(const BenchDatabase& db, zelk::data::Tdmtd& dm, sqlite3* rawDb, bo
     const QList<SearchCase> cases = {
         {QStringLiteral("rare text, dates unchecked"), {rareText(), {}, {}}},
         {QStringLiteral("common text, dates unchecked"), {commonText(), {}, {}}},
+        {QStringLiteral("one common character, dates unchecked"), {QStringLiteral("公"), {}, {}}},
+        {QStringLiteral("invoice-number digits, dates unchecked"),
+         {QStringLiteral("0012"), {}, {}}},
+        {QStringLiteral("ASCII word in other case, dates unchecked"),
+         {QStringLiteral("ht2025"), {}, {}}},
         {QStringLiteral("rare text, default range"), {rareText(), today, today.addDays(30)}},
         {QStringLiteral("common text, default range"), {commonText(), today, today.addDays(30)}},
         {QStringLiteral("empty text, default range"), {QString(), today, today.addDays(30)}},
@@ -377,7 +383,12 @@ void searches(const BenchDatabase& db, zelk::data::Tdmtd& dm, sqlite3* rawDb, bo
         Figure first;
         first.size = db.receipts;
         first.name = QStringLiteral("search first rows: ") + sc.label;
-        first.target = ranged ? 30 : 100;
+        // With the dates unchecked the search index answers: a rare text at once, a common one
+        // (in a third of the receipts) nearly so, the other texts within 50 ms.
+        first.target = ranged                             ? 30
+                       : sc.criteria.text == rareText()   ? 5
+                       : sc.criteria.text == commonText() ? 20
+                                                          : 50;
         first.ratioTarget = true;
         first.note = QStringLiteral("HistoryModel::search (the first batch of %1 rows); floor: "
                                     "the same statement stepped to %1 rows, bare C API")
@@ -389,7 +400,7 @@ void searches(const BenchDatabase& db, zelk::data::Tdmtd& dm, sqlite3* rawDb, bo
         Figure walk;
         walk.size = db.receipts;
         walk.name = QStringLiteral("search whole result: ") + sc.label;
-        walk.target = ranged ? 0 : 1000;
+        walk.target = ranged || first.target == 50 ? 0 : 1000;
         walk.ratioTarget = true;
         std::tie(walk.ours, walk.floor) = measurePair(
             policy,
@@ -485,6 +496,31 @@ void memory(const BenchDatabase& db) {
     t.ratioTarget = true;
     t.note = QStringLiteral("the same child run: search + fetchMore to the end with a view");
     add(t);
+}
+
+// ---- search index -------------------------------------------------------------------------
+
+void indexFigures(const BenchDatabase& db) {
+    Figure build;
+    build.size = db.receipts;
+    build.name = QStringLiteral("search index: build (s)");
+    build.unit = QStringLiteral("s");
+    build.target = 60;
+    build.ours.ms = {db.indexBuildSeconds};
+    build.note = QStringLiteral("searchindex::update on the freshly loaded file, as at the first "
+                                "start of a file without the index");
+    add(build);
+    Figure growth;
+    growth.size = db.receipts;
+    growth.name = QStringLiteral("search index: file growth (%)");
+    growth.unit = QStringLiteral("%");
+    growth.target = 60;
+    growth.ours.ms = {100.0 * double(db.bytesWithIndex - db.bytesWithoutIndex) /
+                      double(std::max<qint64>(db.bytesWithoutIndex, 1))};
+    growth.note = QStringLiteral("file %1 bytes without the index, %2 with it")
+                      .arg(db.bytesWithoutIndex)
+                      .arg(db.bytesWithIndex);
+    add(growth);
 }
 
 QJsonObject toJson(const Figure& f) {
@@ -603,6 +639,7 @@ int main(int argc, char** argv) {
                         double(QFileInfo(db.path).size()) / 1048576.0,
                         qPrintable(db.today.toString(Qt::ISODate)));
             header();
+            indexFigures(db);
             zelk::data::Tdmtd dm;
             dm.Database3_ado.setConnectionString(connectionString(db.path));
             dm.Database3_ado.open();
@@ -611,8 +648,12 @@ int main(int argc, char** argv) {
                 startup(db, size >= 1000000 ? 10 : 10);
             if (wanted("amount"))
                 amountChanged(size);
-            if (wanted("save"))
+            if (wanted("save")) {
                 saves(db, dm, rawDb);
+                // The floor's saves and the clean-up went past the index (fpmain's triggers
+                // queued them); bring it back in step as a start-up would.
+                zelk::data::searchindex::update(dm.Database3_ado);
+            }
             if (wanted("reload"))
                 reload(db, dm, rawDb);
             if (wanted("search"))

@@ -1,6 +1,7 @@
 #include "app/tfrmqj.h"
 
 #include "app/enterkeynavigator.h"
+#include "app/searchindexdialog.h"
 #include "data/programfolder.h"
 #include "data/schema.h"
 #include "data/tdmtd.h"
@@ -172,6 +173,10 @@ void Tfrmqj::FormShow() {
         pages_->setCurrentWidget(entryPage_);
         entryPage_->setReceiptId(QString());
     });
+    // A file without its search index (or with one left stale by another program) still works
+    // when this fails or is cancelled: searches then read the whole table.
+    if (dm_ && dm_->Database3_ado.isOpen())
+        ui::runGuarded(this, [this] { bringSearchIndexUpToDate(this, dm_->Database3_ado); });
 }
 
 void Tfrmqj::openDatabase() {

@@ -21,6 +21,8 @@ public:
     Query(const Query&) = delete;
     Query& operator=(const Query&) = delete;
 
+    Connection& connection() const { return connection_; }
+
     // Drops the prepared statement and any result; keeps lines and parameters.
     void close();
     // Forgets the lines and the bound parameters.

@@ -2,6 +2,7 @@
 
 #include "data/connection.h"
 #include "data/databaseerror.h"
+#include "data/searchindex.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -13,7 +14,7 @@ namespace zelk::data {
 namespace schema {
 
 QStringList createStatements() {
-    return {
+    QStringList statements = {
         QStringLiteral("CREATE TABLE fpmain ("
                        "kpid INTEGER PRIMARY KEY AUTOINCREMENT, fphm TEXT, kpdate INTEGER, "
                        "kpdate2 TEXT, hyfl TEXT, jdhm TEXT, qssj TEXT, jcsj TEXT, jym TEXT, "
@@ -26,6 +27,8 @@ QStringList createStatements() {
         QStringLiteral("CREATE INDEX fpmain_kpdate ON fpmain (kpdate)"),
         QStringLiteral("CREATE INDEX fpdetail_kpid ON fpdetail (kpid)"),
     };
+    // The search index, empty and complete; it stays in step with every save from here on.
+    return statements + searchindex::createStatements();
 }
 
 QString defaultSetting(int setId) {

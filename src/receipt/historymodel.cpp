@@ -1,6 +1,7 @@
 #include "receipt/historymodel.h"
 
 #include "data/databaseerror.h"
+#include "data/searchindex.h"
 
 namespace zelk::receipt {
 
@@ -52,6 +53,9 @@ bool HistoryModel::search(const HistoryCriteria& criteria) {
     drop();
     criteria_ = criteria;
     try {
+        indexMatch_ = historyIndexMatch(criteria_);
+        if (!indexMatch_.isEmpty() && !data::searchindex::isReady(query_.connection()))
+            indexMatch_.clear();
         readBatch(rows_);
     } catch (...) {
         drop();
@@ -70,6 +74,7 @@ void HistoryModel::clear() {
 
 void HistoryModel::drop() {
     query_.close();
+    indexMatch_.clear();
     rows_.clear();
     rows_.shrink_to_fit();
     blocks_.clear();
@@ -98,10 +103,10 @@ void HistoryModel::appendCurrentRow(std::vector<Row>& into, const Fields& fields
     }
 }
 
-void HistoryModel::readBatch(std::vector<Row>& into) {
-    const bool first = rows_.empty() && into.empty();
-    // One row more than a batch tells whether another batch follows.
-    prepareHistorySearch(query_, criteria_, first ? nullptr : &last_, batchSize + 1);
+int HistoryModel::readRows(std::vector<Row>& into, const HistoryPosition* after, int limit,
+                           const QByteArray& indexMatch, qint64 upto, bool* more) {
+    // One row more than asked for tells whether more follow.
+    prepareHistorySearch(query_, criteria_, after, limit + 1, indexMatch, upto);
     query_.open();
     Fields fields;
     for (int c = 0; c < historyColumnCount; ++c)
@@ -110,18 +115,55 @@ void HistoryModel::readBatch(std::vector<Row>& into) {
     fields.kpdateText = query_.fieldIndex(QStringLiteral("kpdatetext"));
     fields.kpdateType = query_.fieldIndex(QStringLiteral("kptype"));
     int count = 0;
-    for (; count < batchSize && !query_.eof(); ++count) {
+    for (; count < limit && !query_.eof(); ++count) {
         appendCurrentRow(into, fields);
         // Only a full batch is followed by another, which continues after its last row.
-        if (count + 1 == batchSize) {
+        if (count + 1 == limit) {
             last_.kpid = into.back().kpid;
             last_.kpdate = QString::fromUtf8(query_.fieldUtf8(fields.kpdateText));
             last_.kpdateType = QString::fromUtf8(query_.fieldUtf8(fields.kpdateType));
         }
         query_.next();
     }
-    more_ = !query_.eof();
+    *more = !query_.eof();
     query_.close();
+    return count;
+}
+
+void HistoryModel::readBatch(std::vector<Row>& into) {
+    const bool first = rows_.empty() && into.empty();
+    if (!first || indexMatch_.isEmpty()) {
+        const qint64 before = last_.kpid;
+        readRows(into, first ? nullptr : &last_, batchSize, indexMatch_, 0, &more_);
+        // Each batch through the index reads the candidates from the start again, which costs
+        // little for a rare text; for a text found densely the plain scan reaches the next
+        // batch sooner. Both give the same rows in the same order, so the rest scans.
+        constexpr qint64 denseReceiptsPerRow = 32;
+        if (more_ && !indexMatch_.isEmpty() &&
+            last_.kpid - before < batchSize * denseReceiptsPerRow)
+            indexMatch_.clear();
+        return;
+    }
+    // The first batch of an indexed search first scans the oldest receipts: a text found in
+    // many receipts fills the batch from them at once (the index would read long lists of
+    // candidates for it) and the search goes on scanning; otherwise the index finds the rest
+    // after them.
+    constexpr qint64 probedReceipts = 2048;
+    data::Query bound(query_.connection());
+    bound.add(QStringLiteral("select coalesce(min(kpid),0) as lowest from fpmain"));
+    bound.open();
+    const qint64 upto = bound.fieldAsInteger(QStringLiteral("lowest")) + probedReceipts - 1;
+    bound.close();
+    bool more = false;
+    const int probed = readRows(into, nullptr, batchSize, {}, upto, &more);
+    if (probed == batchSize) {
+        more_ = true;
+        indexMatch_.clear();
+        return;
+    }
+    HistoryPosition after;
+    after.kpid = upto;
+    readRows(into, &after, batchSize - probed, indexMatch_, 0, &more_);
 }
 
 qint64 HistoryModel::receiptIdAt(int row) const {

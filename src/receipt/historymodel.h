@@ -64,6 +64,10 @@ private:
 
     // Reads the next batch after the rows read so far into `into`.
     void readBatch(std::vector<Row>& into);
+    // Reads up to `limit` rows of one statement into `into`, after `after` when given and up
+    // to receipt `upto` when positive; returns how many, and whether the statement had more.
+    int readRows(std::vector<Row>& into, const HistoryPosition* after, int limit,
+                 const QByteArray& indexMatch, qint64 upto, bool* more);
     // Positions of the columns that batches read, looked up once per statement.
     struct Fields {
         int shown[historyColumnCount];
@@ -75,7 +79,10 @@ private:
     data::Query query_;
     HistoryCriteria criteria_;
     HistoryPosition last_; // the last row read
-    bool more_ = false;    // whether rows may follow the last one read
+    // The search index's MATCH expression while batches read through the index; empty when
+    // they scan fpmain.
+    QByteArray indexMatch_;
+    bool more_ = false; // whether rows may follow the last one read
     std::vector<Row> rows_;
     std::vector<QByteArray> blocks_;
 };

@@ -2,6 +2,7 @@
 
 #include "data/databaseerror.h"
 #include "data/query.h"
+#include "data/searchtokens.h"
 #include "data/tdmtd.h"
 #include "receipt/receiptentry.h"
 #include "text/blanks.h"
@@ -26,8 +27,16 @@ bool historyUsesDateOrder(const HistoryCriteria& criteria) {
     return criteria.from.isValid() || criteria.to.isValid();
 }
 
+QByteArray historyIndexMatch(const HistoryCriteria& criteria) {
+    if (historyUsesDateOrder(criteria))
+        return {};
+    return data::searchtokens::matchExpression(text::trimBlanks(criteria.text).toUtf8());
+}
+
 void prepareHistorySearch(data::Query& query, const HistoryCriteria& criteria,
-                          const HistoryPosition* after, int limit) {
+                          const HistoryPosition* after, int limit, const QByteArray& indexMatch,
+                          qint64 uptoKpid) {
+    const bool indexed = !indexMatch.isEmpty() && !historyUsesDateOrder(criteria);
     query.close();
     query.clear();
     // Only the shown columns are read; the remarks are cut to what one grid line can show.
@@ -37,10 +46,18 @@ void prepareHistorySearch(data::Query& query, const HistoryCriteria& criteria,
                              "coalesce(fkfmc,'') as fkfmc,coalesce(jexx,'') as jexx,"
                              "coalesce(kpr,'') as kpr,substr(coalesce(bz2,''),1,%1) as bz2")
                   .arg(historyRemarksPreview));
-    query.add(QStringLiteral(" from fpmain "));
+    if (indexed) {
+        // FTS4 hands out its candidates in docid order, reading them as it goes, so the first
+        // rows come without reading every candidate.
+        query.add(QStringLiteral(" from fpsearch cross join fpmain on fpmain.kpid=fpsearch.docid"
+                                 " where fpsearch match :match and"));
+        query.bind(QStringLiteral("match"), QString::fromUtf8(indexMatch));
+    } else {
+        query.add(QStringLiteral(" from fpmain where"));
+    }
     // The five columns joined without separators, so a match may run across a column end;
     // coalesce keeps a NULL column (in data we did not write) from hiding the whole row.
-    query.add(QStringLiteral(" where coalesce(fphm,'')||coalesce(jdhm,'')||coalesce(fkfmc,'')||"
+    query.add(QStringLiteral(" coalesce(fphm,'')||coalesce(jdhm,'')||coalesce(fkfmc,'')||"
                              "coalesce(kpr,'')||coalesce(bz2,'') like :pattern escape '\\'"));
     const QString pattern = historyLikePattern(criteria.text);
     // SQLite refuses LIKE patterns longer than this with a message the operator cannot act on.
@@ -72,11 +89,17 @@ void prepareHistorySearch(data::Query& query, const HistoryCriteria& criteria,
             query.bind(QStringLiteral("aftertype"), after->kpdateType);
             query.bind(QStringLiteral("afterdate"), after->kpdate);
         } else {
-            query.add(QStringLiteral(" and kpid>:afterid"));
+            query.add(indexed ? QStringLiteral(" and fpsearch.docid>:afterid")
+                              : QStringLiteral(" and kpid>:afterid"));
         }
         query.bind(QStringLiteral("afterid"), after->kpid);
     }
+    if (uptoKpid > 0 && !dateOrder) {
+        query.add(QStringLiteral(" and kpid<=:upto"));
+        query.bind(QStringLiteral("upto"), uptoKpid);
+    }
     query.add(dateOrder ? QStringLiteral(" order by kpdate,kpid")
+              : indexed ? QStringLiteral(" order by fpsearch.docid")
                         : QStringLiteral(" order by kpid"));
     query.add(QStringLiteral(" limit :limit"));
     query.bind(QStringLiteral("limit"), qint64(limit));

@@ -36,6 +36,11 @@ struct HistoryPosition {
 // in receipt-id order: so when a date bound is set.
 bool historyUsesDateOrder(const HistoryCriteria& criteria);
 
+// The search index's MATCH expression for the criteria, or empty when the index cannot narrow
+// them: an empty text, a text without a token (one ASCII character), or a date bound (those
+// searches read through the kpdate index as before).
+QByteArray historyIndexMatch(const HistoryCriteria& criteria);
+
 // Closes and clears `query`, then fills in the search statement for one batch of at most
 // `limit` rows, after `after` when given, and binds its values. Rows come in the order the
 // database reads them anyway: by kpid, or with a date bound by kpdate and then kpid, so that
@@ -43,7 +48,13 @@ bool historyUsesDateOrder(const HistoryCriteria& criteria);
 // them. The result has the columns kpid, kpdatetext (kpdate as text), kptype (its storage class),
 // and fphm, kpdate2, jdhm, jym, fkfmc, jexx, kpr and bz2 (its first historyRemarksPreview
 // characters) as text without NULLs.
+//
+// With `indexMatch` (from historyIndexMatch, and only while the index is ready) the receipts
+// come from the search index's candidates, in kpid order, and the same LIKE decides: the rows
+// and their order are those of the statement without it. A positive `uptoKpid` (only without
+// a date bound) ends the rows at that receipt id.
 void prepareHistorySearch(data::Query& query, const HistoryCriteria& criteria,
-                          const HistoryPosition* after, int limit);
+                          const HistoryPosition* after, int limit,
+                          const QByteArray& indexMatch = {}, qint64 uptoKpid = 0);
 
 } // namespace zelk::receipt

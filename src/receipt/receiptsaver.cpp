@@ -1,6 +1,7 @@
 #include "receipt/receiptsaver.h"
 
 #include "data/databaseerror.h"
+#include "data/searchindex.h"
 #include "data/tdmtd.h"
 #include "data/transaction.h"
 #include "text/blanks.h"
@@ -87,6 +88,8 @@ QString ReceiptSaver::save(const ReceiptEntry& entry) {
         receiptId = dm_.largestReceiptId();
     }
     insertLines(entry, receiptId);
+    // The search index takes the receipt (queued by fpmain's triggers) in the same transaction.
+    data::searchindex::applyQueued(dm_.Database3_ado);
     transaction.commit();
     return rewrite ? entry.receiptId : QString::number(receiptId);
 }

@@ -5,12 +5,15 @@
 //                             renders a stored receipt through the template into a PDF
 //   zelkctl print KPID [--printer NAME] [--copies N] [--database PATH] [--template PATH]
 //                             prints a stored receipt as the preview's print button does
+//   zelkctl search TEXT [--from yyyy-mm-dd] [--to yyyy-mm-dd] [--limit N] [--database PATH]
+//                             lists the receipts the history search finds, one per line
 
 #include "amount/capitals.h"
 #include "data/databaseerror.h"
 #include "data/schema.h"
 #include "tools/pdfcommand.h"
 #include "tools/printcommand.h"
+#include "tools/searchcommand.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -43,7 +46,11 @@ int usage() {
              "  zelkctl print KPID [--printer NAME] [--copies N] [--database PATH] [--template "
              "PATH]\n"
              "                             把已保存的发票打印到打印机（默认为系统默认打印机，\n"
-             "                             使用该打印机保存的偏移），与预览窗口的打印相同\n";
+             "                             使用该打印机保存的偏移），与预览窗口的打印相同\n"
+             "  zelkctl search TEXT [--from yyyy-mm-dd] [--to yyyy-mm-dd] [--limit N]\n"
+             "                 [--database PATH]\n"
+             "                             按历史查询的规则查找票据，每行一张：编号和表格的八列，\n"
+             "                             以制表符分隔；找不到时退出状态为 1\n";
     err().flush();
     return 2;
 }
@@ -92,6 +99,9 @@ int main(int argc, char* argv[]) {
         status = initDb(args.at(2));
     else if (args.size() == 3 && args.at(1) == QLatin1String("capitals"))
         status = capitals(args.at(2));
+    else if (args.size() >= 2 && args.at(1) == QLatin1String("search"))
+        status = zelk::tools::runSearchCommand(args.mid(2), QCoreApplication::applicationFilePath(),
+                                               out(), err());
     else if (print)
         status = zelk::tools::runPrintCommand(args.mid(2), QCoreApplication::applicationFilePath(),
                                               out(), err());
