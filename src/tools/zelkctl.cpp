@@ -3,10 +3,13 @@
 //   zelkctl capitals AMOUNT   prints the amount in Chinese capital numerals
 //   zelkctl pdf KPID FILE.pdf [--database PATH] [--template PATH]
 //                             renders a stored receipt through the template into a PDF
+//   zelkctl import-legacy OLD.mdb [--database PATH] [--settings]
+//                             imports the older program's Access receipt file
 
 #include "amount/capitals.h"
 #include "data/databaseerror.h"
 #include "data/schema.h"
+#include "tools/legacycommand.h"
 #include "tools/pdfcommand.h"
 
 #include <QCoreApplication>
@@ -36,7 +39,11 @@ int usage() {
              "  zelkctl pdf KPID FILE.pdf [--database PATH] [--template PATH]\n"
              "                             把已保存的发票按报表模板输出为 PDF（备注取保存的内容；\n"
              "                             默认数据库 Data/zelk.mdb、模板 report/fp3.frf，\n"
-             "                             均在 zelkctl 所在的文件夹中）\n";
+             "                             均在 zelkctl 所在的文件夹中）\n"
+             "  zelkctl import-legacy OLD.mdb [--database PATH] [--settings]\n"
+             "                             导入旧程序的 Access "
+             "数据文件（Data\\zelk.mdb）中的收据和明细；\n"
+             "                             --settings 同时导入基础信息（设置 27–30）\n";
     err().flush();
     return 2;
 }
@@ -83,6 +90,9 @@ int main(int argc, char* argv[]) {
         status = initDb(args.at(2));
     else if (args.size() == 3 && args.at(1) == QLatin1String("capitals"))
         status = capitals(args.at(2));
+    else if (args.size() > 1 && args.at(1) == QLatin1String("import-legacy"))
+        status = zelk::tools::runImportLegacyCommand(
+            args.mid(2), QCoreApplication::applicationFilePath(), out(), err());
     else if (drawing)
         status = zelk::tools::runPdfCommand(args.mid(2), QCoreApplication::applicationFilePath(),
                                             out(), err());
