@@ -53,7 +53,9 @@ void TestLegacyDialog::cancelOrFinish() {
         });
     }
     QDialog* summary = zelk::settings::importLegacyFile(
-        &window, connection, QStringLiteral(ZELK_LEGACY_FIXTURES) + u"legacy-small.mdb"_s, true);
+        &window, connection,
+        QStringLiteral(ZELK_TEST_SOURCE_DIR "/tests/legacy/fixtures/") + u"legacy-small.mdb"_s,
+        true);
     connection.close();
     QFile after(db.path());
     QVERIFY(after.open(QIODevice::ReadOnly));
