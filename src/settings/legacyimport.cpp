@@ -1,9 +1,9 @@
 #include "legacyimport.h"
 
-#include "ui/messagebox.h"
 #include "data/databaseerror.h"
 #include "legacy/legacyerror.h"
 #include "legacy/legacyimporter.h"
+#include "ui/messagebox.h"
 
 #include <QCoreApplication>
 #include <QDialog>
