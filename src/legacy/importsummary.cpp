@@ -1,4 +1,4 @@
-#include "importsummary.h"
+#include "legacy/importsummary.h"
 
 #include <QStringList>
 

@@ -1,4 +1,4 @@
-#include "jettext.h"
+#include "legacy/jettext.h"
 
 namespace zelk::legacy {
 

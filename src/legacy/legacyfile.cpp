@@ -1,7 +1,7 @@
-#include "legacyfile.h"
+#include "legacy/legacyfile.h"
 
-#include "jettext.h"
-#include "legacyerror.h"
+#include "legacy/jettext.h"
+#include "legacy/legacyerror.h"
 
 #include <QByteArray>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "legacyimporter.h"
+#include "legacy/legacyimporter.h"
 
 #include "amount/amounttext.h"
 #include "amount/capitals.h"
@@ -6,7 +6,7 @@
 #include "data/query.h"
 #include "data/schema.h"
 #include "data/transaction.h"
-#include "legacyerror.h"
+#include "legacy/legacyerror.h"
 
 #include <QMap>
 #include <QRegularExpression>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "importsummary.h"
-#include "legacyfile.h"
+#include "legacy/importsummary.h"
+#include "legacy/legacyfile.h"
 
 namespace zelk::data {
 class Connection;

@@ -1,4 +1,4 @@
-#include "legacyimport.h"
+#include "settings/legacyimport.h"
 
 #include "data/databaseerror.h"
 #include "legacy/legacyerror.h"

@@ -1,4 +1,4 @@
-#include "legacycommand.h"
+#include "tools/legacycommand.h"
 
 #include "data/connection.h"
 #include "data/databaseerror.h"
