@@ -12,6 +12,7 @@
 #include "settings/aboutdialog.h"
 #include "settings/basicsetdialog.h"
 #include "settings/help.h"
+#include "settings/legacyimport.h"
 #include "ui/guard.h"
 #include "ui/messagebox.h"
 
@@ -64,6 +65,9 @@ void Tfrmqj::createMenus() {
     QAction* basicInfo = settingsMenu->addAction(QStringLiteral("基础信息"));
     basicInfo->setObjectName(QStringLiteral("basicInfoAction"));
     connect(basicInfo, &QAction::triggered, this, &Tfrmqj::N12Click);
+    QAction* legacyImport = settingsMenu->addAction(QStringLiteral("导入旧数据…"));
+    legacyImport->setObjectName(QStringLiteral("legacyImportAction"));
+    connect(legacyImport, &QAction::triggered, this, &Tfrmqj::legacyImportClick);
 
     QMenu* helpMenu = menuBar()->addMenu(QStringLiteral("帮助"));
     helpMenu->setObjectName(QStringLiteral("helpMenu"));
@@ -192,6 +196,12 @@ void Tfrmqj::N12Click() {
         return;
     settings::TfrmbasicSet dlg(*dm_, this);
     dlg.exec();
+}
+
+void Tfrmqj::legacyImportClick() {
+    if (!dm_)
+        return;
+    settings::runLegacyImport(this, dm_->Database3_ado);
 }
 
 void Tfrmqj::N9Click() {

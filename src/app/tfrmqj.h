@@ -69,9 +69,10 @@ private:
     void moveFocusToNextControl();
 
     // Menu commands.
-    void N12Click(); // 设置 → 基础信息
-    void N9Click();  // 帮助 → 帮助
-    void N8Click();  // 帮助 → 关于
+    void N12Click();          // 设置 → 基础信息
+    void legacyImportClick(); // 设置 → 导入旧数据…
+    void N9Click();           // 帮助 → 帮助
+    void N8Click();           // 帮助 → 关于
     // Top bar.
     void BitBtn16Click(); // 新增记录
     void BitBtn8Click();  // 历史记录

@@ -7,10 +7,13 @@
 //                             prints a stored receipt as the preview's print button does
 //   zelkctl search TEXT [--from yyyy-mm-dd] [--to yyyy-mm-dd] [--limit N] [--database PATH]
 //                             lists the receipts the history search finds, one per line
+//   zelkctl import-legacy OLD.mdb [--database PATH] [--settings]
+//                             imports the older program's Access receipt file
 
 #include "amount/capitals.h"
 #include "data/databaseerror.h"
 #include "data/schema.h"
+#include "tools/legacycommand.h"
 #include "tools/pdfcommand.h"
 #include "tools/printcommand.h"
 #include "tools/searchcommand.h"
@@ -50,7 +53,11 @@ int usage() {
              "  zelkctl search TEXT [--from yyyy-mm-dd] [--to yyyy-mm-dd] [--limit N]\n"
              "                 [--database PATH]\n"
              "                             按历史查询的规则查找票据，每行一张：编号和表格的八列，\n"
-             "                             以制表符分隔；找不到时退出状态为 1\n";
+             "                             以制表符分隔；找不到时退出状态为 1\n"
+             "  zelkctl import-legacy OLD.mdb [--database PATH] [--settings]\n"
+             "                             导入旧程序的 Access "
+             "数据文件（Data\\zelk.mdb）中的收据和明细；\n"
+             "                             --settings 同时导入基础信息（设置 27–30）\n";
     err().flush();
     return 2;
 }
@@ -105,6 +112,9 @@ int main(int argc, char* argv[]) {
     else if (print)
         status = zelk::tools::runPrintCommand(args.mid(2), QCoreApplication::applicationFilePath(),
                                               out(), err());
+    else if (args.size() > 1 && args.at(1) == QLatin1String("import-legacy"))
+        status = zelk::tools::runImportLegacyCommand(
+            args.mid(2), QCoreApplication::applicationFilePath(), out(), err());
     else if (pdf)
         status = zelk::tools::runPdfCommand(args.mid(2), QCoreApplication::applicationFilePath(),
                                             out(), err());

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "legacy/importsummary.h"
+#include "legacy/legacyfile.h"
+
+namespace zelk::data {
+class Connection;
+}
+
+namespace zelk::legacy {
+
+// Brings the receipts, lines and (when asked) settings 27-30 of an old program's Access file
+// into our database, in one transaction: any failure or a cancel leaves the database as it was.
+//
+// Ids: into a database without receipts and lines, receipts and lines keep their kpid and
+// fpmxid (the counters then continue above the largest). Otherwise the receipts get new ids
+// after ours, in their old order, each receipt's lines following it.
+//
+// Values come over as stored; NULL becomes empty text. Lines whose receipt does not exist are
+// skipped. The summary lists every row skipped or changed, kpdate values that are not eight
+// digits and totals that disagree with the lines (both kept as stored).
+class LegacyImporter {
+public:
+    explicit LegacyImporter(data::Connection& connection) : connection_(connection) {}
+
+    void setImportSettings(bool on) { importSettings_ = on; }
+
+    // Reads `path` (LegacyError) and writes it (data::DatabaseError); ImportCancelled when
+    // `progress` returns false. Progress runs over reading and writing together.
+    ImportSummary run(const QString& path, const Progress& progress = {});
+
+    // Writes data already read.
+    ImportSummary write(const LegacyData& data, const Progress& progress = {});
+
+private:
+    data::Connection& connection_;
+    bool importSettings_ = false;
+};
+
+} // namespace zelk::legacy
