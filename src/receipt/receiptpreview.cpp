@@ -2,7 +2,7 @@
 
 #include "data/connection.h"
 #include "data/databaseerror.h"
-#include "data/programfolder.h"
+#include "data/filelocations.h"
 #include "data/query.h"
 #include "data/tdmtd.h"
 #include "report/previewwindow.h"
@@ -38,7 +38,7 @@ qint64 receiptIdNumber(const QString& receiptId) {
 }
 
 QString receiptTemplatePath(const QString& executablePath) {
-    return data::programFolder(executablePath) + QStringLiteral("report/fp3.frf");
+    return data::locateFiles(executablePath).templateFolder + QStringLiteral("report/fp3.frf");
 }
 
 report::DataSet loadReceiptDataSet(data::Connection& connection, const QString& receiptId) {
