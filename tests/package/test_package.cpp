@@ -132,24 +132,25 @@ void TestPackage::contents() {
 
 void TestPackage::checkers_data() {
     QTest::addColumn<QString>("command");
-    QTest::newRow("lintian") << "lintian --fail-on error --no-tag-display-limit '%1'";
+    QTest::newRow("lintian") << "lintian --fail-on error --tag-display-limit 0 '{deb}'";
     QTest::newRow("desktop entry")
-        << "desktop-file-validate '%2/root/usr/share/applications/com.velkor.zelk.desktop'";
+        << "desktop-file-validate '{tmp}/root/usr/share/applications/com.velkor.zelk.desktop'";
     QTest::newRow("metainfo") << "appstreamcli validate --no-net "
-                                 "'%2/root/usr/share/metainfo/com.velkor.zelk.metainfo.xml'";
+                                 "'{tmp}/root/usr/share/metainfo/com.velkor.zelk.metainfo.xml'";
 }
 
 void TestPackage::checkers() {
     QFETCH(QString, command);
-    command = command.arg(deb_, tmp_.path());
+    command.replace(QLatin1String("{deb}"), deb_).replace(QLatin1String("{tmp}"), tmp_.path());
     const Result r = sh(command);
     qInfo().noquote() << r.output;
     QVERIFY2(r.status == 0, qPrintable(command + QLatin1Char('\n') + r.output));
 }
 
 void TestPackage::installedProgramForAUser() {
-    SH_OK(QStringLiteral("DEBIAN_FRONTEND=noninteractive apt-get install -y "
-                         "--no-install-recommends '%1'")
+    SH_OK(QStringLiteral(
+              "DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y "
+              "--no-install-recommends '%1'")
               .arg(deb_));
     SH_OK(QStringLiteral("grep -q 'application/x-zelk-prepared-report:\\*\\.zrp' "
                          "/usr/share/mime/globs2"));
@@ -189,7 +190,10 @@ void TestPackage::cleanupTestCase() {
 
 void TestPackage::removeUserAndPackage() {
     sh(QStringLiteral("userdel --remove --force %1 2>/dev/null").arg(user));
-    sh(QStringLiteral("dpkg-query -W zelk >/dev/null 2>&1 && dpkg -r zelk"));
+    // dpkg waits for no lock: another apt run on the machine is waited out.
+    sh(QStringLiteral(
+        "! dpkg-query -W zelk >/dev/null 2>&1 || for i in $(seq 120); do dpkg -r zelk "
+        "&& break; sleep 5; done"));
     QVERIFY2(sh(QStringLiteral("id -u ") + user).status != 0, "the test user is still there");
     QVERIFY2(
         sh(QStringLiteral("dpkg-query -W -f='${Status}' zelk 2>/dev/null | grep -q ' installed'"))
