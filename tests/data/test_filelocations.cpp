@@ -1,22 +1,10 @@
 #include "data/databaseerror.h"
 #include "data/filelocations.h"
-#include "data/programfolder.h"
-#include "data/schema.h"
-#include "data/tdmtd.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
 
 using namespace zelk::data;
-
-namespace {
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-} // namespace
 
 class TestFileLocations : public QObject {
     Q_OBJECT
@@ -24,13 +12,13 @@ class TestFileLocations : public QObject {
 private slots:
     void rule_data();
     void rule();
-    void installedFirstAndLaterStarts();
     void folderThatCannotBeMade();
 
 private:
     QTemporaryDir tmp_;
 };
 
+// The first start of an installed program, and the later ones, are in tests/package.
 // In the table T/ stands for a writable temporary folder, H/ for the user's data home.
 void TestFileLocations::rule_data() {
     QTest::addColumn<QString>("exe");
@@ -65,44 +53,6 @@ void TestFileLocations::rule() {
     QCOMPARE(files.dataFolder, expand(data));
     QCOMPARE(files.templateFolder, expand(report));
     QCOMPARE(files.helpFile, expand(help));
-}
-
-// An installed program (its bin/ folder cannot be written) whose shared folder holds the
-// template: the first start makes the user's database and copies the template; a later start
-// keeps what the user changed.
-void TestFileLocations::installedFirstAndLaterStarts() {
-    const QString prefix = tmp_.path() + QStringLiteral("/usr/");
-    const QString source = QStringLiteral(ZELK_TEST_SOURCE_DIR "/resources/report/");
-    QVERIFY(QDir().mkpath(prefix + QStringLiteral("share/zelk/report")));
-    for (const QString& name : {QStringLiteral("fp3.frf"), QStringLiteral("fp3-blank.png")})
-        QVERIFY(QFile::copy(source + name, prefix + QStringLiteral("share/zelk/report/") + name));
-    const FileLocations files =
-        locateFiles(prefix + QStringLiteral("bin/zelk"), tmp_.path() + QStringLiteral("/家"));
-    QCOMPARE(files.userFolder, tmp_.path() + QStringLiteral("/家/zelk/"));
-    prepareUserFolder(files);
-    const QString userTemplate = files.userFolder + QStringLiteral("report/fp3.frf");
-    QCOMPARE(readAll(userTemplate), readAll(source + QStringLiteral("fp3.frf")));
-    QCOMPARE(readAll(files.userFolder + QStringLiteral("report/fp3-blank.png")),
-             readAll(source + QStringLiteral("fp3-blank.png")));
-    {
-        Tdmtd dm;
-        dm.Database3_ado.setConnectionString(connectionStringFor(files.dataFolder));
-        dm.Database3_ado.open();
-        QCOMPARE(dm.settingValue(schema::payeeSetting),
-                 schema::defaultSetting(schema::payeeSetting));
-        dm.setSettingValue(schema::payeeSetting, QStringLiteral("用户自己的单位"));
-    }
-    QFile edited(userTemplate);
-    QVERIFY(edited.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    edited.write("{\"edited\": true}");
-    edited.close();
-
-    prepareUserFolder(files);
-    QCOMPARE(readAll(userTemplate), QByteArray("{\"edited\": true}"));
-    Tdmtd dm;
-    dm.Database3_ado.setConnectionString(connectionStringFor(files.dataFolder));
-    dm.Database3_ado.open();
-    QCOMPARE(dm.settingValue(schema::payeeSetting), QStringLiteral("用户自己的单位"));
 }
 
 // A data home below a plain file cannot hold folders, not even for root: the message names the
