@@ -1,17 +1,26 @@
+#include "app/preparedreportviewer.h"
 #include "app/tfrmqj.h"
 #include "data/tdmtd.h"
 #include "ui/messagebox.h"
 #include "ui/windowfont.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QScreen>
 #include <exception>
 #include <memory>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    // The desktop entry and the window manager show this icon (installed in the icon theme).
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("com.velkor.zelk")));
     try {
         QApplication::setFont(zelk::ui::windowFont());
+        // A file handed over by the file manager is a prepared report (.zrp): only the preview.
+        const QStringList args = QCoreApplication::arguments();
+        if (args.size() > 1)
+            return zelk::app::showPreparedReportFile(args.at(1),
+                                                     QCoreApplication::applicationFilePath());
         // The window first, then the data module: building the window uses no database; it
         // opens the database when it is first shown.
         auto frmqj = std::make_unique<zelk::app::Tfrmqj>(QCoreApplication::applicationFilePath());

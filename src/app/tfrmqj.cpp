@@ -2,6 +2,7 @@
 
 #include "app/enterkeynavigator.h"
 #include "app/searchindexdialog.h"
+#include "data/filelocations.h"
 #include "data/programfolder.h"
 #include "data/schema.h"
 #include "data/tdmtd.h"
@@ -42,7 +43,8 @@ QPushButton* barButton(const QString& text, const QString& objectName, QWidget* 
 
 Tfrmqj::Tfrmqj(const QString& executablePath, QWidget* parent)
     : QMainWindow(parent), executablePath_(executablePath),
-      connectionString_(data::connectionStringFor(data::executableFolder(executablePath))) {
+      files_(data::locateFiles(executablePath)),
+      connectionString_(data::connectionStringFor(files_.dataFolder)) {
     setObjectName(QStringLiteral("Tfrmqj"));
     setWindowTitle(QStringLiteral("Velkor收据套打系统"));
     createMenus();
@@ -186,6 +188,8 @@ void Tfrmqj::FormShow() {
 void Tfrmqj::openDatabase() {
     if (!dm_)
         throw std::logic_error("the main window has no data module");
+    // An installed program makes the user's own database and template on the first start.
+    data::prepareUserFolder(files_);
     dm_->Database3_ado.close();
     dm_->Database3_ado.setConnectionString(connectionString_);
     dm_->Database3_ado.open();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/filelocations.h"
+
 #include <QMainWindow>
 
 class QAction;
@@ -41,8 +43,8 @@ public:
     // the window is first shown.
     void setDataModule(data::Tdmtd& dm);
 
-    // The connection string opened at the first show; by default the one for the executable's
-    // folder.
+    // The connection string opened at the first show; by default the one for the data folder of
+    // data/filelocations.h (beside the executable, or the user's own folder when installed).
     QString connectionString() const { return connectionString_; }
     void setConnectionString(const QString& connectionString);
 
@@ -85,6 +87,7 @@ private:
 
     data::Tdmtd* dm_ = nullptr;
     QString executablePath_;
+    data::FileLocations files_;
     QString connectionString_;
     bool firstShowDone_ = false;
 

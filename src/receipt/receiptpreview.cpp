@@ -2,7 +2,7 @@
 
 #include "data/connection.h"
 #include "data/databaseerror.h"
-#include "data/programfolder.h"
+#include "data/filelocations.h"
 #include "data/query.h"
 #include "data/tdmtd.h"
 #include "printing/previewprinting.h"
@@ -68,7 +68,7 @@ QMap<QString, QString> receiptFieldNames() {
 }
 
 QString receiptTemplatePath(const QString& executablePath) {
-    return data::programFolder(executablePath) + QStringLiteral("report/fp3.frf");
+    return data::locateFiles(executablePath).templateFolder + QStringLiteral("report/fp3.frf");
 }
 
 report::DataSet loadReceiptDataSet(data::Connection& connection, const QString& receiptId) {

@@ -27,7 +27,7 @@ qint64 receiptIdNumber(const QString& receiptId);
 QMap<QString, QString> receiptFieldNames();
 
 // The template the preview reads: report/fp3.frf in the folder of the executable, whatever the
-// executable is called.
+// executable is called; for an installed program the user's own copy (data/filelocations.h).
 QString receiptTemplatePath(const QString& executablePath);
 
 // The rows a receipt prints from: every header column of fpmain followed by the line columns

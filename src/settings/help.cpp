@@ -1,9 +1,11 @@
 #include "settings/help.h"
 
+#include "data/filelocations.h"
 #include "data/programfolder.h"
 
 #include <QDesktopServices>
 #include <QDir>
+#include <QFileInfo>
 #include <QUrl>
 
 #ifdef Q_OS_WIN
@@ -14,6 +16,9 @@
 namespace zelk::settings {
 
 QString helpFilePath(const QString& executablePath) {
+    const QString located = data::locateFiles(executablePath).helpFile;
+    if (QFileInfo::exists(located))
+        return located;
     return data::programFolder(executablePath) + QStringLiteral("help.chm");
 }
 

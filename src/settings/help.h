@@ -4,7 +4,8 @@
 
 namespace zelk::settings {
 
-// help.chm beside the executable, whatever the executable's name.
+// help.chm beside the executable, whatever the executable's name; for an installed program the
+// one in its installed folder (data/filelocations.h) when it is there.
 QString helpFilePath(const QString& executablePath);
 
 // Asks the desktop to open the help file with its associated viewer; the outcome is not looked

@@ -2,6 +2,7 @@
 
 #include "data/connection.h"
 #include "data/databaseerror.h"
+#include "data/filelocations.h"
 #include "data/programfolder.h"
 #include "data/query.h"
 #include "data/schema.h"
@@ -86,7 +87,11 @@ int runPdfCommand(const QStringList& words, const QString& applicationFilePath, 
                   QTextStream& err) {
     PdfRequest request;
     QString problem;
-    if (!parsePdfArguments(words, data::programFolder(applicationFilePath), &request, &problem)) {
+    // Installed, zelkctl reads the user's own database and template, as the program does.
+    const data::FileLocations files = data::locateFiles(applicationFilePath);
+    const QString folder =
+        files.userFolder.isEmpty() ? data::programFolder(applicationFilePath) : files.userFolder;
+    if (!parsePdfArguments(words, folder, &request, &problem)) {
         err << problem << '\n';
         return 2;
     }
