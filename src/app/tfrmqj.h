@@ -70,8 +70,10 @@ private:
 
     // Menu commands.
     void N12Click(); // 设置 → 基础信息
-    void N9Click();  // 帮助 → 帮助
-    void N8Click();  // 帮助 → 关于
+    // 设置 → 票据模板设计, and the preview window's "设计" button.
+    void openDesigner(QWidget* parent);
+    void N9Click(); // 帮助 → 帮助
+    void N8Click(); // 帮助 → 关于
     // Top bar.
     void BitBtn16Click(); // 新增记录
     void BitBtn8Click();  // 历史记录

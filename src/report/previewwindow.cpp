@@ -108,10 +108,35 @@ PreviewWindow::PreviewWindow(const PreparedReport& report, QWidget* parent)
 
 PreviewWindow::~PreviewWindow() = default;
 
+namespace {
+
+std::function<void(QWidget*)>& designHook() {
+    static std::function<void(QWidget*)> hook;
+    return hook;
+}
+
+} // namespace
+
+void PreviewWindow::setDesignHook(std::function<void(QWidget* preview)> hook) {
+    designHook() = std::move(hook);
+}
+
+void PreviewWindow::setDesignHandler(std::function<void()> handler) {
+    if (!designAction_) {
+        designAction_ = new QAction(QStringLiteral("设计"), this);
+        designAction_->setObjectName(QStringLiteral("designAction"));
+        toolBar_->insertAction(helpAction_, designAction_);
+    }
+    designAction_->disconnect();
+    connect(designAction_, &QAction::triggered, this, std::move(handler));
+}
+
 int PreviewWindow::showReport(const PreparedReport& report, QWidget* parent,
                               std::function<void()> onHelp) {
     PreviewWindow window(report, parent);
     window.setHelpHandler(std::move(onHelp));
+    if (const auto& hook = designHook())
+        window.setDesignHandler([hook, w = &window] { hook(w); });
     return window.exec();
 }
 

@@ -72,6 +72,12 @@ public:
     void setFileChooser(FileChooser chooser) { chooseFile_ = std::move(chooser); }
     void setMessageHandler(MessageHandler handler) { showMessage_ = std::move(handler); }
     void setHelpHandler(std::function<void()> handler) { onHelp_ = std::move(handler); }
+    // Shows a "设计" button (before help) that calls handler; the report
+    // library knows nothing of what it opens.
+    void setDesignHandler(std::function<void()> handler);
+    // What showReport's windows get as design handler (the program opens the
+    // template designer with the preview as parent); empty: no button.
+    static void setDesignHook(std::function<void(QWidget* preview)> hook);
 
 public slots:
     void zoomIn();
@@ -146,6 +152,7 @@ private:
     QAction* findAction_ = nullptr;
     QAction* helpAction_ = nullptr;
     QAction* closeAction_ = nullptr;
+    QAction* designAction_ = nullptr;
 };
 
 } // namespace zelk::report
