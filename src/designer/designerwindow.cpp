@@ -126,10 +126,11 @@ void DesignerWindow::createActions() {
     make(QStringLiteral("fitAction"), QStringLiteral("适合窗口"), {}, [this] { fitToWindow(); });
     make(QStringLiteral("actualSizeAction"), QStringLiteral("100%"), {},
          [this] { canvas_->setZoom(1.0); });
-    make(QStringLiteral("zoomInAction"), QStringLiteral("放大"), QKeySequence::ZoomIn,
-         [this] { zoomBy(1); });
     make(QStringLiteral("zoomOutAction"), QStringLiteral("缩小"), QKeySequence::ZoomOut,
          [this] { zoomBy(-1); });
+    make(QStringLiteral("zoomInAction"), QStringLiteral("放大"), QKeySequence::ZoomIn,
+         [this] { zoomBy(1); });
+    actions_.append(nullptr);
     QAction* grid = make(QStringLiteral("gridAction"), QStringLiteral("网格吸附"), {}, [] {});
     grid->setCheckable(true);
     grid->setChecked(true);
@@ -147,29 +148,37 @@ void DesignerWindow::createActions() {
 }
 
 void DesignerWindow::createLayout() {
+    // Editing commands on the first row; view and values on the second.
     auto* toolBar = new QToolBar(this);
     toolBar->setObjectName(QStringLiteral("designerToolBar"));
-    toolBar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    auto* viewBar = new QToolBar(this);
+    viewBar->setObjectName(QStringLiteral("designerViewBar"));
+    QToolBar* bar = toolBar;
     for (QAction* a : std::as_const(actions_)) {
+        if (a && a->objectName() == QLatin1String("fitAction"))
+            bar = viewBar;
         if (a)
-            toolBar->addAction(a);
+            bar->addAction(a);
         else
-            toolBar->addSeparator();
+            bar->addSeparator();
     }
+    for (QToolBar* b : {toolBar, viewBar})
+        b->setToolButtonStyle(Qt::ToolButtonTextOnly);
     zoomLabel_ = new QLabel(this);
     zoomLabel_->setObjectName(QStringLiteral("zoomLabel"));
     zoomLabel_->setMinimumWidth(48);
     zoomLabel_->setAlignment(Qt::AlignCenter);
-    toolBar->addWidget(zoomLabel_);
-    toolBar->addSeparator();
-    toolBar->addWidget(new QLabel(QStringLiteral("发票号码 "), this));
+    viewBar->insertWidget(viewBar->actions().value(3), zoomLabel_);
+    viewBar->addSeparator();
+    viewBar->addWidget(new QLabel(QStringLiteral("发票号码 "), this));
     receiptNumber_ = new QLineEdit(this);
     receiptNumber_->setObjectName(QStringLiteral("receiptNumberEdit"));
     receiptNumber_->setPlaceholderText(QStringLiteral("最近一张"));
-    receiptNumber_->setMaximumWidth(120);
+    receiptNumber_->setToolTip(QStringLiteral("输入发票号码后按回车，框内显示该票据的数据"));
+    receiptNumber_->setMaximumWidth(140);
     connect(receiptNumber_, &QLineEdit::returnPressed, this,
             [this] { loadValues(receiptNumber_->text().trimmed()); });
-    toolBar->addWidget(receiptNumber_);
+    viewBar->addWidget(receiptNumber_);
 
     canvas_ = new DesignCanvas(doc_, this);
     canvas_->setValues(&values_);
@@ -208,6 +217,7 @@ void DesignerWindow::createLayout() {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(toolBar);
+    layout->addWidget(viewBar);
     layout->addWidget(splitter, 1);
     layout->addWidget(status_);
 

@@ -385,10 +385,8 @@ void TemplateDocument::setBackground(const QString& imageFile, const QSizeF& siz
         // A copy beside the template, never over a file already there (an
         // undo must find the old background unchanged).
         for (int n = 1; QFileInfo::exists(folder.filePath(name)); ++n)
-            name = QStringLiteral("%1-%2.%3")
-                       .arg(image.completeBaseName())
-                       .arg(n)
-                       .arg(image.suffix());
+            name =
+                QStringLiteral("%1-%2.%3").arg(image.completeBaseName()).arg(n).arg(image.suffix());
         QFile::copy(image.absoluteFilePath(), folder.filePath(name));
     }
     DesignState next = state_;

@@ -1,10 +1,13 @@
 // The template designer's document: editing, undo, validation, saving and the
 // round trip of the shipped template.
 
+#include "data/connection.h"
+#include "designer/designvalues.h"
 #include "designer/fieldcatalog.h"
 #include "designer/templatedocument.h"
 #include "report/layout.h"
 #include "report/reporterror.h"
+#include "testsupport.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -175,6 +178,39 @@ private slots:
         TemplateDocument again;
         again.load(path_);
         QCOMPARE(again.state().items, doc_.state().items);
+    }
+
+    // The boxes show the latest receipt, or one chosen by its number, or the
+    // sample when there is no such receipt.
+    void valuesOfStoredReceipts_data() {
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<QString>("payer");
+        QTest::addColumn<int>("rows");
+        QTest::newRow("latest") << QString() << QStringLiteral("乙公司") << 1;
+        QTest::newRow("by number") << QStringLiteral("A1") << QStringLiteral("甲公司") << 2;
+        QTest::newRow("unknown number") << QStringLiteral("1' or '1'='1") << QString() << 3;
+    }
+    void valuesOfStoredReceipts() {
+        QFETCH(QString, number);
+        QFETCH(QString, payer);
+        QFETCH(int, rows);
+        test::TempDatabase db;
+        db.exec(QStringLiteral("insert into fpmain (fphm, fkfmc, bz2) values ('A1', '甲公司', "
+                               "'备注一'), ('B2', '乙公司', '')"));
+        db.exec(QStringLiteral("insert into fpdetail (kpid, xm) values (1, 'x'), (1, 'y')"));
+        data::Connection connection;
+        connection.setConnectionString(db.connectionString());
+        connection.open();
+        const designer::DesignValues values = designer::loadDesignValues(connection, number);
+        QCOMPARE(values.data.rows.size(), rows);
+        if (payer.isEmpty()) {
+            QCOMPARE(values.source, designer::sampleValues().source);
+            return;
+        }
+        const QString shown = designer::displayText(QStringLiteral("[fkfmc]/[V0]/[xm]"),
+                                                    &values.data, values.variables, rows - 1);
+        QCOMPARE(shown, payer == QStringLiteral("甲公司") ? QStringLiteral("甲公司/备注一/y")
+                                                          : QStringLiteral("乙公司//"));
     }
 
     void snapsToGrid() {
