@@ -227,9 +227,8 @@ void DesignerWindow::createLayout() {
     connect(canvas_, &DesignCanvas::zoomStepRequested, this, &DesignerWindow::zoomBy);
     connect(doc_, &TemplateDocument::changed, this, &DesignerWindow::updateRulers);
     connect(doc_->undoStack(), &QUndoStack::cleanChanged, this, [this](bool clean) {
-        setWindowTitle(
-            QStringLiteral("票据模板设计 - %1%2")
-                .arg(QFileInfo(doc_->path()).fileName(), clean ? QString() : QStringLiteral(" *")));
+        if (!clean)
+            status_->setText(QStringLiteral("模板已修改，尚未保存。"));
     });
     updateRulers();
 }

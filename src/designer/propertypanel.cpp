@@ -233,6 +233,11 @@ void PropertyPanel::refresh() {
         width_->setValue(r.width());
         height_->setValue(r.height());
         const bool text = doc_->isText(i);
+        // A line has ends, not a box: it is moved, not sized, here.
+        const bool boxed =
+            doc_->itemValue(i, QStringLiteral("type")).toString() != QLatin1String("line");
+        width_->setEnabled(boxed);
+        height_->setEnabled(boxed);
         for (QWidget* w : std::initializer_list<QWidget*>{
                  text_, field_, family_, size_, bold_, align_, valign_, wrap_, shrink_, minSize_})
             w->setEnabled(text);
