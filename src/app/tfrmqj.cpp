@@ -6,10 +6,12 @@
 #include "data/programfolder.h"
 #include "data/schema.h"
 #include "data/tdmtd.h"
+#include "designer/designerwindow.h"
 #include "receipt/entrypage.h"
 #include "receipt/historypage.h"
 #include "receipt/receiptpreview.h"
 #include "receipt/receiptsaver.h"
+#include "report/previewwindow.h"
 #include "settings/aboutdialog.h"
 #include "settings/basicsetdialog.h"
 #include "settings/help.h"
@@ -59,7 +61,18 @@ Tfrmqj::Tfrmqj(data::Tdmtd& dm, const QString& executablePath, QWidget* parent)
     setDataModule(dm);
 }
 
-Tfrmqj::~Tfrmqj() = default;
+Tfrmqj::~Tfrmqj() {
+    report::PreviewWindow::setDesignHook({});
+}
+
+void Tfrmqj::openDesigner(QWidget* parent) {
+    designer::DesignerWindow::open(
+        parent, receipt::receiptTemplatePath(executablePath_), [this](const QString& number) {
+            if (!dm_ || !dm_->Database3_ado.isOpen())
+                return designer::sampleValues();
+            return designer::loadDesignValues(dm_->Database3_ado, number);
+        });
+}
 
 void Tfrmqj::createMenus() {
     QMenu* settingsMenu = menuBar()->addMenu(QStringLiteral("设置"));
@@ -67,6 +80,11 @@ void Tfrmqj::createMenus() {
     QAction* basicInfo = settingsMenu->addAction(QStringLiteral("基础信息"));
     basicInfo->setObjectName(QStringLiteral("basicInfoAction"));
     connect(basicInfo, &QAction::triggered, this, &Tfrmqj::N12Click);
+    QAction* design = settingsMenu->addAction(QStringLiteral("票据模板设计"));
+    design->setObjectName(QStringLiteral("templateDesignAction"));
+    connect(design, &QAction::triggered, this, [this] { openDesigner(this); });
+    // The preview window's "设计" button opens the same designer over the preview.
+    report::PreviewWindow::setDesignHook([this](QWidget* preview) { openDesigner(preview); });
     QAction* legacyImport = settingsMenu->addAction(QStringLiteral("导入旧数据…"));
     legacyImport->setObjectName(QStringLiteral("legacyImportAction"));
     connect(legacyImport, &QAction::triggered, this, &Tfrmqj::legacyImportClick);

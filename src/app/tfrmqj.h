@@ -71,7 +71,9 @@ private:
     void moveFocusToNextControl();
 
     // Menu commands.
-    void N12Click();          // 设置 → 基础信息
+    void N12Click(); // 设置 → 基础信息
+    // 设置 → 票据模板设计, and the preview window's "设计" button.
+    void openDesigner(QWidget* parent);
     void legacyImportClick(); // 设置 → 导入旧数据…
     void N9Click();           // 帮助 → 帮助
     void N8Click();           // 帮助 → 关于

@@ -105,6 +105,15 @@ private:
     qreal cacheDpr_ = 0;
 };
 
+namespace {
+
+std::function<void(QWidget*)>& designHook() {
+    static std::function<void(QWidget*)> hook;
+    return hook;
+}
+
+} // namespace
+
 PreviewWindow::PreviewWindow(const PreparedReport& report, QWidget* parent)
     : QDialog(parent), report_(report) {
     setObjectName(QStringLiteral("reportPreviewWindow"));
@@ -114,9 +123,25 @@ PreviewWindow::PreviewWindow(const PreparedReport& report, QWidget* parent)
     createLayout();
     resize(1180, 720);
     setReport(report);
+    if (designHook())
+        setDesignHandler([this] { designHook()(this); });
 }
 
 PreviewWindow::~PreviewWindow() = default;
+
+void PreviewWindow::setDesignHook(std::function<void(QWidget* preview)> hook) {
+    designHook() = std::move(hook);
+}
+
+void PreviewWindow::setDesignHandler(std::function<void()> handler) {
+    if (!designAction_) {
+        designAction_ = new QAction(QStringLiteral("设计"), this);
+        designAction_->setObjectName(QStringLiteral("designAction"));
+        toolBar_->insertAction(helpAction_, designAction_);
+    }
+    designAction_->disconnect();
+    connect(designAction_, &QAction::triggered, this, std::move(handler));
+}
 
 int PreviewWindow::showReport(const PreparedReport& report, QWidget* parent,
                               std::function<void()> onHelp) {

@@ -89,6 +89,13 @@ public:
     // The operator's names of the report's fields (columns and variables), for the warning.
     void setFieldNames(const QMap<QString, QString>& names);
 
+    // Shows a "设计" button (before help) that calls handler; the report
+    // library knows nothing of what it opens.
+    void setDesignHandler(std::function<void()> handler);
+    // What every preview window gets as design handler (the program opens the
+    // template designer with the preview as parent); empty: no button.
+    static void setDesignHook(std::function<void(QWidget* preview)> hook);
+
 public slots:
     void zoomIn();
     void zoomOut();
@@ -167,6 +174,7 @@ private:
     QAction* findAction_ = nullptr;
     QAction* helpAction_ = nullptr;
     QAction* closeAction_ = nullptr;
+    QAction* designAction_ = nullptr;
 };
 
 } // namespace zelk::report

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "designer/designvalues.h"
+
+#include <QByteArray>
+#include <QDialog>
+
+#include <functional>
+
+class QAction;
+class QLabel;
+class QLineEdit;
+class QScrollArea;
+
+namespace zelk::designer {
+
+class DesignCanvas;
+class PropertyPanel;
+class Ruler;
+class TemplateDocument;
+
+// The window "票据模板设计 - <file>": toolbar, rulers, canvas and property
+// panel around one template document.
+class DesignerWindow : public QDialog {
+    Q_OBJECT
+
+public:
+    // Gives the values of the receipt with the number given (the latest one
+    // for an empty number). Throws what the database throws.
+    using ValuesLoader = std::function<DesignValues(const QString& number)>;
+    enum class Answer { Save, Discard, Cancel };
+    using Question = std::function<Answer(const QString& text)>;
+
+    // Throws report::TemplateError when the template cannot be read.
+    DesignerWindow(const QString& templatePath, ValuesLoader loader, QWidget* parent = nullptr);
+    ~DesignerWindow() override;
+
+    TemplateDocument* document() const { return doc_; }
+    DesignCanvas* canvas() const { return canvas_; }
+    const DesignValues& values() const { return values_; }
+
+    // Replaces the "模板已修改，是否保存？" box (tests).
+    void setQuestion(Question question) { question_ = std::move(question); }
+    // Replaces the modal preview of the unsaved template (tests).
+    void setPreviewShower(std::function<void(const QByteArray& templateJson)> shower);
+
+    bool save();
+    void preview();
+    void loadValues(const QString& number);
+    void fitToWindow();
+
+    // Opens the designer on the template, modal, and returns when it closes.
+    // Errors reading the template are shown in the error box.
+    static void open(QWidget* parent, const QString& templatePath, ValuesLoader loader);
+
+protected:
+    void done(int result) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void createActions();
+    void createLayout();
+    void zoomBy(int steps);
+    void updateRulers();
+    void showMessage(const QString& text, bool error);
+
+    TemplateDocument* doc_;
+    ValuesLoader loader_;
+    DesignValues values_;
+    Question question_;
+    std::function<void(const QByteArray&)> showPreview_;
+    bool fitted_ = false;
+
+    DesignCanvas* canvas_ = nullptr;
+    PropertyPanel* panel_ = nullptr;
+    Ruler* hRuler_ = nullptr;
+    Ruler* vRuler_ = nullptr;
+    QScrollArea* scroll_ = nullptr;
+    QLabel* status_ = nullptr;
+    QLabel* zoomLabel_ = nullptr;
+    QLineEdit* receiptNumber_ = nullptr;
+    QAction* showValues_ = nullptr;
+    QList<QAction*> actions_;
+};
+
+} // namespace zelk::designer

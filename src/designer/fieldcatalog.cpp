@@ -1,0 +1,122 @@
+#include "designer/fieldcatalog.h"
+
+#include "report/template.h"
+
+namespace zelk::designer {
+
+const QList<Field>& receiptFields() {
+    static const QList<Field> fields{
+        {QStringLiteral("fphm"), QStringLiteral("发票号码"), false},
+        {QStringLiteral("kpdate"), QStringLiteral("开票日期(数字)"), false},
+        {QStringLiteral("kpdate2"), QStringLiteral("开票日期"), false},
+        {QStringLiteral("hyfl"), QStringLiteral("行业分类"), false},
+        {QStringLiteral("jdhm"), QStringLiteral("机打号码"), false},
+        {QStringLiteral("qssj"), QStringLiteral("起始时间"), false},
+        {QStringLiteral("jcsj"), QStringLiteral("截止时间"), false},
+        {QStringLiteral("jym"), QStringLiteral("校验码"), false},
+        {QStringLiteral("fkfmc"), QStringLiteral("付款方名称"), false},
+        {QStringLiteral("jexx"), QStringLiteral("金额小写"), false},
+        {QStringLiteral("jedx"), QStringLiteral("合计金额(大写)"), false},
+        {QStringLiteral("skfmc"), QStringLiteral("收款方名称"), false},
+        {QStringLiteral("kpr"), QStringLiteral("开票人"), false},
+        {QStringLiteral("bz1"), QStringLiteral("底部提示"), false},
+        {QStringLiteral("bz2"), QStringLiteral("备注(存储)"), false},
+        {QStringLiteral("kpid"), QStringLiteral("发票编号"), false},
+        {QStringLiteral("V0"), QStringLiteral("备注"), false},
+        {QStringLiteral("fpmxid"), QStringLiteral("明细编号"), true},
+        {QStringLiteral("xm"), QStringLiteral("项目"), true},
+        {QStringLiteral("kjll"), QStringLiteral("开具内容"), true},
+        {QStringLiteral("dw"), QStringLiteral("单位"), true},
+        {QStringLiteral("sl"), QStringLiteral("数量"), true},
+        {QStringLiteral("dj"), QStringLiteral("单价"), true},
+        {QStringLiteral("je"), QStringLiteral("金额"), true},
+    };
+    return fields;
+}
+
+QString fieldCaption(const QString& name) {
+    for (const Field& f : receiptFields())
+        if (f.name == name)
+            return f.caption;
+    return name;
+}
+
+report::DataSet sampleDataSet() {
+    report::DataSet data;
+    data.columns =
+        QStringList{QStringLiteral("kpid"),    QStringLiteral("fphm"),   QStringLiteral("kpdate"),
+                    QStringLiteral("kpdate2"), QStringLiteral("hyfl"),   QStringLiteral("jdhm"),
+                    QStringLiteral("qssj"),    QStringLiteral("jcsj"),   QStringLiteral("jym"),
+                    QStringLiteral("fkfmc"),   QStringLiteral("jexx"),   QStringLiteral("jedx"),
+                    QStringLiteral("skfmc"),   QStringLiteral("kpr"),    QStringLiteral("bz1"),
+                    QStringLiteral("bz2"),     QStringLiteral("fpmxid"), QStringLiteral("xm"),
+                    QStringLiteral("kjll"),    QStringLiteral("dw"),     QStringLiteral("sl"),
+                    QStringLiteral("dj"),      QStringLiteral("je")};
+    const QStringList header{QStringLiteral("1"),
+                             QStringLiteral("00012345"),
+                             QStringLiteral("20260906"),
+                             QStringLiteral("2026-09-06"),
+                             QStringLiteral("服务业"),
+                             QStringLiteral("123456789012"),
+                             QStringLiteral("2026-09-01"),
+                             QStringLiteral("2026-09-30"),
+                             QStringLiteral("8F3A-21C7"),
+                             QStringLiteral("某某市某某区某某商贸有限公司"),
+                             QStringLiteral("1234.50"),
+                             QStringLiteral("壹仟贰佰叁拾肆元伍角整"),
+                             QStringLiteral("本单位名称"),
+                             QStringLiteral("管理员"),
+                             QStringLiteral("注：本收据为收款凭证，请妥善保管；涂改、复印无效。"),
+                             QStringLiteral("九月份服务费")};
+    const QList<QStringList> lines{
+        {QStringLiteral("1"), QStringLiteral("服务费"), QStringLiteral("九月份设备维护"),
+         QStringLiteral("次"), QStringLiteral("2"), QStringLiteral("300.00"),
+         QStringLiteral("600.00")},
+        {QStringLiteral("2"), QStringLiteral("材料费"), QStringLiteral("配件及耗材"),
+         QStringLiteral("套"), QStringLiteral("1"), QStringLiteral("434.50"),
+         QStringLiteral("434.50")},
+        {QStringLiteral("3"), QStringLiteral("上门费"), QStringLiteral("市区上门"),
+         QStringLiteral("次"), QStringLiteral("2"), QStringLiteral("100.00"),
+         QStringLiteral("200.00")},
+    };
+    for (const QStringList& line : lines)
+        data.rows.append(header + line);
+    return data;
+}
+
+report::Variables sampleVariables() {
+    return receiptVariables(sampleDataSet());
+}
+
+report::Variables receiptVariables(const report::DataSet& data) {
+    const qsizetype column = data.columns.indexOf(QStringLiteral("bz2"));
+    QString remarks;
+    if (column >= 0 && !data.rows.isEmpty())
+        remarks = data.rows.first().value(column);
+    return {{QStringLiteral("V0"), remarks}};
+}
+
+QString displayText(const QString& source, const report::DataSet* values,
+                    const report::Variables& variables, int row) {
+    QList<report::TextPart> parts;
+    QString error;
+    if (!report::parseItemText(source, &parts, &error))
+        return source;
+    QString shown;
+    for (const report::TextPart& part : std::as_const(parts)) {
+        if (!part.isReference) {
+            shown += part.text;
+        } else if (!values) {
+            shown += u'[' + fieldCaption(part.text) + u']';
+        } else {
+            const qsizetype column = values->columns.indexOf(part.text);
+            if (column >= 0)
+                shown += row < values->rows.size() ? values->rows.at(row).value(column) : QString();
+            else
+                shown += variables.value(part.text);
+        }
+    }
+    return shown;
+}
+
+} // namespace zelk::designer

@@ -1,0 +1,286 @@
+#include "designer/propertypanel.h"
+
+#include "designer/fieldcatalog.h"
+#include "designer/templatedocument.h"
+#include "ui/messagebox.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QImageReader>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+namespace zelk::designer {
+
+PropertyPanel::PropertyPanel(TemplateDocument* doc, QWidget* parent) : QWidget(parent), doc_(doc) {
+    setObjectName(QStringLiteral("propertyPanel"));
+    auto* layout = new QVBoxLayout(this);
+
+    auto* item = new QGroupBox(QStringLiteral("选中的项目"), this);
+    itemBox_ = item;
+    auto* form = new QFormLayout(item);
+    x_ = lengthBox(QStringLiteral("xBox"), -1000, 1000);
+    y_ = lengthBox(QStringLiteral("yBox"), -1000, 1000);
+    width_ = lengthBox(QStringLiteral("widthBox"), 0.1, 1000);
+    height_ = lengthBox(QStringLiteral("heightBox"), 0.1, 1000);
+    form->addRow(QStringLiteral("左 (mm)"), x_);
+    form->addRow(QStringLiteral("上 (mm)"), y_);
+    form->addRow(QStringLiteral("宽 (mm)"), width_);
+    form->addRow(QStringLiteral("高 (mm)"), height_);
+    connect(x_, &QDoubleSpinBox::valueChanged, this, [this](double v) {
+        if (!refreshing_ && current() >= 0)
+            doc_->setItemRect(current(), doc_->itemRect(current()).translated(
+                                             v - doc_->itemRect(current()).x(), 0));
+    });
+    connect(y_, &QDoubleSpinBox::valueChanged, this, [this](double v) {
+        if (!refreshing_ && current() >= 0)
+            doc_->setItemRect(current(), doc_->itemRect(current()).translated(
+                                             0, v - doc_->itemRect(current()).y()));
+    });
+    itemNumber(width_, QStringLiteral("width"));
+    itemNumber(height_, QStringLiteral("height"));
+
+    text_ = new QLineEdit(item);
+    text_->setObjectName(QStringLiteral("textEdit"));
+    connect(text_, &QLineEdit::editingFinished, this, [this] {
+        if (!refreshing_ && current() >= 0 &&
+            text_->text() != doc_->itemValue(current(), QStringLiteral("text")).toString())
+            doc_->setItemValue(current(), QStringLiteral("text"), text_->text());
+    });
+    form->addRow(QStringLiteral("文字"), text_);
+    field_ = new QComboBox(item);
+    field_->setObjectName(QStringLiteral("fieldPicker"));
+    field_->addItem(QStringLiteral("插入字段…"));
+    for (const Field& f : receiptFields())
+        field_->addItem(f.perLine ? QStringLiteral("%1（明细）").arg(f.caption) : f.caption,
+                        f.name);
+    connect(field_, &QComboBox::activated, this, [this](int index) {
+        if (index <= 0 || current() < 0)
+            return;
+        text_->insert(u'[' + field_->itemData(index).toString() + u']');
+        field_->setCurrentIndex(0);
+        doc_->setItemValue(current(), QStringLiteral("text"), text_->text());
+    });
+    form->addRow(QString(), field_);
+
+    family_ = new QLineEdit(item);
+    family_->setObjectName(QStringLiteral("familyEdit"));
+    connect(family_, &QLineEdit::editingFinished, this, [this] {
+        if (!refreshing_ && current() >= 0 && !family_->text().trimmed().isEmpty())
+            doc_->setItemValue(current(), QStringLiteral("font.family"), family_->text());
+    });
+    form->addRow(QStringLiteral("字体"), family_);
+    size_ = lengthBox(QStringLiteral("sizeBox"), 1, 500);
+    size_->setSingleStep(0.5);
+    itemNumber(size_, QStringLiteral("font.size"));
+    form->addRow(QStringLiteral("字号"), size_);
+    bold_ = new QCheckBox(QStringLiteral("粗体"), item);
+    itemCheck(bold_, QStringLiteral("font.bold"));
+    form->addRow(QString(), bold_);
+
+    align_ = new QComboBox(item);
+    align_->setObjectName(QStringLiteral("alignBox"));
+    align_->addItem(QStringLiteral("左对齐"), QStringLiteral("left"));
+    align_->addItem(QStringLiteral("居中"), QStringLiteral("center"));
+    align_->addItem(QStringLiteral("右对齐"), QStringLiteral("right"));
+    valign_ = new QComboBox(item);
+    valign_->setObjectName(QStringLiteral("valignBox"));
+    valign_->addItem(QStringLiteral("靠上"), QStringLiteral("top"));
+    valign_->addItem(QStringLiteral("垂直居中"), QStringLiteral("center"));
+    valign_->addItem(QStringLiteral("靠下"), QStringLiteral("bottom"));
+    for (auto [box, key] :
+         {std::pair{align_, QStringLiteral("align")}, std::pair{valign_, QStringLiteral("valign")}})
+        connect(box, &QComboBox::activated, this, [this, box, key](int) {
+            if (current() >= 0)
+                doc_->setItemValue(current(), key, box->currentData().toString());
+        });
+    form->addRow(QStringLiteral("水平"), align_);
+    form->addRow(QStringLiteral("垂直"), valign_);
+    wrap_ = new QCheckBox(QStringLiteral("自动换行"), item);
+    itemCheck(wrap_, QStringLiteral("wrap"));
+    shrink_ = new QCheckBox(QStringLiteral("放不下时缩小字号"), item);
+    itemCheck(shrink_, QStringLiteral("shrink"));
+    minSize_ = lengthBox(QStringLiteral("minSizeBox"), 1, 500);
+    minSize_->setSingleStep(0.5);
+    itemNumber(minSize_, QStringLiteral("minSize"));
+    form->addRow(QString(), wrap_);
+    form->addRow(QString(), shrink_);
+    form->addRow(QStringLiteral("最小字号"), minSize_);
+    layout->addWidget(item);
+
+    auto* paper = new QGroupBox(QStringLiteral("模板"), this);
+    auto* pform = new QFormLayout(paper);
+    paperWidth_ = lengthBox(QStringLiteral("paperWidthBox"), 10, 2000);
+    paperHeight_ = lengthBox(QStringLiteral("paperHeightBox"), 10, 2000);
+    templateNumber(paperWidth_, QStringLiteral("paper.width"));
+    templateNumber(paperHeight_, QStringLiteral("paper.height"));
+    orientation_ = new QComboBox(paper);
+    orientation_->setObjectName(QStringLiteral("orientationBox"));
+    orientation_->addItem(QStringLiteral("纵向"), QStringLiteral("portrait"));
+    orientation_->addItem(QStringLiteral("横向"), QStringLiteral("landscape"));
+    connect(orientation_, &QComboBox::activated, this, [this](int) {
+        doc_->setTemplateValue(QStringLiteral("paper.orientation"),
+                               orientation_->currentData().toString());
+    });
+    pform->addRow(QStringLiteral("纸宽 (mm)"), paperWidth_);
+    pform->addRow(QStringLiteral("纸高 (mm)"), paperHeight_);
+    pform->addRow(QStringLiteral("方向"), orientation_);
+    bandY_ = lengthBox(QStringLiteral("bandYBox"), -1000, 2000);
+    bandPitch_ = lengthBox(QStringLiteral("bandPitchBox"), 0.1, 1000);
+    templateNumber(bandY_, QStringLiteral("band.y"));
+    templateNumber(bandPitch_, QStringLiteral("band.pitch"));
+    bandRows_ = new QSpinBox(paper);
+    bandRows_->setObjectName(QStringLiteral("bandRowsBox"));
+    bandRows_->setRange(1, 10000);
+    bandRows_->setKeyboardTracking(false);
+    connect(bandRows_, &QSpinBox::valueChanged, this, [this](int v) {
+        if (!refreshing_)
+            doc_->setTemplateValue(QStringLiteral("band.rowsPerPage"), v);
+    });
+    pform->addRow(QStringLiteral("明细起点 (mm)"), bandY_);
+    pform->addRow(QStringLiteral("行距 (mm)"), bandPitch_);
+    pform->addRow(QStringLiteral("每页行数"), bandRows_);
+    background_ = new QPushButton(QStringLiteral("载入背景图…"), paper);
+    background_->setObjectName(QStringLiteral("backgroundButton"));
+    connect(background_, &QPushButton::clicked, this, [this] {
+        const QString file = chooseImage_
+                                 ? chooseImage_()
+                                 : QFileDialog::getOpenFileName(
+                                       this, QStringLiteral("选择扫描的空白票据"), QString(),
+                                       QStringLiteral("图片 (*.png *.jpg *.jpeg)"));
+        if (!file.isEmpty() && !loadBackground(file))
+            ui::MessageBox::error(this, QStringLiteral("无法读取图片 %1。").arg(file));
+    });
+    bgWidth_ = lengthBox(QStringLiteral("backgroundWidthBox"), 1, 2000);
+    bgHeight_ = lengthBox(QStringLiteral("backgroundHeightBox"), 1, 2000);
+    templateNumber(bgWidth_, QStringLiteral("background.width"));
+    templateNumber(bgHeight_, QStringLiteral("background.height"));
+    pform->addRow(QStringLiteral("背景"), background_);
+    pform->addRow(QStringLiteral("背景宽 (mm)"), bgWidth_);
+    pform->addRow(QStringLiteral("背景高 (mm)"), bgHeight_);
+    layout->addWidget(paper);
+    layout->addStretch();
+
+    connect(doc_, &TemplateDocument::changed, this, &PropertyPanel::refresh);
+    connect(doc_, &TemplateDocument::selectionChanged, this, &PropertyPanel::refresh);
+    refresh();
+}
+
+QDoubleSpinBox* PropertyPanel::lengthBox(const QString& name, double min, double max) {
+    auto* box = new QDoubleSpinBox(this);
+    box->setObjectName(name);
+    box->setRange(min, max);
+    box->setDecimals(2);
+    box->setSingleStep(0.1);
+    box->setKeyboardTracking(false);
+    return box;
+}
+
+void PropertyPanel::itemNumber(QDoubleSpinBox* box, const QString& key) {
+    connect(box, &QDoubleSpinBox::valueChanged, this, [this, key](double v) {
+        if (!refreshing_ && current() >= 0)
+            doc_->setItemValue(current(), key, v);
+    });
+}
+
+void PropertyPanel::itemCheck(QCheckBox* box, const QString& key) {
+    connect(box, &QCheckBox::toggled, this, [this, key](bool on) {
+        if (!refreshing_ && current() >= 0)
+            doc_->setItemValue(current(), key, on);
+    });
+}
+
+void PropertyPanel::templateNumber(QDoubleSpinBox* box, const QString& key) {
+    connect(box, &QDoubleSpinBox::valueChanged, this, [this, key](double v) {
+        if (!refreshing_)
+            doc_->setTemplateValue(key, roundMm(v));
+    });
+}
+
+int PropertyPanel::current() const {
+    return doc_->selection().size() == 1 ? doc_->selection().first() : -1;
+}
+
+bool PropertyPanel::loadBackground(const QString& file) {
+    QImageReader reader(file);
+    const QImage image = reader.read();
+    if (image.isNull())
+        return false;
+    // Qt reports 96 dpi for an image that states no resolution; a scan never
+    // has exactly that, so it means "unknown" here.
+    QSizeF size = doc_->pageSize();
+    if (image.dotsPerMeterX() > 0 && image.dotsPerMeterX() != 3780)
+        size = QSizeF(image.width() * 1000.0 / image.dotsPerMeterX(),
+                      image.height() * 1000.0 / image.dotsPerMeterY());
+    doc_->setBackground(file, size);
+    return true;
+}
+
+void PropertyPanel::refresh() {
+    refreshing_ = true;
+    const int i = current();
+    itemBox_->setEnabled(i >= 0);
+    if (i >= 0) {
+        const QRectF r = doc_->itemRect(i);
+        x_->setValue(r.x());
+        y_->setValue(r.y());
+        width_->setValue(r.width());
+        height_->setValue(r.height());
+        const bool text = doc_->isText(i);
+        // A line has ends, not a box: it is moved, not sized, here.
+        const bool boxed =
+            doc_->itemValue(i, QStringLiteral("type")).toString() != QLatin1String("line");
+        width_->setEnabled(boxed);
+        height_->setEnabled(boxed);
+        for (QWidget* w : std::initializer_list<QWidget*>{
+                 text_, field_, family_, size_, bold_, align_, valign_, wrap_, shrink_, minSize_})
+            w->setEnabled(text);
+        const QJsonObject base = doc_->templateValue(QStringLiteral("font")).toObject();
+        const auto value = [&](const QString& key) {
+            const QJsonValue v = doc_->itemValue(i, key);
+            return v.isUndefined() && key.startsWith(QLatin1String("font."))
+                       ? base.value(key.mid(5))
+                       : v;
+        };
+        text_->setText(value(QStringLiteral("text")).toString());
+        family_->setText(value(QStringLiteral("font.family")).toString(QStringLiteral("SimSun")));
+        size_->setValue(value(QStringLiteral("font.size")).toDouble(10));
+        bold_->setChecked(value(QStringLiteral("font.bold")).toBool());
+        align_->setCurrentIndex(
+            std::max(0, align_->findData(value(QStringLiteral("align")).toString())));
+        valign_->setCurrentIndex(
+            std::max(0, valign_->findData(value(QStringLiteral("valign")).toString())));
+        wrap_->setChecked(value(QStringLiteral("wrap")).toBool());
+        shrink_->setChecked(value(QStringLiteral("shrink")).toBool());
+        minSize_->setValue(
+            value(QStringLiteral("minSize")).toDouble(std::min(6.0, size_->value())));
+    }
+    paperWidth_->setValue(doc_->templateValue(QStringLiteral("paper.width")).toDouble());
+    paperHeight_->setValue(doc_->templateValue(QStringLiteral("paper.height")).toDouble());
+    orientation_->setCurrentIndex(
+        doc_->templateValue(QStringLiteral("paper.orientation")).toString() ==
+                QLatin1String("landscape")
+            ? 1
+            : 0);
+    for (QWidget* w : std::initializer_list<QWidget*>{bandY_, bandPitch_, bandRows_})
+        w->setEnabled(doc_->hasBand());
+    bandY_->setValue(doc_->bandY());
+    bandPitch_->setValue(doc_->bandPitch());
+    bandRows_->setValue(doc_->bandRows());
+    const bool hasBackground = doc_->templateValue(QStringLiteral("background")).isObject();
+    bgWidth_->setEnabled(hasBackground);
+    bgHeight_->setEnabled(hasBackground);
+    bgWidth_->setValue(
+        doc_->templateValue(QStringLiteral("background.width")).toDouble(doc_->pageSize().width()));
+    bgHeight_->setValue(doc_->templateValue(QStringLiteral("background.height"))
+                            .toDouble(doc_->pageSize().height()));
+    refreshing_ = false;
+}
+
+} // namespace zelk::designer

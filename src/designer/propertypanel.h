@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QWidget>
+
+#include <functional>
+
+class QCheckBox;
+class QComboBox;
+class QDoubleSpinBox;
+class QFormLayout;
+class QLineEdit;
+class QPushButton;
+class QSpinBox;
+
+namespace zelk::designer {
+
+class TemplateDocument;
+
+// The properties of the selected item and of the template. Shows the
+// document's values and turns every edit into one document command.
+class PropertyPanel : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit PropertyPanel(TemplateDocument* doc, QWidget* parent = nullptr);
+
+    // Asks for a background image file (tests replace it); empty: cancelled.
+    void setImageChooser(std::function<QString()> chooser) { chooseImage_ = std::move(chooser); }
+    // Loads a scanned form as background at its physical size: from the
+    // image's resolution when it has one, else the paper's size (which the
+    // operator then corrects in mm). Returns false when it is no image.
+    bool loadBackground(const QString& file);
+
+private:
+    void refresh();
+    QDoubleSpinBox* lengthBox(const QString& name, double min, double max);
+    void itemNumber(QDoubleSpinBox* box, const QString& key);
+    void itemCheck(QCheckBox* box, const QString& key);
+    void templateNumber(QDoubleSpinBox* box, const QString& key);
+    int current() const;
+
+    TemplateDocument* doc_;
+    std::function<QString()> chooseImage_;
+    bool refreshing_ = false;
+
+    QWidget* itemBox_ = nullptr;
+    QDoubleSpinBox *x_, *y_, *width_, *height_;
+    QLineEdit* text_;
+    QComboBox* field_;
+    QLineEdit* family_;
+    QDoubleSpinBox* size_;
+    QCheckBox* bold_;
+    QComboBox *align_, *valign_;
+    QCheckBox *wrap_, *shrink_;
+    QDoubleSpinBox* minSize_;
+
+    QDoubleSpinBox *paperWidth_, *paperHeight_;
+    QComboBox* orientation_;
+    QDoubleSpinBox *bandY_, *bandPitch_;
+    QSpinBox* bandRows_;
+    QPushButton* background_;
+    QDoubleSpinBox *bgWidth_, *bgHeight_;
+};
+
+} // namespace zelk::designer

@@ -1,0 +1,131 @@
+#pragma once
+
+#include "report/template.h"
+
+#include <QJsonObject>
+#include <QList>
+#include <QObject>
+#include <QRectF>
+#include <QUndoStack>
+
+// The template being designed: its items as written in the file, the
+// selection, and every change as an undoable command. No widget involved.
+namespace zelk::designer {
+
+enum class Section { Page, Band };
+
+struct DesignItem {
+    Section section = Section::Page;
+    QJsonObject data; // the item as the template file writes it
+    bool operator==(const DesignItem&) const = default;
+};
+
+// Everything an undo step restores.
+struct DesignState {
+    QJsonObject root; // the template without its items
+    QList<DesignItem> items;
+    QList<int> selection; // indexes into items, ascending
+    bool operator==(const DesignState&) const = default;
+};
+
+enum class AlignMode { Left, Right, Top, Bottom, SameWidth, SameHeight };
+
+class TemplateDocument : public QObject {
+    Q_OBJECT
+
+public:
+    explicit TemplateDocument(QObject* parent = nullptr);
+
+    // Reads a template file; throws report::TemplateError (and keeps the
+    // current document) when it is not a valid template.
+    void load(const QString& path);
+    void loadContent(const QByteArray& content, const QString& path);
+    QString path() const { return path_; }
+
+    // The template file's content for the current state.
+    QByteArray toJson() const;
+    // The current state as the report engine reads it. Throws TemplateError.
+    report::Template toTemplate() const;
+
+    QUndoStack* undoStack() { return &undo_; }
+    bool isModified() const { return !undo_.isClean(); }
+    const DesignState& state() const { return state_; }
+
+    int itemCount() const { return int(state_.items.size()); }
+    const DesignItem& item(int i) const { return state_.items.at(i); }
+    bool isText(int i) const;
+    // The item's box on the page in mm; band items at the band's first row.
+    QRectF itemRect(int i) const;
+    // The topmost item whose box contains the point (mm), or -1.
+    int itemAt(const QPointF& mm) const;
+    QList<int> itemsIn(const QRectF& mm) const;
+    // A short name for messages: the item's number and its text.
+    QString itemLabel(int i) const;
+
+    QSizeF pageSize() const;
+    double bandY() const;
+    double bandPitch() const;
+    int bandRows() const;
+    bool hasBand() const;
+
+    const QList<int>& selection() const { return state_.selection; }
+    void setSelection(QList<int> items);
+
+    // Edits: each is one undo step. Commands with the same non-zero mergeKey
+    // in a row merge into one step (a mouse drag is one step).
+    void moveSelection(double dxMm, double dyMm, int mergeKey = 0);
+    void setItemRect(int i, const QRectF& pageRectMm, int mergeKey = 0);
+    void align(AlignMode mode);
+    QByteArray copySelection() const;
+    // Pastes copied items 2 mm below and right of the originals, selected.
+    bool paste(const QByteArray& copied);
+    void deleteSelection();
+    // Adds a text item with its top-left at the point (mm) and selects it.
+    int addText(const QPointF& atMm);
+    // key is a field of the item ("text", "wrap") or of its font ("font.size");
+    // an undefined value removes the field.
+    QJsonValue itemValue(int i, const QString& key) const;
+    void setItemValue(int i, const QString& key, const QJsonValue& value);
+    // key is a dotted path in the template ("paper.width", "band.pitch",
+    // "background.image"); an undefined value removes the field.
+    QJsonValue templateValue(const QString& key) const;
+    void setTemplateValue(const QString& key, const QJsonValue& value);
+    // Replaces the background with an image file (copied beside the template
+    // when it lies elsewhere) of the given physical size in mm.
+    void setBackground(const QString& imageFile, const QSizeF& sizeMm);
+
+    // The first problem that stops the template from being used, with the
+    // item it concerns (-1 for the template itself); an empty message when
+    // there is none.
+    struct Problem {
+        int item = -1;
+        QString message;
+    };
+    Problem validate() const;
+
+    // Checks the template and writes it: to a temporary file that then
+    // replaces the old one, which is kept as <name>.bak. A problem selects its
+    // item and is returned as a message; nothing is written then.
+    bool save(QString* error);
+
+    // Replaces the state (the undo commands call this).
+    void restore(const DesignState& state);
+
+signals:
+    void changed();
+    void selectionChanged();
+
+private:
+    void apply(const QString& text, DesignState next, int mergeKey = 0);
+
+    QString path_;
+    DesignState state_;
+    QUndoStack undo_;
+};
+
+// Rounds a length to the 0.01 mm the file keeps.
+double roundMm(double mm);
+// The nearest multiple of grid (mm); value itself when grid <= 0.
+double snap(double value, double grid);
+
+} // namespace zelk::designer

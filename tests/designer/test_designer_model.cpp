@@ -1,0 +1,224 @@
+// The template designer's document: editing, undo, validation, saving and the
+// round trip of the shipped template.
+
+#include "data/connection.h"
+#include "designer/designvalues.h"
+#include "designer/fieldcatalog.h"
+#include "designer/templatedocument.h"
+#include "report/layout.h"
+#include "report/reporterror.h"
+#include "testsupport.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace zelk;
+using designer::AlignMode;
+using designer::TemplateDocument;
+
+namespace {
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+report::PreparedReport laidOut(const report::Template& tpl) {
+    return report::layoutReport(tpl, designer::sampleDataSet(), designer::sampleVariables());
+}
+
+} // namespace
+
+class TestDesignerModel : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+    QString path_;
+    TemplateDocument doc_;
+
+    // The shipped template: page items 0..12 (item 8 is [jedx] at 42, 67,
+    // 107 × 6), band items 13..18.
+    void loadShipped() {
+        const QString shipped = QStringLiteral(ZELK_TEST_BINARY_DIR "/report/");
+        path_ = dir_.filePath(QStringLiteral("fp3.frf"));
+        QFile::remove(path_);
+        QFile::remove(path_ + QStringLiteral(".bak"));
+        QFile::remove(dir_.filePath(QStringLiteral("fp3-blank.png")));
+        QVERIFY(QFile::copy(shipped + QStringLiteral("fp3.frf"), path_));
+        QVERIFY(QFile::copy(shipped + QStringLiteral("fp3-blank.png"),
+                            dir_.filePath(QStringLiteral("fp3-blank.png"))));
+        doc_.load(path_);
+    }
+
+private slots:
+    void init() { loadShipped(); }
+
+    void shippedTemplateRoundTrips() {
+        const report::Template original = report::loadTemplate(path_);
+        QString error;
+        QVERIFY2(doc_.save(&error), qPrintable(error));
+        const report::Template saved = report::loadTemplate(path_);
+        QCOMPARE(laidOut(saved), laidOut(original));
+        QCOMPARE(saved.printerOffset, original.printerOffset);
+        QCOMPARE(readAll(path_ + QStringLiteral(".bak")),
+                 readAll(QStringLiteral(ZELK_TEST_BINARY_DIR "/report/fp3.frf")));
+        // A second load and save writes the same bytes.
+        const QByteArray first = readAll(path_);
+        doc_.load(path_);
+        QCOMPARE(doc_.toJson(), first);
+    }
+
+    void editsUndoAndRedo_data() {
+        QTest::addColumn<int>("op");
+        QTest::addColumn<QList<int>>("selection");
+        QTest::addColumn<int>("checked");
+        QTest::addColumn<QRectF>("expected");
+        QTest::newRow("move") << 0 << QList<int>{8} << 8 << QRectF(43.5, 66.9, 107, 6);
+        QTest::newRow("move band item") << 0 << QList<int>{13} << 13 << QRectF(12.5, 35.9, 28, 5);
+        QTest::newRow("resize") << 1 << QList<int>{8} << 8 << QRectF(40, 60, 20.25, 3.5);
+        QTest::newRow("align left") << 2 << QList<int>{8, 0} << 8 << QRectF(28, 67, 107, 6);
+        QTest::newRow("align bottom") << 3 << QList<int>{0, 8} << 0 << QRectF(28, 68, 52, 5);
+        QTest::newRow("same width") << 4 << QList<int>{0, 8} << 8 << QRectF(42, 67, 52, 6);
+        QTest::newRow("paste") << 5 << QList<int>{8} << 19 << QRectF(44, 69, 107, 6);
+        QTest::newRow("delete") << 6 << QList<int>{0, 8} << 7 << QRectF(167, 67, 63, 6);
+    }
+    void editsUndoAndRedo() {
+        QFETCH(int, op);
+        QFETCH(QList<int>, selection);
+        QFETCH(int, checked);
+        QFETCH(QRectF, expected);
+        const designer::DesignState before = doc_.state();
+        doc_.setSelection(selection);
+        switch (op) {
+        case 0:
+            doc_.moveSelection(1.0, -0.05, 7);
+            doc_.moveSelection(0.5, -0.05, 7); // one drag: merged into one step
+            break;
+        case 1:
+            doc_.setItemRect(8, QRectF(40, 60, 20.251, 3.5));
+            break;
+        case 2:
+            doc_.align(AlignMode::Left);
+            break;
+        case 3:
+            doc_.align(AlignMode::Bottom);
+            break;
+        case 4:
+            doc_.align(AlignMode::SameWidth);
+            break;
+        case 5:
+            QVERIFY(doc_.paste(doc_.copySelection()));
+            QCOMPARE(doc_.selection(), QList<int>{19});
+            break;
+        case 6:
+            doc_.deleteSelection();
+            QCOMPARE(doc_.itemCount(), 17);
+            break;
+        }
+        QCOMPARE(doc_.itemRect(checked), expected);
+        QVERIFY(doc_.isModified());
+        QCOMPARE(doc_.undoStack()->count(), 1);
+        const designer::DesignState after = doc_.state();
+        doc_.undoStack()->undo();
+        QCOMPARE(doc_.state().items, before.items);
+        QVERIFY(!doc_.isModified());
+        doc_.undoStack()->redo();
+        QCOMPARE(doc_.state(), after);
+        // The edited template is one the engine accepts.
+        QCOMPARE(doc_.validate().message, QString());
+        doc_.toTemplate();
+    }
+
+    void brokenItemIsRefused_data() {
+        QTest::addColumn<int>("item");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QJsonValue>("value");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("zero width") << 9 << QStringLiteral("width") << QJsonValue(0)
+                                    << QStringLiteral("宽度和高度必须大于 0");
+        QTest::newRow("unknown field")
+            << 14 << QStringLiteral("text") << QJsonValue(QStringLiteral("[kjl]"))
+            << QStringLiteral("未知的字段 “[kjl]”");
+        QTest::newRow("unclosed") << 2 << QStringLiteral("text")
+                                  << QJsonValue(QStringLiteral("No. [fphm"))
+                                  << QStringLiteral("没有对应的");
+        QTest::newRow("off the paper")
+            << 4 << QStringLiteral("x") << QJsonValue(300) << QStringLiteral("纸张之外");
+        QTest::newRow("min size over size") << 6 << QStringLiteral("minSize") << QJsonValue(20)
+                                            << QStringLiteral("items[6].minSize");
+    }
+    void brokenItemIsRefused() {
+        QFETCH(int, item);
+        QFETCH(QString, key);
+        QFETCH(QJsonValue, value);
+        QFETCH(QString, reason);
+        const QByteArray before = readAll(path_);
+        doc_.setItemValue(item, key, value);
+        QString error;
+        QVERIFY(!doc_.save(&error));
+        QVERIFY2(error.contains(QStringLiteral("第 %1 项").arg(item + 1)), qPrintable(error));
+        QVERIFY2(error.contains(reason), qPrintable(error));
+        QCOMPARE(doc_.selection(), QList<int>{item});
+        QCOMPARE(readAll(path_), before);
+        QVERIFY(!QFile::exists(path_ + QStringLiteral(".bak")));
+        QVERIFY(doc_.isModified());
+    }
+
+    void savedEditLoadsAgain() {
+        doc_.setSelection({6});
+        doc_.moveSelection(-3.2, 10);
+        doc_.setTemplateValue(QStringLiteral("band.pitch"), 6);
+        QString error;
+        QVERIFY2(doc_.save(&error), qPrintable(error));
+        QVERIFY(!doc_.isModified());
+        const report::Template saved = report::loadTemplate(path_);
+        QCOMPARE(saved.page.texts.at(6).rect, QRectF(34.8, 35, 192, 6));
+        QCOMPARE(saved.band.pitch, 6.0);
+        TemplateDocument again;
+        again.load(path_);
+        QCOMPARE(again.state().items, doc_.state().items);
+    }
+
+    // The boxes show the latest receipt, or one chosen by its number, or the
+    // sample when there is no such receipt.
+    void valuesOfStoredReceipts_data() {
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<QString>("payer");
+        QTest::addColumn<int>("rows");
+        QTest::newRow("latest") << QString() << QStringLiteral("乙公司") << 1;
+        QTest::newRow("by number") << QStringLiteral("A1") << QStringLiteral("甲公司") << 2;
+        QTest::newRow("unknown number") << QStringLiteral("1' or '1'='1") << QString() << 3;
+    }
+    void valuesOfStoredReceipts() {
+        QFETCH(QString, number);
+        QFETCH(QString, payer);
+        QFETCH(int, rows);
+        test::TempDatabase db;
+        db.exec(QStringLiteral("insert into fpmain (fphm, fkfmc, bz2) values ('A1', '甲公司', "
+                               "'备注一'), ('B2', '乙公司', '')"));
+        db.exec(QStringLiteral("insert into fpdetail (kpid, xm) values (1, 'x'), (1, 'y')"));
+        data::Connection connection;
+        connection.setConnectionString(db.connectionString());
+        connection.open();
+        const designer::DesignValues values = designer::loadDesignValues(connection, number);
+        QCOMPARE(values.data.rows.size(), rows);
+        if (payer.isEmpty()) {
+            QCOMPARE(values.source, designer::sampleValues().source);
+            return;
+        }
+        const QString shown = designer::displayText(QStringLiteral("[fkfmc]/[V0]/[xm]"),
+                                                    &values.data, values.variables, rows - 1);
+        QCOMPARE(shown, payer == QStringLiteral("甲公司") ? QStringLiteral("甲公司/备注一/y")
+                                                          : QStringLiteral("乙公司//"));
+    }
+
+    void snapsToGrid() {
+        QCOMPARE(designer::snap(12.26, 0.5), 12.5);
+        QCOMPARE(designer::snap(-0.74, 0.5), -0.5);
+        QCOMPARE(designer::snap(12.26, 0), 12.26);
+    }
+};
+
+QTEST_MAIN(TestDesignerModel)
+#include "test_designer_model.moc"
