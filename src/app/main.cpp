@@ -1,3 +1,4 @@
+#include "app/chinese.h"
 #include "app/tfrmqj.h"
 #include "data/tdmtd.h"
 #include "ui/messagebox.h"
@@ -11,6 +12,9 @@
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     try {
+        // Without the translations (qt6-translations-l10n) Qt's own buttons stay English; the
+        // program still works.
+        zelk::app::setUpChinese();
         QApplication::setFont(zelk::ui::windowFont());
         // The window first, then the data module: building the window uses no database; it
         // opens the database when it is first shown.

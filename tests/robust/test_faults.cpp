@@ -113,8 +113,9 @@ void TestFaults::diskFullDuringSave() {
         saver.save(big);
         QFAIL("a save into a full file succeeded");
     } catch (const data::DatabaseError& error) {
-        QVERIFY2(error.message().contains(QStringLiteral("database or disk is full")),
-                 qPrintable(error.message()));
+        QVERIFY2(
+            QString::fromUtf8(error.what()).contains(QStringLiteral("database or disk is full")),
+            qPrintable(error.message()));
     }
     QCOMPARE(robust::snapshot(db), before);
     QCOMPARE(o.dm.largestReceiptId(), id.toLongLong());
@@ -154,8 +155,9 @@ void TestFaults::failureBetweenStatementsOfASave() {
         saver.save(entry);
         QFAIL("the save succeeded although a line could not be written");
     } catch (const data::DatabaseError& error) {
-        QVERIFY2(error.message().contains(QStringLiteral("simulated write failure")),
-                 qPrintable(error.message()));
+        QVERIFY2(
+            QString::fromUtf8(error.what()).contains(QStringLiteral("simulated write failure")),
+            qPrintable(error.message()));
     }
     QCOMPARE(robust::snapshot(db), before);
 
@@ -229,8 +231,8 @@ void TestFaults::fileMadeReadOnly() {
         receipt::ReceiptSaver(o->dm).save(entry);
         QFAIL("a save into a read-only file succeeded");
     } catch (const data::DatabaseError& error) {
-        QVERIFY2(error.message().contains(QStringLiteral("readonly")) ||
-                     error.message().contains(QStringLiteral("disk I/O error")),
+        QVERIFY2(QString::fromUtf8(error.what()).contains(QStringLiteral("readonly")) ||
+                     QString::fromUtf8(error.what()).contains(QStringLiteral("disk I/O error")),
                  qPrintable(error.message()));
     }
     // Reading shows nothing of the failed save, or, when the failed save left a journal that
@@ -238,7 +240,7 @@ void TestFaults::fileMadeReadOnly() {
     try {
         QCOMPARE(o->dm.largestReceiptId(), 1);
     } catch (const data::DatabaseError& error) {
-        QVERIFY2(error.message().contains(QStringLiteral("disk I/O error")),
+        QVERIFY2(QString::fromUtf8(error.what()).contains(QStringLiteral("disk I/O error")),
                  qPrintable(error.message()));
     }
     readOnly.release();
@@ -317,7 +319,7 @@ void TestFaults::fileDamagedWhileOpen() {
         try {
             receipt::ReceiptSaver(o.dm).save(entry);
         } catch (const data::DatabaseError& error) {
-            QVERIFY2(error.message().contains(QStringLiteral("not a database")),
+            QVERIFY2(QString::fromUtf8(error.what()).contains(QStringLiteral("not a database")),
                      qPrintable(error.message()));
         }
         QCOMPARE(robust::snapshot(db), before);
@@ -343,7 +345,7 @@ void TestFaults::writeLockHeldByAnotherProgram() {
         saver.save(entry);
         QFAIL("a save succeeded while another connection held the write lock");
     } catch (const data::DatabaseError& error) {
-        QVERIFY2(error.message().contains(QStringLiteral("database is locked")),
+        QVERIFY2(QString::fromUtf8(error.what()).contains(QStringLiteral("database is locked")),
                  qPrintable(error.message()));
     }
     QCOMPARE(robust::snapshot(db), before);
@@ -376,7 +378,7 @@ void TestFaults::readerHoldsTheFileOverACommit() {
         saver.save(entry);
         QFAIL("a save committed while another connection was reading");
     } catch (const data::DatabaseError& error) {
-        QVERIFY2(error.message().contains(QStringLiteral("database is locked")),
+        QVERIFY2(QString::fromUtf8(error.what()).contains(QStringLiteral("database is locked")),
                  qPrintable(error.message()));
     }
     reading.close();

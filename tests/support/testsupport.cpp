@@ -62,9 +62,11 @@ QString TempDatabase::scalar(const QString& sql) const {
 }
 
 MessageRecorder::MessageRecorder() {
-    ui::MessageBox::setHandler([this](ui::MessageBox::Kind kind, const QString& text) {
-        messages_.append({kind, text});
-    });
+    ui::MessageBox::setHandler(
+        [this](ui::MessageBox::Kind kind, const QString& text, const QString& detail) {
+            messages_.append({kind, text, detail});
+            return answer_;
+        });
 }
 
 MessageRecorder::~MessageRecorder() {
