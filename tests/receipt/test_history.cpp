@@ -477,7 +477,7 @@ void TestHistory::pageSearchError() {
     page.BitBtn10Click();
     QCOMPARE(messages.messages().size(), 1);
     QCOMPARE(messages.messages().first().kind, ui::MessageBox::Kind::Error);
-    QVERIFY(messages.texts().first().contains(QStringLiteral("fpmain")));
+    QVERIFY(messages.messages().first().detail.contains(QStringLiteral("fpmain")));
     QCOMPARE(page.model()->rowCount(), 0);
     QVERIFY_THROWS_EXCEPTION(data::DatabaseError, page.loadCurrentReceipt());
 }

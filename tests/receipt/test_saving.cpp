@@ -366,7 +366,8 @@ void TestSaving::failedSaveLeavesDatabaseUntouched() {
         failing.save(entry);
         QFAIL("the save did not fail");
     } catch (const data::DatabaseError& error) {
-        QVERIFY2(error.message().contains(QStringLiteral("磁盘故障")), qPrintable(error.message()));
+        QVERIFY2(QString::fromUtf8(error.what()).contains(QStringLiteral("磁盘故障")),
+                 qPrintable(error.message()));
     }
     QCOMPARE(tableContents(*db_), before);
     QCOMPARE(fileHash(db_->path()), hashBefore);

@@ -303,7 +303,8 @@ void TestSettings::failingSaveChangesNothing() {
     c.save->click();
     QCOMPARE(messages.messages().size(), 1);
     QCOMPARE(messages.messages().first().kind, Kind::Error);
-    QVERIFY2(messages.messages().first().text.contains(messagePart),
+    QVERIFY2((messages.messages().first().text + messages.messages().first().detail)
+                 .contains(messagePart),
              qPrintable(messages.messages().first().text));
     QVERIFY(!messages.texts().contains(QStringLiteral("保存成功！")));
     QVERIFY(dialog.isVisible());
