@@ -1,3 +1,4 @@
+#include "app/chinese.h"
 #include "app/preparedreportviewer.h"
 #include "app/tfrmqj.h"
 #include "data/tdmtd.h"
@@ -15,6 +16,9 @@ int main(int argc, char* argv[]) {
     // The desktop entry and the window manager show this icon (installed in the icon theme).
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("com.velkor.zelk")));
     try {
+        // Without the translations (qt6-translations-l10n) Qt's own buttons stay English; the
+        // program still works.
+        zelk::app::setUpChinese();
         QApplication::setFont(zelk::ui::windowFont());
         // A file handed over by the file manager is a prepared report (.zrp): only the preview.
         const QStringList args = QCoreApplication::arguments();

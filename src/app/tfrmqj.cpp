@@ -227,7 +227,7 @@ void Tfrmqj::legacyImportClick() {
 }
 
 void Tfrmqj::N9Click() {
-    settings::openHelp(executablePath_);
+    settings::openHelp(this, executablePath_);
 }
 
 void Tfrmqj::N8Click() {
@@ -264,7 +264,20 @@ void Tfrmqj::BitBtn19Click() {
     }
     ui::runGuarded(this, [&] {
         receipt::ReceiptSaver saver(*dm_);
-        const QString id = saver.save(entry);
+        QString id;
+        try {
+            id = saver.save(entry);
+        } catch (const receipt::ReceiptGone& gone) {
+            // The way out that loses nothing: the form, as it is, becomes a new receipt.
+            if (!ui::MessageBox::question(
+                    this,
+                    gone.message() + QStringLiteral("\n\n要把本页的内容另存为一张新票据吗？"
+                                                    "本页填写的内容都会保存，不必重新输入。")))
+                return;
+            receipt::ReceiptEntry asNew = entry;
+            asNew.receiptId.clear();
+            id = saver.save(asNew);
+        }
         entryPage_->setReceiptId(id);
         ui::MessageBox::information(this, QStringLiteral("保存成功！"));
     });
@@ -274,7 +287,7 @@ void Tfrmqj::BitBtn4Click() {
     ui::runGuarded(this, [this] {
         const receipt::ReceiptEntry entry = entryPage_->entry();
         receipt::previewReceipt(this, *dm_, entry.receiptId, entry.remarks, executablePath_,
-                                [this] { settings::openHelp(executablePath_); });
+                                [this] { settings::openHelp(this, executablePath_); });
     });
 }
 

@@ -1,7 +1,9 @@
 #include "data/connection.h"
 
 #include "data/databaseerror.h"
+#include "data/schema.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 #include <sqlite3.h>
@@ -12,6 +14,23 @@ namespace {
 
 // SQLCipher 3 keeps no cipher settings in the file, so every open must set the same ones.
 constexpr const char* cipherSettings = "PRAGMA cipher_page_size = 4096;";
+
+std::function<void()>& lockWaitHook() {
+    static std::function<void()> hook;
+    return hook;
+}
+
+// Waits for another program's lock in short steps, up to the busy timeout. Once the wait has
+// lasted a moment the hook is told, so that the window can show that it is waiting.
+int waitForLock(void*, int count) {
+    constexpr int stepMs = 20;
+    if (count * stepMs >= Connection::busyTimeoutMs)
+        return 0;
+    if (count == Connection::lockWaitNoticeMs / stepMs && lockWaitHook())
+        lockWaitHook()();
+    sqlite3_sleep(stepMs);
+    return 1;
+}
 
 } // namespace
 
@@ -35,43 +54,45 @@ sqlite3* openEncrypted(const QString& path, const QString& key, bool create) {
     if (path.isEmpty())
         throw DatabaseError(QStringLiteral("连接字符串中没有数据库文件路径"));
     const QFileInfo info(path);
+    const QString shown = QDir::toNativeSeparators(path);
     if (!create && !info.exists())
-        throw DatabaseError(QStringLiteral("数据库文件不存在：%1").arg(path));
+        throw DatabaseError(QStringLiteral("找不到数据库文件 %1。请确认程序文件夹的 Data 文件夹中"
+                                           "有 zelk.mdb，或从备份中放回该文件。")
+                                .arg(shown));
     if (!create && !info.isFile())
-        throw DatabaseError(QStringLiteral("数据库路径不是文件：%1").arg(path));
+        throw DatabaseError(
+            QStringLiteral("%1 不是文件，无法作为数据库打开。请放回数据库文件 zelk.mdb。")
+                .arg(shown));
 
     sqlite3* db = nullptr;
     const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
     const QByteArray nativePath = path.toUtf8();
-    int rc = sqlite3_open_v2(nativePath.constData(), &db, flags, nullptr);
-    auto fail = [&](const QString& what) {
-        const QString message = QStringLiteral("无法打开数据库 %1：%2").arg(path, what);
+    auto check = [&](int rc) {
+        if (rc == SQLITE_OK)
+            return;
+        DatabaseError error = engineError(db, rc, path);
         sqlite3_close(db);
-        throw DatabaseError(message);
+        throw error;
     };
-    if (rc != SQLITE_OK)
-        fail(engineMessage(db));
+    check(sqlite3_open_v2(nativePath.constData(), &db, flags, nullptr));
 
     const QByteArray keyBytes = key.toUtf8();
-    if (sqlite3_key(db, keyBytes.constData(), int(keyBytes.size())) != SQLITE_OK)
-        fail(engineMessage(db));
-    if (sqlite3_exec(db, cipherSettings, nullptr, nullptr, nullptr) != SQLITE_OK)
-        fail(engineMessage(db));
-    sqlite3_busy_timeout(db, Connection::busyTimeoutMs);
+    check(sqlite3_key(db, keyBytes.constData(), int(keyBytes.size())));
+    check(sqlite3_exec(db, cipherSettings, nullptr, nullptr, nullptr));
+    sqlite3_busy_handler(db, waitForLock, nullptr);
 
     // A wrong key only shows on the first read, so read once now.
-    rc = sqlite3_exec(db, "select count(*) from sqlite_master;", nullptr, nullptr, nullptr);
-    if (rc == SQLITE_NOTADB)
-        fail(QStringLiteral("密码错误，或文件不是本程序的数据库"));
-    if (rc != SQLITE_OK)
-        fail(engineMessage(db));
+    check(sqlite3_exec(db, "select count(*) from sqlite_master;", nullptr, nullptr, nullptr));
 
     // Rollback journal with full syncs: a committed save survives a crash or power loss, and
     // the database stays a single file between runs.
-    if (sqlite3_exec(db, "PRAGMA journal_mode = DELETE; PRAGMA synchronous = FULL;", nullptr,
-                     nullptr, nullptr) != SQLITE_OK)
-        fail(engineMessage(db));
+    check(sqlite3_exec(db, "PRAGMA journal_mode = DELETE; PRAGMA synchronous = FULL;", nullptr,
+                       nullptr, nullptr));
     return db;
+}
+
+void Connection::setLockWaitHook(std::function<void()> hook) {
+    lockWaitHook() = std::move(hook);
 }
 
 Connection::~Connection() {
@@ -93,6 +114,12 @@ QString Connection::key() const {
 void Connection::open() {
     close();
     db_ = openEncrypted(path(), key(), false);
+    try {
+        schema::requireReceiptTables(db_, path());
+    } catch (...) {
+        close();
+        throw;
+    }
 }
 
 void Connection::close() {
@@ -106,11 +133,10 @@ void Connection::close() {
 
 void Connection::executeDirect(const QString& sql) {
     char* error = nullptr;
-    if (sqlite3_exec(handle(), sql.toUtf8().constData(), nullptr, nullptr, &error) != SQLITE_OK) {
-        const QString message = error ? QString::fromUtf8(error) : engineMessage(db_);
-        sqlite3_free(error);
-        throw DatabaseError(message);
-    }
+    const int rc = sqlite3_exec(handle(), sql.toUtf8().constData(), nullptr, nullptr, &error);
+    sqlite3_free(error);
+    if (rc != SQLITE_OK)
+        throw engineError(db_, rc);
 }
 
 sqlite3* Connection::handle() const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 struct sqlite3;
 
@@ -20,7 +21,8 @@ public:
     void setConnectionString(const QString& connectionString);
     const QString& connectionString() const { return connectionString_; }
 
-    // Closes a connection that is open, then opens the file the connection string names.
+    // Closes a connection that is open, then opens the file the connection string names and
+    // checks that it holds the receipt tables with their columns (reading only).
     void open();
     void close();
     bool isOpen() const { return db_ != nullptr; }
@@ -37,6 +39,11 @@ public:
 
     // Milliseconds a statement waits for another program's write lock before it fails.
     static constexpr int busyTimeoutMs = 5000;
+    // After this long waiting for a lock, the lock-wait hook is called (once per wait).
+    static constexpr int lockWaitNoticeMs = 300;
+    // Called on the waiting thread when a statement has waited lockWaitNoticeMs for another
+    // program's lock; the window uses it to show a busy cursor. Empty by default.
+    static void setLockWaitHook(std::function<void()> hook);
 
 private:
     QString connectionString_;

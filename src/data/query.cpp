@@ -48,10 +48,11 @@ void Query::prepare() {
     sqlite3* db = connection_.handle();
     const QByteArray sql = text().toUtf8();
     const char* tail = nullptr;
-    if (sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &stmt_, &tail) != SQLITE_OK) {
-        const QString message = engineMessage(db);
+    const int prepared = sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &stmt_, &tail);
+    if (prepared != SQLITE_OK) {
+        const DatabaseError error = engineError(db, prepared);
         close();
-        fail(message);
+        throw error;
     }
     if (!stmt_)
         fail(QStringLiteral("语句为空"));
@@ -77,9 +78,9 @@ void Query::prepare() {
             rc = sqlite3_bind_int64(stmt_, index, value.toLongLong());
         }
         if (rc != SQLITE_OK) {
-            const QString message = engineMessage(db);
+            const DatabaseError error = engineError(db, rc);
             close();
-            fail(message);
+            throw error;
         }
     }
     for (int i = 0, n = sqlite3_column_count(stmt_); i < n; ++i)
@@ -93,9 +94,9 @@ void Query::step() {
     } else if (rc == SQLITE_DONE) {
         eof_ = true;
     } else {
-        const QString message = engineMessage(connection_.handle());
+        const DatabaseError error = engineError(connection_.handle(), rc);
         close();
-        fail(message);
+        throw error;
     }
 }
 

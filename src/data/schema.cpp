@@ -4,6 +4,7 @@
 #include "data/databaseerror.h"
 #include "data/searchindex.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -47,13 +48,71 @@ QString defaultSetting(int setId) {
     }
 }
 
+namespace {
+
+// The column names of `table` in `db`, lower-cased; empty when the table does not exist.
+QStringList columnsOf(sqlite3* db, const QString& table) {
+    QStringList columns;
+    sqlite3_stmt* stmt = nullptr;
+    const QByteArray sql = "PRAGMA table_info(\"" + table.toUtf8() + "\")";
+    int rc = sqlite3_prepare_v2(db, sql.constData(), -1, &stmt, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_step(stmt);
+    for (; rc == SQLITE_ROW; rc = sqlite3_step(stmt))
+        columns.append(
+            QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1)))
+                .toLower());
+    sqlite3_finalize(stmt);
+    if (rc != SQLITE_DONE)
+        throw engineError(db, rc);
+    return columns;
+}
+
+// The tables and columns the create statements make, read back from a scratch database.
+const QList<QPair<QString, QStringList>>& expectedTables() {
+    static const QList<QPair<QString, QStringList>> tables = [] {
+        QList<QPair<QString, QStringList>> result;
+        sqlite3* scratch = nullptr;
+        sqlite3_open(":memory:", &scratch);
+        for (const QString& statement : createStatements())
+            sqlite3_exec(scratch, statement.toUtf8().constData(), nullptr, nullptr, nullptr);
+        for (const QString& table :
+             {QStringLiteral("fpmain"), QStringLiteral("fpdetail"), QStringLiteral("SysSet")})
+            result.append({table, columnsOf(scratch, table)});
+        sqlite3_close(scratch);
+        return result;
+    }();
+    return tables;
+}
+
+} // namespace
+
+void requireReceiptTables(sqlite3* db, const QString& path) {
+    for (const auto& [table, expected] : expectedTables()) {
+        const QStringList present = columnsOf(db, table);
+        QStringList missing;
+        for (const QString& column : expected)
+            if (!present.contains(column))
+                missing.append(column);
+        if (missing.isEmpty())
+            continue;
+        const QString what =
+            present.isEmpty()
+                ? QStringLiteral("没有表 %1").arg(table)
+                : QStringLiteral("表 %1 缺少列 %2").arg(table, missing.join(QStringLiteral("、")));
+        throw DatabaseError(QStringLiteral("文件 %1 不是本程序的票据数据库（%2），程序没有打开它，"
+                                           "也没有改动它。请换用本程序的数据库文件。")
+                                .arg(QDir::toNativeSeparators(path), what));
+    }
+}
+
 } // namespace schema
 
 namespace {
 
 void run(sqlite3* db, const QByteArray& sql) {
     if (sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
-        throw DatabaseError(engineMessage(db));
+        throw engineError(db, SQLITE_ERROR);
 }
 
 void fill(sqlite3* db) {
@@ -65,14 +124,14 @@ void fill(sqlite3* db) {
         sqlite3_stmt* stmt = nullptr;
         const char* sql = "INSERT INTO SysSet (SetId, SetValue) VALUES (?, ?)";
         if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) != SQLITE_OK)
-            throw DatabaseError(engineMessage(db));
+            throw engineError(db, SQLITE_ERROR);
         const QByteArray value = schema::defaultSetting(setId).toUtf8();
         sqlite3_bind_int(stmt, 1, setId);
         sqlite3_bind_text(stmt, 2, value.constData(), int(value.size()), SQLITE_TRANSIENT);
         const int rc = sqlite3_step(stmt);
         sqlite3_finalize(stmt);
         if (rc != SQLITE_DONE)
-            throw DatabaseError(engineMessage(db));
+            throw engineError(db, SQLITE_ERROR);
     }
     run(db, "COMMIT");
 }
@@ -89,7 +148,8 @@ void createDatabase(const QString& path) {
     } catch (const DatabaseError& error) {
         sqlite3_close(db);
         QFile::remove(path);
-        throw DatabaseError(QStringLiteral("无法创建数据库 %1：%2").arg(path, error.message()));
+        throw DatabaseError(QStringLiteral("无法创建数据库 %1：%2").arg(path, error.message()),
+                            error.detail(), error.code());
     }
     sqlite3_close(db);
 }

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+struct sqlite3;
+
 namespace zelk::data {
 
 // The tables, indexes and default settings of a new receipt database, in one place.
@@ -16,6 +18,10 @@ inline constexpr int payeeSetting = 27;
 inline constexpr int categorySetting = 28;
 inline constexpr int issuerSetting = 29;
 inline constexpr int noticeSetting = 30;
+
+// Throws DatabaseError naming `path` unless `db` holds fpmain, fpdetail and SysSet with every
+// column the program uses (further tables and columns are allowed). Only reads.
+void requireReceiptTables(sqlite3* db, const QString& path);
 
 // The text a new database holds for a setting number (empty for numbers we do not ship).
 QString defaultSetting(int setId);

@@ -2,6 +2,7 @@
 
 #include "amount/amounttext.h"
 #include "receipt/entrytotals.h"
+#include "ui/fieldlength.h"
 #include "ui/messagebox.h"
 
 #include <QComboBox>
@@ -116,6 +117,9 @@ ReceiptEntryPage::ReceiptEntryPage(QWidget* parent) : QWidget(parent) {
     createLineRows(form, formLayout);
     createFooter(form, formLayout);
     applyTabOrder();
+    ui::removeLengthLimits(this);
+    // receiptId_ is not under this page once the window moves it into its top bar; it holds
+    // digits only.
 }
 
 void ReceiptEntryPage::createHeader(QWidget* form, QVBoxLayout* layout) {
@@ -203,6 +207,8 @@ void ReceiptEntryPage::createLineRows(QWidget* form, QVBoxLayout* layout) {
     remarks_ = new QPlainTextEdit(form);
     remarks_->setObjectName(QStringLiteral("remarks"));
     remarks_->setFixedWidth(remarksWidth);
+    // Tab and Shift+Tab move on, as from every other field, instead of typing a tab.
+    remarks_->setTabChangesFocus(true);
     grid->addWidget(remarks_, 1, 6, lineCount, 1);
 
     totalCapitals_ = totalField(QStringLiteral("totalCapitals"), form);
@@ -380,6 +386,14 @@ QString ReceiptEntryPage::receiptId() const {
 void ReceiptEntryPage::setReceiptId(const QString& id) {
     if (receiptId_)
         receiptId_->setText(id);
+    // Saving a stored receipt again keeps the invoice number of its first save, so the field
+    // cannot be changed while it shows a stored receipt. It stays a stop of the Enter walk.
+    const bool stored = !id.isEmpty();
+    invoiceNumber_->setReadOnly(stored);
+    invoiceNumber_->setToolTip(
+        stored
+            ? QStringLiteral("已保存的票据不能修改发票号码。要用新的发票号码开票，请点“新增记录”。")
+            : QString());
 }
 
 void ReceiptEntryPage::amountChanged(QLineEdit* cell) {

@@ -3,22 +3,8 @@
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QHBoxLayout>
-#include <QLocale>
 
 namespace zelk::receipt {
-
-namespace {
-
-// The system's short date format, with the year always in four digits so that a date typed or
-// shown is never taken for another century.
-QString shortDateFormat() {
-    QString format = QLocale().dateFormat(QLocale::ShortFormat);
-    if (!format.contains(QLatin1String("yyyy")))
-        format.replace(QLatin1String("yy"), QLatin1String("yyyy"));
-    return format;
-}
-
-} // namespace
 
 HistoryDateBox::HistoryDateBox(const QString& name, QWidget* parent)
     : QWidget(parent), check_(new QCheckBox(this)), edit_(new QDateEdit(this)) {
@@ -26,7 +12,8 @@ HistoryDateBox::HistoryDateBox(const QString& name, QWidget* parent)
     check_->setObjectName(name + QLatin1String("Check"));
     edit_->setObjectName(name);
     edit_->setCalendarPopup(true);
-    edit_->setDisplayFormat(shortDateFormat());
+    // Every date the operator sees is written year-month-day, as on the entry page.
+    edit_->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
     edit_->setDate(QDate::currentDate());
     check_->setChecked(true);
 

@@ -5,6 +5,7 @@
 #include "receipt/historydatebox.h"
 #include "receipt/historymodel.h"
 #include "receipt/receiptloader.h"
+#include "ui/fieldlength.h"
 #include "ui/guard.h"
 #include "ui/messagebox.h"
 
@@ -37,6 +38,7 @@ HistoryPage::HistoryPage(data::Tdmtd& dm, QWidget* parent)
     setObjectName(QStringLiteral("historyPage"));
     createLayout();
     configureGrid();
+    ui::removeLengthLimits(this);
 
     showDefaultRange();
 

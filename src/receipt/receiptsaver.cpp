@@ -123,8 +123,10 @@ void ReceiptSaver::requireReceipt(qint64 receiptId) {
     const bool found = !q.eof() && q.fieldAsInteger(QStringLiteral("n")) > 0;
     q.close();
     if (!found)
-        throw data::DatabaseError(
-            QStringLiteral("数据库中没有编号为 %1 的票据，票据未保存。").arg(receiptId));
+        throw ReceiptGone(
+            QStringLiteral("数据库中没有编号为 %1 的票据（可能已被另一个运行中的本程序删除），"
+                           "票据未保存。")
+                .arg(receiptId));
 }
 
 void ReceiptSaver::rewriteHeader(const ReceiptEntry& entry, qint64 receiptId) {

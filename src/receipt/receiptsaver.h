@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/databaseerror.h"
 #include "receipt/receiptentry.h"
 
 #include <QString>
@@ -19,6 +20,13 @@ SaveRefusal checkBeforeSave(const ReceiptEntry& entry);
 
 // The notice shown for a refusal; empty for SaveRefusal::None.
 QString refusalMessage(SaveRefusal refusal);
+
+// The stored receipt an entry rewrites is no longer in fpmain (another copy of the program
+// removed it). Saving the same entry with an empty receipt id stores it as a new receipt.
+class ReceiptGone : public data::DatabaseError {
+public:
+    using DatabaseError::DatabaseError;
+};
 
 // Stores the receipt of the entry page in fpmain and its filled line rows in fpdetail.
 class ReceiptSaver {

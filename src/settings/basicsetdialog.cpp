@@ -1,5 +1,6 @@
 #include "settings/basicsetdialog.h"
 
+#include "ui/fieldlength.h"
 #include "ui/guard.h"
 #include "ui/messagebox.h"
 #include "ui/windowfont.h"
@@ -28,6 +29,7 @@ TfrmbasicSet::TfrmbasicSet(data::Tdmtd& dm, QWidget* parent) : QDialog(parent), 
     setWindowTitle(QStringLiteral("基础信息设置"));
     setFont(ui::windowFont());
     createLayout();
+    ui::removeLengthLimits(this);
 }
 
 void TfrmbasicSet::createLayout() {
@@ -107,7 +109,13 @@ void TfrmbasicSet::FormShow() {
 }
 
 void TfrmbasicSet::load() {
-    ui::runGuarded(this, [&] { setValues(loadBasicSettings(dm_)); });
+    // After a failed lookup the fields do not hold what is stored, so saving them would
+    // overwrite the stored settings: saving stays off.
+    loaded_ = ui::runGuarded(this, [&] { setValues(loadBasicSettings(dm_)); });
+    saveButton_->setEnabled(loaded_);
+    if (!loaded_)
+        saveButton_->setToolTip(
+            QStringLiteral("读取已保存的设置失败，不能保存。请关闭后重新打开本窗口。"));
 }
 
 BasicSettings TfrmbasicSet::values() const {
@@ -127,6 +135,8 @@ void TfrmbasicSet::setValues(const BasicSettings& values) {
 }
 
 void TfrmbasicSet::BitBtn19Click() {
+    if (!loaded_)
+        return;
     ui::runGuarded(this, [&] {
         saveBasicSettings(dm_, values());
         ui::MessageBox::information(this, QStringLiteral("保存成功！"));

@@ -44,6 +44,8 @@ private:
 
     data::Tdmtd& dm_;
     bool shown_ = false;
+    // Whether the fields hold the stored settings; saving is refused until they do.
+    bool loaded_ = false;
     QLineEdit* issuerEdit_ = nullptr;
     QLineEdit* payeeEdit_ = nullptr;
     QLineEdit* categoryEdit_ = nullptr;

@@ -98,7 +98,8 @@ int runPdfCommand(const QStringList& words, const QString& applicationFilePath, 
     try {
         writeReceiptPdf(request);
     } catch (const data::DatabaseError& error) {
-        err << error.message() << '\n';
+        // The sentence and, on its own line, the engine's text.
+        err << QString::fromUtf8(error.what()) << '\n';
         return 1;
     } catch (const report::ReportError& error) {
         err << error.message() << '\n';

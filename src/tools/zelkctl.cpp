@@ -66,7 +66,8 @@ int initDb(const QString& path) {
     try {
         zelk::data::createDatabase(path);
     } catch (const zelk::data::DatabaseError& error) {
-        err() << error.message() << '\n';
+        // The sentence and, on its own line, the engine's text.
+        err() << QString::fromUtf8(error.what()) << '\n';
         return 1;
     }
     out() << "已创建数据库：" << path << '\n';

@@ -11,25 +11,37 @@ MessageBox::Handler& handler() {
     return instance;
 }
 
-void show(QWidget* parent, MessageBox::Kind kind, const QString& text) {
-    if (handler()) {
-        handler()(kind, text);
-        return;
+bool show(QWidget* parent, MessageBox::Kind kind, const QString& text, const QString& detail) {
+    if (handler())
+        return handler()(kind, text, detail);
+    const bool isError = kind == MessageBox::Kind::Error;
+    QMessageBox box(kind == MessageBox::Kind::Information ? QMessageBox::Information
+                    : isError                             ? QMessageBox::Critical
+                                                          : QMessageBox::Question,
+                    isError ? MessageBox::errorCaption() : MessageBox::noticeCaption(), text,
+                    QMessageBox::NoButton, parent);
+    if (kind == MessageBox::Kind::Question) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::No);
+    } else {
+        box.setStandardButtons(QMessageBox::Ok);
     }
-    if (kind == MessageBox::Kind::Information)
-        QMessageBox::information(parent, MessageBox::noticeCaption(), text);
-    else
-        QMessageBox::critical(parent, MessageBox::errorCaption(), text);
+    box.setDetailedText(detail);
+    return box.exec() == QMessageBox::Yes;
 }
 
 } // namespace
 
 void MessageBox::information(QWidget* parent, const QString& text) {
-    show(parent, Kind::Information, text);
+    show(parent, Kind::Information, text, {});
 }
 
-void MessageBox::error(QWidget* parent, const QString& text) {
-    show(parent, Kind::Error, text);
+void MessageBox::error(QWidget* parent, const QString& text, const QString& detail) {
+    show(parent, Kind::Error, text, detail);
+}
+
+bool MessageBox::question(QWidget* parent, const QString& text) {
+    return show(parent, Kind::Question, text, {});
 }
 
 void MessageBox::setHandler(Handler h) {

@@ -8,18 +8,22 @@ class QWidget;
 namespace zelk::ui {
 
 // The program's message boxes. Every notice to the operator is a modal box with the caption
-// "提示", an information icon and one OK button; errors use the error box.
+// "提示", an information icon and one OK button; errors use the error box, with an optional
+// detail (an engine's own text) behind the box's details button; a question offers Yes and No.
 //
 // Tests install a handler that records the boxes instead of showing them, so that no test
 // blocks on a modal dialog.
 class MessageBox {
 public:
-    enum class Kind { Information, Error };
+    enum class Kind { Information, Error, Question };
 
     static void information(QWidget* parent, const QString& text);
-    static void error(QWidget* parent, const QString& text);
+    static void error(QWidget* parent, const QString& text, const QString& detail = {});
+    // Returns whether the operator answered Yes.
+    static bool question(QWidget* parent, const QString& text);
 
-    using Handler = std::function<void(Kind, const QString& text)>;
+    // Returns the answer to a question (ignored for the other kinds).
+    using Handler = std::function<bool(Kind, const QString& text, const QString& detail)>;
     // Replaces showing the boxes; an empty handler restores the real boxes.
     static void setHandler(Handler handler);
 

@@ -82,11 +82,11 @@ void TestData::openFailures_data() {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("messagePart");
     QTest::newRow("missing file") << "missing"
-                                  << "不存在";
+                                  << "找不到";
     QTest::newRow("wrong key") << "wrongkey"
-                               << "密码错误";
+                               << "密码不对";
     QTest::newRow("plain text file") << "text"
-                                     << "密码错误";
+                                     << "密码不对";
     QTest::newRow("folder") << "folder"
                             << "不是文件";
 }

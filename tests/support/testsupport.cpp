@@ -91,9 +91,11 @@ void TempDatabase::installTemplate() const {
 }
 
 MessageRecorder::MessageRecorder() {
-    ui::MessageBox::setHandler([this](ui::MessageBox::Kind kind, const QString& text) {
-        messages_.append({kind, text});
-    });
+    ui::MessageBox::setHandler(
+        [this](ui::MessageBox::Kind kind, const QString& text, const QString& detail) {
+            messages_.append({kind, text, detail});
+            return answer_;
+        });
 }
 
 MessageRecorder::~MessageRecorder() {

@@ -56,13 +56,17 @@ public:
     struct Message {
         ui::MessageBox::Kind kind;
         QString text;
+        QString detail;
     };
+    // The answer every question gets.
+    void setAnswer(bool yes) { answer_ = yes; }
     const QList<Message>& messages() const { return messages_; }
     QStringList texts() const;
     void clear() { messages_.clear(); }
 
 private:
     QList<Message> messages_;
+    bool answer_ = true;
 };
 
 QString sourceFile(const QString& relative);
