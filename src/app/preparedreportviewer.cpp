@@ -15,8 +15,10 @@ int showPreparedReportFile(const QString& path, const QString& executablePath) {
         ui::MessageBox::error(nullptr, error.message());
         return 1;
     }
-    report::PreviewWindow::showReport(prepared, nullptr,
-                                      [executablePath] { settings::openHelp(executablePath); });
+    report::PreviewWindow window(prepared);
+    window.setHelpHandler(
+        [&window, executablePath] { settings::openHelp(&window, executablePath); });
+    window.exec();
     return 0;
 }
 
