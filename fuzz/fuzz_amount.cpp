@@ -6,6 +6,7 @@
 
 #include "amount/amounttext.h"
 #include "amount/capitals.h"
+#include "text/blanks.h"
 
 #include <QRegularExpression>
 #include <QStringList>
@@ -31,15 +32,6 @@ QString decode(const uint8_t* data, size_t size) {
     for (qsizetype i = 0; i + 1 < n; i += 2)
         text.append(QChar(char16_t(uint8_t(rest[i]) | (uint8_t(rest[i + 1]) << 8))));
     return text;
-}
-
-QString trimmedBlanks(const QString& text) {
-    qsizetype b = 0, e = text.size();
-    while (b < e && text.at(b).unicode() <= 0x20)
-        ++b;
-    while (e > b && text.at(e - 1).unicode() <= 0x20)
-        --e;
-    return text.mid(b, e - b);
 }
 
 // Reads capital-numeral wording back into cents, independently of how it was produced.
@@ -148,7 +140,7 @@ void checkCell(const QString& cell) {
             check(!isAcceptedAmount(cell.left(k)), "no longer beginning is acceptable",
                   cell.left(k));
 
-    const QString core = trimmedBlanks(accepted);
+    const QString core = zelk::text::trimBlanks(accepted);
     check(isNumberText(accepted) == !core.isEmpty(),
           "an accepted text is a number text unless it is blank", accepted);
     if (isNumberText(cell))

@@ -23,8 +23,6 @@ private slots:
     void executableFolder();
     void settings_data();
     void settings();
-    void openFailures_data();
-    void openFailures();
     void queryErrorsAndRollback();
     void fileIsEncrypted();
 };
@@ -76,48 +74,6 @@ void TestData::settings() {
     QCOMPARE(db.dm.settingValue(99), QString()); // no such row
     QCOMPARE(db.dm.settingValue(schema::issuerSetting), schema::defaultSetting(29));
     QVERIFY(!db.dm.Qry_Func.isOpen());
-}
-
-void TestData::openFailures_data() {
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QString>("messagePart");
-    QTest::newRow("missing file") << "missing"
-                                  << "找不到";
-    QTest::newRow("wrong key") << "wrongkey"
-                               << "密码不对";
-    QTest::newRow("plain text file") << "text"
-                                     << "密码不对";
-    QTest::newRow("folder") << "folder"
-                            << "不是文件";
-}
-
-void TestData::openFailures() {
-    QFETCH(QString, kind);
-    QFETCH(QString, messagePart);
-    TempDatabase db;
-    QTemporaryDir dir;
-    QString path = dir.filePath(QStringLiteral("Data/zelk.mdb"));
-    QString key = QString::fromLatin1(databaseKey);
-    QDir(dir.path()).mkpath(kind == QLatin1String("folder") ? path : QStringLiteral("Data"));
-    if (kind == QLatin1String("wrongkey")) {
-        path = db.path();
-        key = QStringLiteral("wrong");
-    } else if (kind == QLatin1String("text")) {
-        zelk::test::writeFile(path, "这不是数据库\nplain text, long enough to fill a header\n");
-    }
-    const QByteArray before = zelk::test::readFile(path);
-    Connection c;
-    c.setConnectionString(QStringLiteral("Data Source=%1;Password=%2").arg(path, key));
-    try {
-        c.open();
-        QFAIL("open succeeded");
-    } catch (const DatabaseError& error) {
-        QVERIFY2(error.message().contains(messagePart), qPrintable(error.message()));
-        QVERIFY2(error.message().contains(path), qPrintable(error.message()));
-    }
-    QVERIFY(!c.isOpen());
-    QCOMPARE(QFile::exists(path), kind != QLatin1String("missing")); // nothing created
-    QCOMPARE(zelk::test::readFile(path), before);
 }
 
 void TestData::queryErrorsAndRollback() {

@@ -164,60 +164,6 @@ private slots:
         QVERIFY(!QFile::exists(path_ + QStringLiteral(".bak")));
         QVERIFY(doc_.isModified());
     }
-
-    void savedEditLoadsAgain() {
-        doc_.setSelection({6});
-        doc_.moveSelection(-3.2, 10);
-        doc_.setTemplateValue(QStringLiteral("band.pitch"), 6);
-        QString error;
-        QVERIFY2(doc_.save(&error), qPrintable(error));
-        QVERIFY(!doc_.isModified());
-        const report::Template saved = report::loadTemplate(path_);
-        QCOMPARE(saved.page.texts.at(6).rect, QRectF(34.8, 35, 192, 6));
-        QCOMPARE(saved.band.pitch, 6.0);
-        TemplateDocument again;
-        again.load(path_);
-        QCOMPARE(again.state().items, doc_.state().items);
-    }
-
-    // The boxes show the latest receipt, or one chosen by its number, or the
-    // sample when there is no such receipt.
-    void valuesOfStoredReceipts_data() {
-        QTest::addColumn<QString>("number");
-        QTest::addColumn<QString>("payer");
-        QTest::addColumn<int>("rows");
-        QTest::newRow("latest") << QString() << QStringLiteral("乙公司") << 1;
-        QTest::newRow("by number") << QStringLiteral("A1") << QStringLiteral("甲公司") << 2;
-        QTest::newRow("unknown number") << QStringLiteral("1' or '1'='1") << QString() << 3;
-    }
-    void valuesOfStoredReceipts() {
-        QFETCH(QString, number);
-        QFETCH(QString, payer);
-        QFETCH(int, rows);
-        test::TempDatabase db;
-        db.exec(QStringLiteral("insert into fpmain (fphm, fkfmc, bz2) values ('A1', '甲公司', "
-                               "'备注一'), ('B2', '乙公司', '')"));
-        db.exec(QStringLiteral("insert into fpdetail (kpid, xm) values (1, 'x'), (1, 'y')"));
-        data::Connection connection;
-        connection.setConnectionString(db.connectionString());
-        connection.open();
-        const designer::DesignValues values = designer::loadDesignValues(connection, number);
-        QCOMPARE(values.data.rows.size(), rows);
-        if (payer.isEmpty()) {
-            QCOMPARE(values.source, designer::sampleValues().source);
-            return;
-        }
-        const QString shown = designer::displayText(QStringLiteral("[fkfmc]/[V0]/[xm]"),
-                                                    &values.data, values.variables, rows - 1);
-        QCOMPARE(shown, payer == QStringLiteral("甲公司") ? QStringLiteral("甲公司/备注一/y")
-                                                          : QStringLiteral("乙公司//"));
-    }
-
-    void snapsToGrid() {
-        QCOMPARE(designer::snap(12.26, 0.5), 12.5);
-        QCOMPARE(designer::snap(-0.74, 0.5), -0.5);
-        QCOMPARE(designer::snap(12.26, 0), 12.26);
-    }
 };
 
 QTEST_MAIN(TestDesignerModel)

@@ -124,31 +124,6 @@ private slots:
         QCOMPARE(doc()->itemRect(8).topLeft(), expected);
     }
 
-    void closingWithChangesAsks_data() {
-        QTest::addColumn<int>("answer");
-        QTest::addColumn<bool>("closed");
-        QTest::addColumn<bool>("saved");
-        QTest::newRow("save") << int(DesignerWindow::Answer::Save) << true << true;
-        QTest::newRow("discard") << int(DesignerWindow::Answer::Discard) << true << false;
-        QTest::newRow("cancel") << int(DesignerWindow::Answer::Cancel) << false << false;
-    }
-    void closingWithChangesAsks() {
-        QFETCH(int, answer);
-        QFETCH(bool, closed);
-        QFETCH(bool, saved);
-        QStringList asked;
-        window_->setQuestion([&](const QString& text) {
-            asked.append(text);
-            return DesignerWindow::Answer(answer);
-        });
-        doc()->setSelection({0});
-        doc()->moveSelection(1, 0);
-        window_->reject();
-        QCOMPARE(asked, QStringList{QStringLiteral("模板已修改，是否保存？")});
-        QCOMPARE(window_->isVisible(), !closed);
-        QCOMPARE(report::loadTemplate(path_).page.texts.at(0).rect.x(), saved ? 29.0 : 28.0);
-    }
-
     // The preview's "设计" button calls the program's hook with the preview.
     void previewDesignButtonCallsHook() {
         QString openedOver;

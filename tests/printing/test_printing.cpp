@@ -48,11 +48,6 @@ int run(const QString& program, const QStringList& args, QString* out = nullptr)
     return done ? p.exitCode() : -1;
 }
 
-bool writeFile(const QString& path, const QString& text) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(text.toUtf8()) > 0;
-}
-
 // Page size (mm) and page count from pdfinfo.
 QSizeF pdfPage(const QString& pdf, int* pages) {
     QString info;
@@ -158,23 +153,28 @@ void TestPrinting::requireCups() {
                  qPrintable(QStringLiteral("%1 is missing: run scripts/setup (cups, "
                                            "printer-driver-cups-pdf)")
                                 .arg(QString::fromLatin1(file))));
-    QVERIFY(writeFile(d + QStringLiteral("/cupsd.conf"),
-                      QStringLiteral("Listen %1/cups.sock\nBrowsing No\nWebInterface No\n"
-                                     "<Location />\nOrder allow,deny\nAllow all\n</Location>\n"
-                                     "<Policy default>\n<Limit All>\nOrder deny,allow\n</Limit>\n"
-                                     "</Policy>\n")
-                          .arg(d)));
-    QVERIFY(writeFile(
+    zelk::test::writeFile(
+        d + QStringLiteral("/cupsd.conf"),
+        QStringLiteral("Listen %1/cups.sock\nBrowsing No\nWebInterface No\n"
+                       "<Location />\nOrder allow,deny\nAllow all\n</Location>\n"
+                       "<Policy default>\n<Limit All>\nOrder deny,allow\n</Limit>\n"
+                       "</Policy>\n")
+            .arg(d)
+            .toUtf8());
+    zelk::test::writeFile(
         d + QStringLiteral("/cups-files.conf"),
         QStringLiteral(
             "ServerRoot %1\nRequestRoot %1/spool\nCacheDir %1/cache\n"
             "StateDir %1/state\nTempDir %1/tmp\nAccessLog %1/access_log\nErrorLog %1/error_log\n"
             "PageLog %1/page_log\n")
-            .arg(d)));
-    QVERIFY(writeFile(d + QStringLiteral("/cups-pdf.conf"),
-                      QStringLiteral("Out %1/out\nAnonDirName %1/out\nSpool %1/cups-pdf\nLog %1\n"
-                                     "Grp root\n")
-                          .arg(d)));
+            .arg(d)
+            .toUtf8());
+    zelk::test::writeFile(
+        d + QStringLiteral("/cups-pdf.conf"),
+        QStringLiteral("Out %1/out\nAnonDirName %1/out\nSpool %1/cups-pdf\nLog %1\n"
+                       "Grp root\n")
+            .arg(d)
+            .toUtf8());
     for (const char* sub : {"ppd", "spool", "cache", "state", "tmp"})
         QVERIFY(QDir(d).mkpath(QString::fromLatin1(sub)));
     // The filters run as lp and write their temporary files there.
@@ -299,17 +299,11 @@ void TestPrinting::printedValuesLandInTheirBoxes() {
             continue;
         }
         const QRectF want = inkBox(reference, window).translated(offset);
-        const QString where =
-            QStringLiteral("[%1] at %2, %3 mm: ink %4, %5 – %6, %7; expected %8, %9")
-                .arg(t.field)
-                .arg(t.rect.x())
-                .arg(t.rect.y())
-                .arg(got.left())
-                .arg(got.top())
-                .arg(got.right())
-                .arg(got.bottom())
-                .arg(want.left())
-                .arg(want.top());
+        QString where =
+            QStringLiteral("[%1] at %2, %3 mm: ink").arg(t.field).arg(t.rect.x()).arg(t.rect.y());
+        for (const double v :
+             {got.left(), got.top(), got.right(), got.bottom(), want.left(), want.top()})
+            where += u' ' + QString::number(v);
         QVERIFY2(want.isNull() == t.text.trimmed().isEmpty() && got.isNull() == want.isNull(),
                  qPrintable(where));
         for (const double d : {got.left() - want.left(), got.top() - want.top(),

@@ -131,9 +131,7 @@ private slots:
     void brokenTemplate_data();
     void brokenTemplate();
     void shippedTemplatePositionsAndShrinking();
-    void offsetAndBackgroundInPixels();
     void pdfTextLandsOnTemplatePositions();
-    void printedPdfIsShiftedByTheOffset();
     void preparedFile_data();
     void preparedFile();
 
@@ -293,34 +291,6 @@ void TestReport::shippedTemplatePositionsAndShrinking() {
             text->rect.width());
 }
 
-void TestReport::offsetAndBackgroundInPixels() {
-    // A page with a solid green background image and one rectangle, on 100 x 50 mm, printed
-    // 5 mm right and 3 mm up; at 254 dpi, 10 px/mm.
-    PreparedReport r;
-    r.paperSize = QSizeF(100, 50);
-    r.printerOffset = QPointF(5, -3);
-    QImage green(20, 10, QImage::Format_ARGB32);
-    green.fill(QColor(0, 200, 0));
-    r.background = green;
-    r.backgroundRect = QRectF(0, 0, 100, 50);
-    r.pages.append(Page{});
-    r.pages[0].rects.append({QRectF(20, 10, 30, 20), 1.0});
-    const QColor black(Qt::black), white(Qt::white);
-    const QImage preview = renderPageImage(r, 0, 254, RenderTarget::Preview);
-    const QImage pdf = renderPageImage(r, 0, 254, RenderTarget::Pdf);
-    const QImage print = renderPageImage(r, 0, 254, RenderTarget::Print);
-    QCOMPARE(preview.pixelColor(5, 5), QColor(0, 200, 0)); // the background only on screen
-    QCOMPARE(pdf.pixelColor(5, 5), white);
-    QCOMPARE(print.pixelColor(5, 5), white);
-    // The rectangle's left edge at x = 20 mm from y = 10 to 30 mm, on screen and in the PDF;
-    // printed at 25 mm, its top edge at 7 mm.
-    for (const QImage& unshifted : {preview, pdf})
-        QVERIFY(unshifted.pixelColor(200, 200) == black && unshifted.pixelColor(250, 200) != black);
-    QCOMPARE(print.pixelColor(200, 200), white);
-    QCOMPARE(print.pixelColor(250, 200), black);
-    QCOMPARE(print.pixelColor(250, 75), black);
-}
-
 void TestReport::pdfTextLandsOnTemplatePositions() {
     const PreparedReport r = sampleReceipt(7);
     const QString pdf = dir_.filePath(QStringLiteral("receipt.pdf"));
@@ -359,29 +329,6 @@ void TestReport::pdfTextLandsOnTemplatePositions() {
         QVERIFY(checked >= 8);
     }
     QVERIFY(wordAt(pages[1], QStringLiteral("餐费7")));
-}
-
-void TestReport::printedPdfIsShiftedByTheOffset() {
-    PreparedReport r = sampleReceipt(1);
-    r.printerOffset = QPointF(3, 2);
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    const QString pdf = dir_.filePath(QStringLiteral("printed.pdf"));
-    printer.setOutputFileName(pdf);
-    printer.setPageSize(QPageSize(QPageSize::A4)); // replaced by the report's paper
-    printer.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
-    printReport(printer, r);
-    QVERIFY(printer.fullPage());
-    PDF_WORDS(pages, pdf);
-    QCOMPARE(pages.size(), 1);
-    QVERIFY(qAbs(pages[0].mm.width() - 241) < 0.2);
-    for (const char* text : {"00012345", "杭州西湖食品有限公司", "餐费1"}) {
-        const PlacedText* t = findText(r.pages[0], QString::fromUtf8(text));
-        const Word* w = t ? wordAt(pages[0], t->text, t->rect.center()) : nullptr;
-        QVERIFY2(w, text);
-        QVERIFY2(qAbs(w->mm.left() - (t->rect.left() + 3)) <= 0.2, text);
-        QVERIFY2(qAbs(w->mm.center().y() - (t->rect.center().y() + 2)) <= 0.2, text);
-    }
 }
 
 void TestReport::preparedFile_data() {
