@@ -216,7 +216,7 @@ bool TemplateDocument::hasBand() const {
 void TemplateDocument::setSelection(QList<int> items) {
     items.removeIf([this](int i) { return i < 0 || i >= itemCount(); });
     items.erase(std::unique(items.begin(), items.end()), items.end());
-    if (items == state_.selection)
+    if (DesignState::sameIndexes(items, state_.selection))
         return;
     state_.selection = items;
     emit selectionChanged();
@@ -229,7 +229,7 @@ void TemplateDocument::apply(const QString& text, DesignState next, int mergeKey
 }
 
 void TemplateDocument::restore(const DesignState& state) {
-    const bool selectionMoved = state.selection != state_.selection;
+    const bool selectionMoved = !DesignState::sameIndexes(state.selection, state_.selection);
     state_ = state;
     emit changed();
     if (selectionMoved)

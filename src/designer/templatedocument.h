@@ -25,7 +25,20 @@ struct DesignState {
     QJsonObject root; // the template without its items
     QList<DesignItem> items;
     QList<int> selection; // indexes into items, ascending
-    bool operator==(const DesignState&) const = default;
+    bool operator==(const DesignState& other) const {
+        return root == other.root && items == other.items &&
+               sameIndexes(selection, other.selection);
+    }
+    // Qt 6.4 compares two empty lists of ints with memcmp on null pointers (undefined
+    // behaviour), so index lists are compared element by element.
+    static bool sameIndexes(const QList<int>& a, const QList<int>& b) {
+        if (a.size() != b.size())
+            return false;
+        for (qsizetype i = 0; i < a.size(); ++i)
+            if (a.at(i) != b.at(i))
+                return false;
+        return true;
+    }
 };
 
 enum class AlignMode { Left, Right, Top, Bottom, SameWidth, SameHeight };
