@@ -78,7 +78,7 @@ void writeStamp(const QString& path, const QString& text) {
 }
 
 // A copy of the database with two extra structures, both filled from fpmain:
-//   fpsearch (kpid INTEGER PRIMARY KEY, kpdate INTEGER, txt TEXT): the five searched columns
+//   fpnarrow (kpid INTEGER PRIMARY KEY, kpdate INTEGER, txt TEXT): the five searched columns
 //     joined, a narrow table that a scan reads far fewer pages of;
 //   fplist: fpmain without the columns that are neither searched nor listed (hyfl, qssj, jcsj,
 //     jedx, skfmc, bz1), as fpmain would be if those moved to a table of their own;
@@ -98,9 +98,9 @@ QString prototypeDatabase(const BenchDatabase& db) {
     raw::exec(h,
               "PRAGMA synchronous = OFF; PRAGMA journal_mode = OFF; PRAGMA cache_size = -200000");
     raw::exec(h, "BEGIN");
-    raw::exec(h, "CREATE TABLE fpsearch (kpid INTEGER PRIMARY KEY, kpdate INTEGER, txt TEXT)");
-    raw::exec(h, "CREATE INDEX fpsearch_kpdate ON fpsearch (kpdate)");
-    raw::exec(h, "INSERT INTO fpsearch SELECT kpid, kpdate, coalesce(fphm,'')||coalesce(jdhm,'')||"
+    raw::exec(h, "CREATE TABLE fpnarrow (kpid INTEGER PRIMARY KEY, kpdate INTEGER, txt TEXT)");
+    raw::exec(h, "CREATE INDEX fpnarrow_kpdate ON fpnarrow (kpdate)");
+    raw::exec(h, "INSERT INTO fpnarrow SELECT kpid, kpdate, coalesce(fphm,'')||coalesce(jdhm,'')||"
                  "coalesce(fkfmc,'')||coalesce(kpr,'')||coalesce(bz2,'') FROM fpmain");
     raw::exec(h, "CREATE TABLE fplist (kpid INTEGER PRIMARY KEY AUTOINCREMENT, fphm TEXT, kpdate "
                  "INTEGER, kpdate2 TEXT, jdhm TEXT, jym TEXT, fkfmc TEXT, jexx TEXT, kpr TEXT, "
@@ -110,7 +110,7 @@ QString prototypeDatabase(const BenchDatabase& db) {
                  "kpr, bz2 FROM fpmain");
     raw::exec(h, "CREATE VIRTUAL TABLE fpfts USING fts4(content=\"\", txt)");
     {
-        raw::Stmt read(h, "SELECT kpid, txt FROM fpsearch");
+        raw::Stmt read(h, "SELECT kpid, txt FROM fpnarrow");
         raw::Stmt write(h, "INSERT INTO fpfts (docid, txt) VALUES (?, ?)");
         while (read.step()) {
             write.reset();
@@ -192,7 +192,7 @@ QList<PrototypeFigure> runPrototypes(const BenchDatabase& db) {
     const QByteArray current = program.text().toUtf8();
 
     const QByteArray narrow = QByteArray("select ") + shownColumns +
-                              " from fpsearch s cross join fpmain m on m.kpid=s.kpid"
+                              " from fpnarrow s cross join fpmain m on m.kpid=s.kpid"
                               " where s.txt like :pattern escape '\\'";
     QByteArray listing = current;
     listing.replace(" from fpmain ", " from fplist ");
@@ -218,7 +218,7 @@ QList<PrototypeFigure> runPrototypes(const BenchDatabase& db) {
     };
     const Shape shapes[] = {
         {"program statement", current, "the program's statement on fpmain (scan)"},
-        {"narrow table", narrow, "scan of fpsearch(kpid, kpdate, txt) joined to fpmain by kpid"},
+        {"narrow table", narrow, "scan of fpnarrow(kpid, kpdate, txt) joined to fpmain by kpid"},
         {"listing table (fpmain minus 6 columns)", listing,
          "the program's statement on fplist: fpmain without hyfl, qssj, jcsj, jedx, skfmc, bz1"},
         {"FTS4 per-character phrase + LIKE", fts,
