@@ -182,15 +182,25 @@ void applyQueued(Connection& connection) {
     // A receipt deleted since it was queued reads as NULL: its entry only goes.
     Statement queued(db, QByteArray("select kpid,(select ") + joinedColumns +
                              " from fpmain m where m.kpid=q.kpid) from fpsearch_queue q");
+    Statement stored(db, "select tokens from fpsearch where docid=?");
     Statement remove(db, "delete from fpsearch where docid=?");
     Statement insert(db, "insert into fpsearch (docid,tokens) values (?,?)");
     while (queued.step()) {
         const qint64 kpid = queued.integer(0);
+        const bool exists = sqlite3_column_type(queued.handle(), 1) != SQLITE_NULL;
+        const QByteArray tokens = exists ? searchtokens::indexText(queued.text(1)) : QByteArray();
+        // A correction that leaves the searched columns as they were (amounts, dates, lines)
+        // keeps its entry: rewriting it would only delete and insert the same tokens.
+        stored.bind(1, kpid);
+        const bool same = stored.step() && exists && stored.text(0) == QByteArrayView(tokens);
+        sqlite3_reset(stored.handle());
+        if (same)
+            continue;
         remove.bind(1, kpid);
         remove.run();
-        if (sqlite3_column_type(queued.handle(), 1) != SQLITE_NULL) {
+        if (exists) {
             insert.bind(1, kpid);
-            insert.bind(2, searchtokens::indexText(queued.text(1)));
+            insert.bind(2, tokens);
             insert.run();
         }
     }
