@@ -8,7 +8,9 @@
 #include "data/tdmtd.h"
 #include "designer/designerwindow.h"
 #include "receipt/entrypage.h"
+#include "receipt/historymodel.h"
 #include "receipt/historypage.h"
+#include "receipt/receiptloader.h"
 #include "receipt/receiptpreview.h"
 #include "receipt/receiptsaver.h"
 #include "report/previewwindow.h"
@@ -16,15 +18,21 @@
 #include "settings/basicsetdialog.h"
 #include "settings/help.h"
 #include "settings/legacyimport.h"
+#include "settings/storedialog.h"
+#include "store/filestore.h"
+#include "store/pgstore.h"
+#include "store/storeconfig.h"
 #include "ui/guard.h"
 #include "ui/messagebox.h"
 
 #include <QCoreApplication>
 #include <QDate>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QStatusBar>
 #include <QVBoxLayout>
 #include <stdexcept>
 
@@ -54,6 +62,9 @@ Tfrmqj::Tfrmqj(const QString& executablePath, QWidget* parent)
     createPages();
     applyTabOrder();
     enterKeys_ = new EnterKeyNavigator(this, [this] { moveFocusToNextControl(); });
+    storeLabel_ = new QLabel(this);
+    storeLabel_->setObjectName(QStringLiteral("storeLabel"));
+    statusBar()->addPermanentWidget(storeLabel_);
 }
 
 Tfrmqj::Tfrmqj(data::Tdmtd& dm, const QString& executablePath, QWidget* parent)
@@ -63,6 +74,9 @@ Tfrmqj::Tfrmqj(data::Tdmtd& dm, const QString& executablePath, QWidget* parent)
 
 Tfrmqj::~Tfrmqj() {
     report::PreviewWindow::setDesignHook({});
+    // The history's reader works on the store, which goes before the pages.
+    if (historyPage_)
+        historyPage_->model()->clear();
 }
 
 void Tfrmqj::openDesigner(QWidget* parent) {
@@ -85,6 +99,9 @@ void Tfrmqj::createMenus() {
     connect(design, &QAction::triggered, this, [this] { openDesigner(this); });
     // The preview window's "设计" button opens the same designer over the preview.
     report::PreviewWindow::setDesignHook([this](QWidget* preview) { openDesigner(preview); });
+    QAction* storeAction = settingsMenu->addAction(QStringLiteral("数据存储…"));
+    storeAction->setObjectName(QStringLiteral("storeAction"));
+    connect(storeAction, &QAction::triggered, this, &Tfrmqj::storeClick);
     QAction* legacyImport = settingsMenu->addAction(QStringLiteral("导入旧数据…"));
     legacyImport->setObjectName(QStringLiteral("legacyImportAction"));
     connect(legacyImport, &QAction::triggered, this, &Tfrmqj::legacyImportClick);
@@ -143,7 +160,9 @@ void Tfrmqj::createPages() {
 void Tfrmqj::setDataModule(data::Tdmtd& dm) {
     Q_ASSERT(!dm_);
     dm_ = &dm;
-    historyPage_ = new receipt::HistoryPage(dm, pages_);
+    // The file until the first show has read which store its settings choose.
+    store_.setTarget(std::make_unique<store::FileStore>(dm.Database3_ado));
+    historyPage_ = new receipt::HistoryPage(store_, pages_);
     historyPage_->setObjectName(QStringLiteral("historyPage"));
     pages_->addWidget(historyPage_);
     connect(historyPage_, &receipt::HistoryPage::reloadRequested, this, &Tfrmqj::BitBtn11Click);
@@ -189,7 +208,7 @@ void Tfrmqj::FormShow() {
         openDatabase();
         historyPage_->showDefaultRange();
         entryPage_->setIssueDate(QDate::currentDate());
-        const settings::BasicSettings defaults = settings::loadBasicSettings(*dm_);
+        const settings::BasicSettings defaults = settings::loadBasicSettings(store_);
         entryPage_->setPayeeName(defaults.payee);
         entryPage_->setCategory(defaults.category);
         entryPage_->setIssuer(defaults.issuer);
@@ -199,7 +218,7 @@ void Tfrmqj::FormShow() {
     });
     // A file without its search index (or with one left stale by another program) still works
     // when this fails or is cancelled: searches then read the whole table.
-    if (dm_ && dm_->Database3_ado.isOpen())
+    if (dm_ && dm_->Database3_ado.isOpen() && dynamic_cast<store::FileStore*>(store_.target()))
         ui::runGuarded(this, [this] { bringSearchIndexUpToDate(this, dm_->Database3_ado); });
 }
 
@@ -211,12 +230,36 @@ void Tfrmqj::openDatabase() {
     dm_->Database3_ado.close();
     dm_->Database3_ado.setConnectionString(connectionString_);
     dm_->Database3_ado.open();
+    localFile_ = std::make_unique<store::FileStore>(dm_->Database3_ado);
+    // The store in use is chosen once, here. An unreachable server is reported and stays the
+    // store: every later command tries it again, and nothing is kept in the local file
+    // meanwhile, which would split the shop's receipts between two places.
+    const store::StoreConfig config = store::loadStoreConfig(*localFile_);
+    if (!config.server) {
+        storeLabel_->setText(QStringLiteral("数据存储：本机文件"));
+        return;
+    }
+    auto server = std::make_unique<store::PgStore>(store::serverConnInfo(config));
+    store::PgStore& pg = *server;
+    store_.setTarget(std::move(server));
+    storeLabel_->setText(QStringLiteral("数据存储：数据库服务器 %1:%2/%3")
+                             .arg(config.host, config.port, config.database));
+    pg.check();
 }
 
 void Tfrmqj::N12Click() {
     if (!dm_)
         return;
-    settings::TfrmbasicSet dlg(*dm_, this);
+    settings::TfrmbasicSet dlg(store_, this);
+    dlg.exec();
+}
+
+void Tfrmqj::storeClick() {
+    if (!localFile_) {
+        ui::MessageBox::information(this, QStringLiteral("数据库尚未打开，无法设置数据存储。"));
+        return;
+    }
+    settings::StoreDialog dlg(*localFile_, this);
     dlg.exec();
 }
 
@@ -263,7 +306,7 @@ void Tfrmqj::BitBtn19Click() {
         return;
     }
     ui::runGuarded(this, [&] {
-        receipt::ReceiptSaver saver(*dm_);
+        receipt::ReceiptSaver saver(store_);
         QString id;
         try {
             id = saver.save(entry);
@@ -277,8 +320,26 @@ void Tfrmqj::BitBtn19Click() {
             receipt::ReceiptEntry asNew = entry;
             asNew.receiptId.clear();
             id = saver.save(asNew);
+        } catch (const receipt::ReceiptChanged& changed) {
+            // Two ways on: keep this form as a new receipt, or take the other change.
+            if (ui::MessageBox::question(
+                    this, changed.message() +
+                              QStringLiteral("\n\n要把本页的内容另存为一张新票据吗？"
+                                             "（选“否”可以改为重新读取该票据的最新内容。）"))) {
+                receipt::ReceiptEntry asNew = entry;
+                asNew.receiptId.clear();
+                id = saver.save(asNew);
+            } else {
+                if (ui::MessageBox::question(
+                        this, QStringLiteral("要重新读取该票据的最新内容吗？本页未保存的修改将被"
+                                             "放弃。")))
+                    entryPage_->showReceipt(
+                        receipt::loadReceipt(store_, entry.receiptId.toLongLong()));
+                return;
+            }
         }
         entryPage_->setReceiptId(id);
+        entryPage_->setLoadedChanges(saver.changes());
         ui::MessageBox::information(this, QStringLiteral("保存成功！"));
     });
 }
@@ -286,7 +347,8 @@ void Tfrmqj::BitBtn19Click() {
 void Tfrmqj::BitBtn4Click() {
     ui::runGuarded(this, [this] {
         const receipt::ReceiptEntry entry = entryPage_->entry();
-        receipt::previewReceipt(this, *dm_, entry.receiptId, entry.remarks, executablePath_,
+        receipt::previewReceipt(this, store_, dm_->Database3_ado, entry.receiptId, entry.remarks,
+                                executablePath_,
                                 [this] { settings::openHelp(this, executablePath_); });
     });
 }

@@ -1,16 +1,23 @@
 #pragma once
 
 #include "data/filelocations.h"
+#include "store/store.h"
 
 #include <QMainWindow>
+#include <memory>
 
 class QAction;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QStackedWidget;
 
 namespace zelk::data {
 class Tdmtd;
+}
+
+namespace zelk::store {
+class FileStore;
 }
 
 namespace zelk::receipt {
@@ -49,6 +56,10 @@ public:
     void setConnectionString(const QString& connectionString);
 
     QString executablePath() const { return executablePath_; }
+    // The store the receipts are kept in, chosen at the first show from the local file's
+    // settings: the local file, or the server (never the file instead of an unreachable
+    // server).
+    store::Store& activeStore() { return store_; }
     receipt::ReceiptEntryPage* entryPage() const { return entryPage_; }
     receipt::HistoryPage* historyPage() const { return historyPage_; }
     QStackedWidget* pages() const { return pages_; }
@@ -71,7 +82,8 @@ private:
     void moveFocusToNextControl();
 
     // Menu commands.
-    void N12Click(); // 设置 → 基础信息
+    void N12Click();   // 设置 → 基础信息
+    void storeClick(); // 设置 → 数据存储…
     // 设置 → 票据模板设计, and the preview window's "设计" button.
     void openDesigner(QWidget* parent);
     void legacyImportClick(); // 设置 → 导入旧数据…
@@ -88,6 +100,10 @@ private:
     void BitBtn11Click();
 
     data::Tdmtd* dm_ = nullptr;
+    // The local encrypted file (settings of this desk, the store choice) and the active store.
+    std::unique_ptr<store::FileStore> localFile_;
+    store::ActiveStore store_;
+    QLabel* storeLabel_ = nullptr;
     QString executablePath_;
     data::FileLocations files_;
     QString connectionString_;

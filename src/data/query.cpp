@@ -39,6 +39,10 @@ void Query::bind(const QString& name, qint64 value) {
     parameters_.append({name, value});
 }
 
+void Query::bindNull(const QString& name) {
+    parameters_.append({name, QVariant()});
+}
+
 void Query::fail(const QString& what) const {
     throw DatabaseError(QStringLiteral("数据库操作失败：%1").arg(what));
 }
@@ -69,7 +73,9 @@ void Query::prepare() {
             fail(QStringLiteral("语句中没有参数 :%1").arg(name));
         }
         int rc;
-        if (value.typeId() == QMetaType::QString) {
+        if (!value.isValid()) {
+            rc = sqlite3_bind_null(stmt_, index);
+        } else if (value.typeId() == QMetaType::QString) {
             // The byte length is passed, so a text holding NUL characters is stored whole.
             const QByteArray bytes = value.toString().toUtf8();
             rc = sqlite3_bind_text(stmt_, index, bytes.constData(), int(bytes.size()),

@@ -35,6 +35,8 @@ public:
     // when the statement runs, so a misspelt parameter never silently stores nothing.
     void bind(const QString& name, const QString& value);
     void bind(const QString& name, qint64 value);
+    // Binds ":name" as NULL.
+    void bindNull(const QString& name);
 
     // Runs a query and moves to its first row (end of data when there is none).
     void open();

@@ -303,6 +303,7 @@ ReceiptEntry ReceiptEntryPage::entry() const {
     e.issuer = issuer_->text();
     e.noticeLine = noticeLine_->text();
     e.receiptId = receiptId();
+    e.loadedChanges = loadedChanges_;
     return e;
 }
 
@@ -322,6 +323,7 @@ void ReceiptEntryPage::showReceipt(const ReceiptEntry& receipt) {
     noticeLine_->setText(receipt.noticeLine);
     remarks_->setPlainText(receipt.remarks);
     setReceiptId(receipt.receiptId);
+    loadedChanges_ = receipt.loadedChanges;
 
     // Emptied first and filled in row order: each amount set works the totals out again, so
     // the last one leaves the totals of the lines just shown.
@@ -386,6 +388,8 @@ QString ReceiptEntryPage::receiptId() const {
 void ReceiptEntryPage::setReceiptId(const QString& id) {
     if (receiptId_)
         receiptId_->setText(id);
+    if (id.isEmpty())
+        loadedChanges_ = -1;
     // Saving a stored receipt again keeps the invoice number of its first save, so the field
     // cannot be changed while it shows a stored receipt. It stays a stop of the Enter walk.
     const bool stored = !id.isEmpty();

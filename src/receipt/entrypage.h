@@ -44,7 +44,10 @@ public:
     void setIssueDate(const QDate& date);
 
     QString receiptId() const;
+    // An empty id also forgets the change counter.
     void setReceiptId(const QString& id);
+    // The stored receipt's change counter as loaded or last saved here (see ReceiptEntry).
+    void setLoadedChanges(qint64 changes) { loadedChanges_ = changes; }
     // The hidden field that holds the current receipt id. The main window places it in its top
     // bar; it is never shown.
     QLineEdit* receiptIdField() const { return receiptId_; }
@@ -98,6 +101,7 @@ private:
     QPushButton* preview_ = nullptr;
     // Created by the page, but usually living in another widget's layout.
     QPointer<QLineEdit> receiptId_;
+    qint64 loadedChanges_ = -1;
 };
 
 } // namespace zelk::receipt

@@ -1,7 +1,7 @@
 #include "receipt/historymodel.h"
 
 #include "data/databaseerror.h"
-#include "data/searchindex.h"
+#include "store/filestore.h"
 
 namespace zelk::receipt {
 
@@ -45,17 +45,20 @@ quint32 readLength(const char*& p) {
 
 } // namespace
 
+HistoryModel::HistoryModel(store::Store& store, QObject* parent)
+    : QAbstractTableModel(parent), store_(store) {}
+
 HistoryModel::HistoryModel(data::Connection& connection, QObject* parent)
-    : QAbstractTableModel(parent), query_(connection) {}
+    : QAbstractTableModel(parent), owned_(std::make_unique<store::FileStore>(connection)),
+      store_(*owned_) {}
+
+HistoryModel::~HistoryModel() = default;
 
 bool HistoryModel::search(const HistoryCriteria& criteria) {
     beginResetModel();
     drop();
-    criteria_ = criteria;
     try {
-        indexMatch_ = historyIndexMatch(criteria_);
-        if (!indexMatch_.isEmpty() && !data::searchindex::isReady(query_.connection()))
-            indexMatch_.clear();
+        reader_ = store_.searchHistory(criteria);
         readBatch(rows_);
     } catch (...) {
         drop();
@@ -73,97 +76,33 @@ void HistoryModel::clear() {
 }
 
 void HistoryModel::drop() {
-    query_.close();
-    indexMatch_.clear();
+    reader_.reset();
     rows_.clear();
     rows_.shrink_to_fit();
     blocks_.clear();
-    last_ = HistoryPosition();
     more_ = false;
 }
 
-void HistoryModel::appendCurrentRow(std::vector<Row>& into, const Fields& fields) {
+void HistoryModel::appendRow(std::vector<Row>& into, qint64 kpid, const QByteArrayView* texts) {
     // The texts go from the statement's UTF-8 straight into the block, with no QString between.
-    QByteArrayView texts[historyColumnCount];
     qsizetype needed = 0;
-    for (int c = 0; c < historyColumnCount; ++c) {
-        texts[c] = query_.fieldUtf8(fields.shown[c]);
+    for (int c = 0; c < historyColumnCount; ++c)
         needed += texts[c].size() + 5; // a length takes at most five bytes
-    }
     if (blocks_.empty() || blocks_.back().size() + needed > blocks_.back().capacity()) {
         blocks_.emplace_back();
         blocks_.back().reserve(std::max(blockSize, needed));
     }
     QByteArray& block = blocks_.back();
-    into.push_back(
-        {query_.fieldAsInteger(fields.kpid), quint32(blocks_.size() - 1), quint32(block.size())});
-    for (const QByteArrayView& text : texts) {
-        appendLength(block, quint32(text.size()));
-        block.append(text);
+    into.push_back({kpid, quint32(blocks_.size() - 1), quint32(block.size())});
+    for (int c = 0; c < historyColumnCount; ++c) {
+        appendLength(block, quint32(texts[c].size()));
+        block.append(texts[c]);
     }
-}
-
-int HistoryModel::readRows(std::vector<Row>& into, const HistoryPosition* after, int limit,
-                           const QByteArray& indexMatch, qint64 upto, bool* more) {
-    // One row more than asked for tells whether more follow.
-    prepareHistorySearch(query_, criteria_, after, limit + 1, indexMatch, upto);
-    query_.open();
-    Fields fields;
-    for (int c = 0; c < historyColumnCount; ++c)
-        fields.shown[c] = query_.fieldIndex(QString::fromLatin1(columns[c].field));
-    fields.kpid = query_.fieldIndex(QStringLiteral("kpid"));
-    fields.kpdateText = query_.fieldIndex(QStringLiteral("kpdatetext"));
-    fields.kpdateType = query_.fieldIndex(QStringLiteral("kptype"));
-    int count = 0;
-    for (; count < limit && !query_.eof(); ++count) {
-        appendCurrentRow(into, fields);
-        // Only a full batch is followed by another, which continues after its last row.
-        if (count + 1 == limit) {
-            last_.kpid = into.back().kpid;
-            last_.kpdate = QString::fromUtf8(query_.fieldUtf8(fields.kpdateText));
-            last_.kpdateType = QString::fromUtf8(query_.fieldUtf8(fields.kpdateType));
-        }
-        query_.next();
-    }
-    *more = !query_.eof();
-    query_.close();
-    return count;
 }
 
 void HistoryModel::readBatch(std::vector<Row>& into) {
-    const bool first = rows_.empty() && into.empty();
-    if (!first || indexMatch_.isEmpty()) {
-        const qint64 before = last_.kpid;
-        readRows(into, first ? nullptr : &last_, batchSize, indexMatch_, 0, &more_);
-        // Each batch through the index reads the candidates from the start again, which costs
-        // little for a rare text; for a text found densely the plain scan reaches the next
-        // batch sooner. Both give the same rows in the same order, so the rest scans.
-        constexpr qint64 denseReceiptsPerRow = 32;
-        if (more_ && !indexMatch_.isEmpty() &&
-            last_.kpid - before < batchSize * denseReceiptsPerRow)
-            indexMatch_.clear();
-        return;
-    }
-    // The first batch of an indexed search first scans the oldest receipts: a text found in
-    // many receipts fills the batch from them at once (the index would read long lists of
-    // candidates for it) and the search goes on scanning; otherwise the index finds the rest
-    // after them.
-    constexpr qint64 probedReceipts = 2048;
-    data::Query bound(query_.connection());
-    bound.add(QStringLiteral("select coalesce(min(kpid),0) as lowest from fpmain"));
-    bound.open();
-    const qint64 upto = bound.fieldAsInteger(QStringLiteral("lowest")) + probedReceipts - 1;
-    bound.close();
-    bool more = false;
-    const int probed = readRows(into, nullptr, batchSize, {}, upto, &more);
-    if (probed == batchSize) {
-        more_ = true;
-        indexMatch_.clear();
-        return;
-    }
-    HistoryPosition after;
-    after.kpid = upto;
-    readRows(into, &after, batchSize - probed, indexMatch_, 0, &more_);
+    more_ = reader_->readBatch(
+        batchSize, [&](qint64 kpid, const QByteArrayView* texts) { appendRow(into, kpid, texts); });
 }
 
 qint64 HistoryModel::receiptIdAt(int row) const {
@@ -224,7 +163,7 @@ void HistoryModel::fetchMore(const QModelIndex& parent) {
         readBatch(batch);
     } catch (const data::DatabaseError& error) {
         // The rows listed so far stay; no further batch is tried.
-        query_.close();
+        reader_.reset();
         more_ = false;
         emit fetchFailed(error.message());
         return;

@@ -1,10 +1,11 @@
 #pragma once
 
-#include "data/query.h"
 #include "receipt/historysearch.h"
+#include "store/store.h"
 
 #include <QAbstractTableModel>
 #include <QByteArray>
+#include <memory>
 #include <vector>
 
 namespace zelk::data {
@@ -24,7 +25,10 @@ class HistoryModel : public QAbstractTableModel {
 public:
     static constexpr int batchSize = 256;
 
+    explicit HistoryModel(store::Store& store, QObject* parent = nullptr);
+    // On the open receipt file.
     explicit HistoryModel(data::Connection& connection, QObject* parent = nullptr);
+    ~HistoryModel() override;
 
     // Runs a new search, replacing the previous result, and reads its first batch. Returns
     // whether it found any row; when it found none the result is closed and empty. Throws
@@ -64,24 +68,12 @@ private:
 
     // Reads the next batch after the rows read so far into `into`.
     void readBatch(std::vector<Row>& into);
-    // Reads up to `limit` rows of one statement into `into`, after `after` when given and up
-    // to receipt `upto` when positive; returns how many, and whether the statement had more.
-    int readRows(std::vector<Row>& into, const HistoryPosition* after, int limit,
-                 const QByteArray& indexMatch, qint64 upto, bool* more);
-    // Positions of the columns that batches read, looked up once per statement.
-    struct Fields {
-        int shown[historyColumnCount];
-        int kpid, kpdateText, kpdateType;
-    };
-    void appendCurrentRow(std::vector<Row>& into, const Fields& fields);
+    void appendRow(std::vector<Row>& into, qint64 kpid, const QByteArrayView* texts);
     void drop();
 
-    data::Query query_;
-    HistoryCriteria criteria_;
-    HistoryPosition last_; // the last row read
-    // The search index's MATCH expression while batches read through the index; empty when
-    // they scan fpmain.
-    QByteArray indexMatch_;
+    std::unique_ptr<store::Store> owned_;
+    store::Store& store_;
+    std::unique_ptr<store::HistoryReader> reader_;
     bool more_ = false; // whether rows may follow the last one read
     std::vector<Row> rows_;
     std::vector<QByteArray> blocks_;

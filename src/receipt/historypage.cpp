@@ -1,10 +1,10 @@
 #include "receipt/historypage.h"
 
 #include "data/databaseerror.h"
-#include "data/tdmtd.h"
 #include "receipt/historydatebox.h"
 #include "receipt/historymodel.h"
 #include "receipt/receiptloader.h"
+#include "store/store.h"
 #include "ui/fieldlength.h"
 #include "ui/guard.h"
 #include "ui/messagebox.h"
@@ -28,8 +28,8 @@ namespace {
 constexpr int defaultRangeDays = 30;
 } // namespace
 
-HistoryPage::HistoryPage(data::Tdmtd& dm, QWidget* parent)
-    : QWidget(parent), dm_(dm), model_(new HistoryModel(dm.Database3_ado, this)),
+HistoryPage::HistoryPage(store::Store& store, QWidget* parent)
+    : QWidget(parent), store_(store), model_(new HistoryModel(store, this)),
       startDate_(new HistoryDateBox(QStringLiteral("startDate"), this)),
       endDate_(new HistoryDateBox(QStringLiteral("endDate"), this)),
       searchText_(new QLineEdit(this)),
@@ -156,7 +156,7 @@ ReceiptEntry HistoryPage::loadCurrentReceipt() {
     const QModelIndex current = grid_->currentIndex();
     if (!model_->hasResult() || !current.isValid())
         throw data::DatabaseError(QStringLiteral("没有选中的记录，请先查询。"));
-    return loadReceipt(dm_.Database3_ado, model_->receiptIdAt(current.row()));
+    return loadReceipt(store_, model_->receiptIdAt(current.row()));
 }
 
 } // namespace zelk::receipt

@@ -9,8 +9,8 @@ class QLineEdit;
 class QPushButton;
 class QTableView;
 
-namespace zelk::data {
-class Tdmtd;
+namespace zelk::store {
+class Store;
 }
 
 namespace zelk::receipt {
@@ -22,7 +22,7 @@ class HistoryModel;
 class HistoryPage : public QWidget {
     Q_OBJECT
 public:
-    explicit HistoryPage(data::Tdmtd& dm, QWidget* parent = nullptr);
+    explicit HistoryPage(store::Store& store, QWidget* parent = nullptr);
 
     void setDateRange(const QDate& from, const QDate& to); // both boxes checked
     void showDefaultRange(); // today to 30 days ahead, both boxes checked
@@ -49,7 +49,7 @@ private:
     void configureGrid();
     void search();
 
-    data::Tdmtd& dm_;
+    store::Store& store_;
     HistoryModel* model_;
     HistoryDateBox* startDate_;
     HistoryDateBox* endDate_;

@@ -39,8 +39,12 @@ struct ReceiptEntry {
     QString issuer;        // 开票人, kpr
     QString noticeLine;    // bz1
     QString receiptId;     // kpid of the stored receipt being edited; empty for a new one
+    // The stored receipt's change counter when it was loaded or last saved here (negative:
+    // unknown, the save does not check). It tells where the form came from, not what it holds,
+    // so comparisons leave it out.
+    qint64 loadedChanges = -1;
 
-    bool operator==(const ReceiptEntry&) const = default;
+    bool operator==(const ReceiptEntry& other) const;
 };
 
 // The period fields' value when nothing has been typed into them.

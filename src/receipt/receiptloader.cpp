@@ -1,8 +1,8 @@
 #include "receipt/receiptloader.h"
 
 #include "data/databaseerror.h"
-#include "data/query.h"
 #include "receipt/entrytotals.h"
+#include "store/filestore.h"
 
 namespace zelk::receipt {
 
@@ -16,74 +16,62 @@ QDate dateFromStoredKpdate(const QString& kpdate) {
     return QDate(kpdate.left(4).toInt(), kpdate.mid(4, 2).toInt(), kpdate.mid(6, 2).toInt());
 }
 
-namespace {
-
-QString text(const data::Query& q, const char* name) {
-    return q.fieldAsText(QString::fromLatin1(name));
-}
-
-} // namespace
-
-ReceiptEntry loadReceipt(data::Connection& connection, qint64 receiptId) {
+ReceiptEntry loadReceipt(store::Store& store, qint64 receiptId) {
+    const std::optional<store::StoredReceipt> stored = store.loadReceipt(receiptId);
+    if (!stored)
+        throw data::DatabaseError(
+            QStringLiteral("数据库中没有编号为 %1 的票据，无法读取。").arg(receiptId));
+    auto text = [&](const char* name) {
+        return stored->header.value(store::headerColumns().indexOf(QLatin1String(name)));
+    };
     ReceiptEntry entry;
-    {
-        data::Query q(connection);
-        q.add(QStringLiteral("select * from fpmain "));
-        q.add(QStringLiteral(" where kpid=:kpid"));
-        q.bind(QStringLiteral("kpid"), receiptId);
-        q.open();
-        if (q.eof())
-            throw data::DatabaseError(
-                QStringLiteral("数据库中没有编号为 %1 的票据，无法读取。").arg(receiptId));
+    // In the order the entry form is filled.
+    entry.invoiceNumber = text("fphm");
+    const QString kpdate = text("kpdate");
+    entry.issueDate = dateFromStoredKpdate(kpdate);
+    if (!entry.issueDate.isValid())
+        throw data::DatabaseError(
+            QStringLiteral("编号为 %1 的票据的开票日期“%2”不是有效的日期（应为8位数字 "
+                           "yyyymmdd），无法读取。")
+                .arg(receiptId)
+                .arg(kpdate));
+    entry.category = text("hyfl");
+    entry.machineNumber = text("jdhm");
+    entry.periodStart = text("qssj");
+    entry.periodEnd = text("jcsj");
+    entry.checkCode = text("jym");
+    entry.payerName = text("fkfmc");
+    entry.totalCapitals = text("jedx");
+    entry.totalFigures = text("jexx");
+    entry.payeeName = text("skfmc");
+    entry.issuer = text("kpr");
+    entry.noticeLine = text("bz1");
+    entry.remarks = text("bz2");
+    entry.receiptId = QString::number(receiptId);
+    entry.loadedChanges = stored->changes;
 
-        // In the order the entry form is filled.
-        entry.invoiceNumber = text(q, "fphm");
-        const QString kpdate = text(q, "kpdate");
-        entry.issueDate = dateFromStoredKpdate(kpdate);
-        if (!entry.issueDate.isValid())
-            throw data::DatabaseError(
-                QStringLiteral("编号为 %1 的票据的开票日期“%2”不是有效的日期（应为8位数字 "
-                               "yyyymmdd），无法读取。")
-                    .arg(receiptId)
-                    .arg(kpdate));
-        entry.category = text(q, "hyfl");
-        entry.machineNumber = text(q, "jdhm");
-        entry.periodStart = text(q, "qssj");
-        entry.periodEnd = text(q, "jcsj");
-        entry.checkCode = text(q, "jym");
-        entry.payerName = text(q, "fkfmc");
-        entry.totalCapitals = text(q, "jedx");
-        entry.totalFigures = text(q, "jexx");
-        entry.payeeName = text(q, "skfmc");
-        entry.issuer = text(q, "kpr");
-        entry.noticeLine = text(q, "bz1");
-        entry.remarks = text(q, "bz2");
-        entry.receiptId = text(q, "kpid");
-    }
-
-    data::Query lines(connection);
-    lines.add(QStringLiteral("select * from fpdetail "));
-    lines.add(QStringLiteral(" where kpid=:kpid"));
-    lines.add(QStringLiteral(" order by fpmxid"));
-    lines.bind(QStringLiteral("kpid"), receiptId);
-    lines.open();
     // The form has five rows; stored lines after the fifth are read past.
-    for (int n = 0; !lines.eof() && n < lineCount; ++n, lines.next()) {
+    for (int n = 0; n < lineCount && n < stored->lines.size(); ++n) {
+        const QStringList& values = stored->lines.at(n);
         EntryLine& line = entry.lines[std::size_t(n)];
-        line.item = text(lines, "xm");
-        line.content = text(lines, "kjll");
-        line.unit = text(lines, "dw");
-        line.quantity = text(lines, "sl");
-        line.unitPrice = text(lines, "dj");
-        line.amount = text(lines, "je");
+        line.item = values.value(0);
+        line.content = values.value(1);
+        line.unit = values.value(2);
+        line.quantity = values.value(3);
+        line.unitPrice = values.value(4);
+        line.amount = values.value(5);
     }
-    lines.close();
 
     // The form works its totals out from the reloaded amounts; they replace the stored ones.
     const EntryTotals totals = computeTotals(entry.lines);
     entry.totalFigures = totals.figures;
     entry.totalCapitals = totals.capitals;
     return entry;
+}
+
+ReceiptEntry loadReceipt(data::Connection& connection, qint64 receiptId) {
+    store::FileStore file(connection);
+    return loadReceipt(file, receiptId);
 }
 
 } // namespace zelk::receipt

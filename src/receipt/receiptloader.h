@@ -7,6 +7,9 @@
 namespace zelk::data {
 class Connection;
 }
+namespace zelk::store {
+class Store;
+}
 
 namespace zelk::receipt {
 
@@ -16,6 +19,9 @@ namespace zelk::receipt {
 // totals are worked out again from the reloaded lines, which replace the stored ones.
 // Throws data::DatabaseError when the receipt is missing or its stored issue date is not eight
 // digits forming a real date.
+// The entry's loadedChanges is the receipt's change counter.
+ReceiptEntry loadReceipt(store::Store& store, qint64 receiptId);
+// The same from the open receipt file.
 ReceiptEntry loadReceipt(data::Connection& connection, qint64 receiptId);
 
 // The date that a stored kpdate text (yyyymmdd) stands for; an invalid date when the text is

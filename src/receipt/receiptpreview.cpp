@@ -3,11 +3,11 @@
 #include "data/connection.h"
 #include "data/databaseerror.h"
 #include "data/filelocations.h"
-#include "data/query.h"
 #include "data/tdmtd.h"
 #include "printing/previewprinting.h"
 #include "report/previewwindow.h"
 #include "report/template.h"
+#include "store/filestore.h"
 #include "ui/messagebox.h"
 
 namespace zelk::receipt {
@@ -71,31 +71,22 @@ QString receiptTemplatePath(const QString& executablePath) {
     return data::locateFiles(executablePath).templateFolder + QStringLiteral("report/fp3.frf");
 }
 
-report::DataSet loadReceiptDataSet(data::Connection& connection, const QString& receiptId) {
-    const qint64 id = receiptIdNumber(receiptId);
-    data::Query query(connection);
-    query.add(QStringLiteral(
-        "select a.*,b.fpmxid,b.xm,b.kjll,b.dw,b.sl,b.dj,b.je from fpmain a,fpdetail b"));
-    // Lines print in the order they were entered on the form.
-    query.add(QStringLiteral(" where a.kpid=b.kpid and a.kpid=:kpid order by b.fpmxid"));
-    query.bind(QStringLiteral("kpid"), id);
-    query.open();
-
+report::DataSet loadReceiptDataSet(store::Store& store, const QString& receiptId) {
+    const store::Table table = store.receiptRows(receiptIdNumber(receiptId));
     report::DataSet dataSet;
-    dataSet.columns = query.fieldNames();
-    for (; !query.eof(); query.next()) {
-        QStringList row;
-        row.reserve(dataSet.columns.size());
-        for (const QString& column : std::as_const(dataSet.columns))
-            row.append(query.fieldAsText(column));
-        dataSet.rows.append(row);
-    }
+    dataSet.columns = table.columns;
+    dataSet.rows = table.rows;
     return dataSet;
 }
 
-report::PreparedReport prepareReceiptReport(data::Connection& connection, const QString& receiptId,
+report::DataSet loadReceiptDataSet(data::Connection& connection, const QString& receiptId) {
+    store::FileStore file(connection);
+    return loadReceiptDataSet(file, receiptId);
+}
+
+report::PreparedReport prepareReceiptReport(store::Store& store, const QString& receiptId,
                                             const QString& remarks, const QString& templatePath) {
-    const report::DataSet dataSet = loadReceiptDataSet(connection, receiptId);
+    const report::DataSet dataSet = loadReceiptDataSet(store, receiptId);
     const report::Template tpl = report::loadTemplate(templatePath);
     // The remarks are handed over as they are: the engine never evaluates a value, so no
     // quoting is needed and quotes or line breaks in them print as typed.
@@ -103,12 +94,18 @@ report::PreparedReport prepareReceiptReport(data::Connection& connection, const 
     return report::layoutReport(tpl, dataSet, variables);
 }
 
+report::PreparedReport prepareReceiptReport(data::Connection& connection, const QString& receiptId,
+                                            const QString& remarks, const QString& templatePath) {
+    store::FileStore file(connection);
+    return prepareReceiptReport(file, receiptId, remarks, templatePath);
+}
+
 void setReportShower(ReportShower shower) {
     reportShower() = std::move(shower);
 }
 
-void previewReceipt(QWidget* parent, data::Tdmtd& dm, const QString& receiptId,
-                    const QString& remarks, const QString& executablePath,
+void previewReceipt(QWidget* parent, store::Store& store, data::Connection& local,
+                    const QString& receiptId, const QString& remarks, const QString& executablePath,
                     const std::function<void()>& onHelp) {
     if (receiptId.isEmpty()) {
         ui::MessageBox::information(parent, QStringLiteral("未选中发票！"));
@@ -116,8 +113,15 @@ void previewReceipt(QWidget* parent, data::Tdmtd& dm, const QString& receiptId,
     }
     const QString templatePath = receiptTemplatePath(executablePath);
     const report::PreparedReport prepared =
-        prepareReceiptReport(dm.Database3_ado, receiptId, remarks, templatePath);
-    showReport(prepared, parent, onHelp, dm.Database3_ado, templatePath);
+        prepareReceiptReport(store, receiptId, remarks, templatePath);
+    showReport(prepared, parent, onHelp, local, templatePath);
+}
+
+void previewReceipt(QWidget* parent, data::Tdmtd& dm, const QString& receiptId,
+                    const QString& remarks, const QString& executablePath,
+                    const std::function<void()>& onHelp) {
+    store::FileStore file(dm.Database3_ado);
+    previewReceipt(parent, file, dm.Database3_ado, receiptId, remarks, executablePath, onHelp);
 }
 
 } // namespace zelk::receipt

@@ -14,6 +14,9 @@ namespace zelk::data {
 class Connection;
 class Tdmtd;
 } // namespace zelk::data
+namespace zelk::store {
+class Store;
+} // namespace zelk::store
 
 namespace zelk::receipt {
 
@@ -34,12 +37,15 @@ QString receiptTemplatePath(const QString& executablePath);
 // fpmxid, xm, kjll, dw, sl, dj, je, one row per stored line in the order the lines were
 // entered (fpmxid), every value as text (NULL as empty text). A receipt without lines, or an
 // id no receipt has, gives the columns and no rows. Throws DatabaseError.
+report::DataSet loadReceiptDataSet(store::Store& store, const QString& receiptId);
 report::DataSet loadReceiptDataSet(data::Connection& connection, const QString& receiptId);
 
 // The stored receipt laid out through the template file at templatePath, with remarks as the
 // variable V0: a plain string that prints exactly as given (quotes, brackets and line breaks
 // included). The template is read from the file on every call. Throws DatabaseError for the
 // query and report::ReportError for the template.
+report::PreparedReport prepareReceiptReport(store::Store& store, const QString& receiptId,
+                                            const QString& remarks, const QString& templatePath);
 report::PreparedReport prepareReceiptReport(data::Connection& connection, const QString& receiptId,
                                             const QString& remarks, const QString& templatePath);
 
@@ -57,6 +63,11 @@ void setReportShower(ReportShower shower);
 // (exactly empty, not trimmed) gives the message "未选中发票！" and nothing else. Database and
 // template errors are thrown for the caller's command guard, and then no window opens. onHelp
 // is called by the window's help button (the program passes the help menu's opener).
+// The receipt comes from `store`; the printers' offsets and choices from the local file
+// `local`, since they belong to this desk's printers.
+void previewReceipt(QWidget* parent, store::Store& store, data::Connection& local,
+                    const QString& receiptId, const QString& remarks, const QString& executablePath,
+                    const std::function<void()>& onHelp);
 void previewReceipt(QWidget* parent, data::Tdmtd& dm, const QString& receiptId,
                     const QString& remarks, const QString& executablePath,
                     const std::function<void()>& onHelp);

@@ -2,8 +2,10 @@
 
 #include "data/databaseerror.h"
 #include "receipt/receiptentry.h"
+#include "store/store.h"
 
 #include <QString>
+#include <memory>
 
 namespace zelk::data {
 class Tdmtd;
@@ -23,15 +25,18 @@ QString refusalMessage(SaveRefusal refusal);
 
 // The stored receipt an entry rewrites is no longer in fpmain (another copy of the program
 // removed it). Saving the same entry with an empty receipt id stores it as a new receipt.
-class ReceiptGone : public data::DatabaseError {
-public:
-    using DatabaseError::DatabaseError;
-};
+using store::ReceiptGone;
+// The stored receipt was changed elsewhere since the entry loaded it: the entry can be stored
+// as a new receipt, or the receipt reloaded.
+using store::ReceiptChanged;
 
 // Stores the receipt of the entry page in fpmain and its filled line rows in fpdetail.
 class ReceiptSaver {
 public:
+    explicit ReceiptSaver(store::Store& store);
+    // On the data module's open file.
     explicit ReceiptSaver(data::Tdmtd& dm);
+    ~ReceiptSaver();
 
     // Stores the entry in one transaction; returns the receipt id (the new one on insert, else
     // entry.receiptId). Throws data::DatabaseError and stores nothing on failure.
@@ -40,16 +45,17 @@ public:
     // rewritten in place with its header values trimmed, keeping its invoice number, and its
     // lines are replaced by the rows of the entry. Only rows whose trimmed amount is not empty
     // are stored, in row order, their cells as typed.
+    //
+    // A rewrite of an entry whose loadedChanges is not negative is refused (ReceiptChanged)
+    // when the stored receipt was changed elsewhere since.
     QString save(const ReceiptEntry& entry);
+    // The saved receipt's change counter after the last save.
+    qint64 changes() const { return changes_; }
 
 private:
-    void insertHeader(const ReceiptEntry& entry);
-    void rewriteHeader(const ReceiptEntry& entry, qint64 receiptId);
-    void requireReceipt(qint64 receiptId);
-    void deleteLines(qint64 receiptId);
-    void insertLines(const ReceiptEntry& entry, qint64 receiptId);
-
-    data::Tdmtd& dm_;
+    std::unique_ptr<store::Store> owned_;
+    store::Store& store_;
+    qint64 changes_ = 0;
 };
 
 } // namespace zelk::receipt

@@ -1,5 +1,7 @@
 #include "settings/basicsetdialog.h"
 
+#include "data/tdmtd.h"
+#include "store/filestore.h"
 #include "ui/fieldlength.h"
 #include "ui/guard.h"
 #include "ui/messagebox.h"
@@ -24,7 +26,17 @@ constexpr int noticeHeight = 96; // about five lines of 15 px text
 
 } // namespace
 
-TfrmbasicSet::TfrmbasicSet(data::Tdmtd& dm, QWidget* parent) : QDialog(parent), dm_(dm) {
+TfrmbasicSet::TfrmbasicSet(data::Tdmtd& dm, QWidget* parent)
+    : TfrmbasicSet(std::make_unique<store::FileStore>(dm.Database3_ado), parent) {}
+
+TfrmbasicSet::TfrmbasicSet(std::unique_ptr<store::Store> owned, QWidget* parent)
+    : TfrmbasicSet(*owned, parent) {
+    owned_ = std::move(owned);
+}
+
+TfrmbasicSet::~TfrmbasicSet() = default;
+
+TfrmbasicSet::TfrmbasicSet(store::Store& store, QWidget* parent) : QDialog(parent), store_(store) {
     setObjectName(QStringLiteral("TfrmbasicSet"));
     setWindowTitle(QStringLiteral("基础信息设置"));
     setFont(ui::windowFont());
@@ -111,7 +123,7 @@ void TfrmbasicSet::FormShow() {
 void TfrmbasicSet::load() {
     // After a failed lookup the fields do not hold what is stored, so saving them would
     // overwrite the stored settings: saving stays off.
-    loaded_ = ui::runGuarded(this, [&] { setValues(loadBasicSettings(dm_)); });
+    loaded_ = ui::runGuarded(this, [&] { setValues(loadBasicSettings(store_)); });
     saveButton_->setEnabled(loaded_);
     if (!loaded_)
         saveButton_->setToolTip(
@@ -138,7 +150,7 @@ void TfrmbasicSet::BitBtn19Click() {
     if (!loaded_)
         return;
     ui::runGuarded(this, [&] {
-        saveBasicSettings(dm_, values());
+        saveBasicSettings(store_, values());
         ui::MessageBox::information(this, QStringLiteral("保存成功！"));
     });
 }

@@ -3,6 +3,7 @@
 #include "settings/basicsettings.h"
 
 #include <QDialog>
+#include <memory>
 
 class QLineEdit;
 class QPlainTextEdit;
@@ -10,6 +11,9 @@ class QPushButton;
 
 namespace zelk::data {
 class Tdmtd;
+}
+namespace zelk::store {
+class Store;
 }
 
 namespace zelk::settings {
@@ -20,7 +24,10 @@ namespace zelk::settings {
 class TfrmbasicSet : public QDialog {
     Q_OBJECT
 public:
+    explicit TfrmbasicSet(store::Store& store, QWidget* parent = nullptr);
+    // On the data module's open file.
     explicit TfrmbasicSet(data::Tdmtd& dm, QWidget* parent = nullptr);
+    ~TfrmbasicSet() override;
 
     // Fills the fields from the database (errors go to the error box).
     void load();
@@ -42,7 +49,10 @@ private:
     // dialog never touches the database.
     void FormShow();
 
-    data::Tdmtd& dm_;
+    TfrmbasicSet(std::unique_ptr<store::Store> owned, QWidget* parent);
+
+    std::unique_ptr<store::Store> owned_;
+    store::Store& store_;
     bool shown_ = false;
     // Whether the fields hold the stored settings; saving is refused until they do.
     bool loaded_ = false;

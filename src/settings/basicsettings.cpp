@@ -2,27 +2,36 @@
 
 #include "data/schema.h"
 #include "data/tdmtd.h"
-#include "data/transaction.h"
+#include "store/filestore.h"
+#include "text/blanks.h"
 
 namespace zelk::settings {
 
-BasicSettings loadBasicSettings(data::Tdmtd& dm) {
+BasicSettings loadBasicSettings(store::Store& store) {
     BasicSettings s;
-    s.payee = dm.settingValue(data::schema::payeeSetting);
-    s.category = dm.settingValue(data::schema::categorySetting);
-    s.issuer = dm.settingValue(data::schema::issuerSetting);
-    s.notice = dm.settingValue(data::schema::noticeSetting);
+    s.payee = text::trimBlanks(store.setting(data::schema::payeeSetting));
+    s.category = text::trimBlanks(store.setting(data::schema::categorySetting));
+    s.issuer = text::trimBlanks(store.setting(data::schema::issuerSetting));
+    s.notice = text::trimBlanks(store.setting(data::schema::noticeSetting));
     return s;
 }
 
+BasicSettings loadBasicSettings(data::Tdmtd& dm) {
+    store::FileStore file(dm.Database3_ado);
+    return loadBasicSettings(file);
+}
+
+void saveBasicSettings(store::Store& store, const BasicSettings& values) {
+    // All four or none: the store writes them in one transaction.
+    store.setSettings({{data::schema::issuerSetting, values.issuer},
+                       {data::schema::payeeSetting, values.payee},
+                       {data::schema::categorySetting, values.category},
+                       {data::schema::noticeSetting, values.notice}});
+}
+
 void saveBasicSettings(data::Tdmtd& dm, const BasicSettings& values) {
-    // All four or none: the transaction rolls back when an update throws.
-    data::Transaction transaction(dm.Database3_ado);
-    dm.setSettingValue(data::schema::issuerSetting, values.issuer);
-    dm.setSettingValue(data::schema::payeeSetting, values.payee);
-    dm.setSettingValue(data::schema::categorySetting, values.category);
-    dm.setSettingValue(data::schema::noticeSetting, values.notice);
-    transaction.commit();
+    store::FileStore file(dm.Database3_ado);
+    saveBasicSettings(file, values);
 }
 
 } // namespace zelk::settings

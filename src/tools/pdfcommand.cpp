@@ -4,11 +4,12 @@
 #include "data/databaseerror.h"
 #include "data/filelocations.h"
 #include "data/programfolder.h"
-#include "data/query.h"
 #include "data/schema.h"
 #include "receipt/receiptpreview.h"
 #include "report/render.h"
 #include "report/reporterror.h"
+#include "store/filestore.h"
+#include "store/storeconfig.h"
 
 #include <QTextStream>
 
@@ -18,14 +19,12 @@ namespace {
 
 // The stored remarks of the receipt; throws when there is no such receipt, so that no PDF is
 // written for an id that names nothing.
-QString storedRemarks(data::Connection& connection, const QString& receiptId) {
-    data::Query query(connection);
-    query.add(QStringLiteral("select bz2 from fpmain where kpid=:kpid"));
-    query.bind(QStringLiteral("kpid"), receipt::receiptIdNumber(receiptId));
-    query.open();
-    if (query.eof())
+QString storedRemarks(store::Store& store, const QString& receiptId) {
+    const std::optional<store::StoredReceipt> stored =
+        store.loadReceipt(receipt::receiptIdNumber(receiptId));
+    if (!stored)
         throw data::DatabaseError(QStringLiteral("数据库中没有编号为 %1 的发票。").arg(receiptId));
-    return query.fieldAsText(QStringLiteral("bz2"));
+    return stored->header.value(store::headerColumns().indexOf(QStringLiteral("bz2")));
 }
 
 } // namespace
@@ -70,16 +69,16 @@ void openReceiptDatabase(data::Connection& connection, const QString& path) {
     connection.open();
 }
 
-report::PreparedReport prepareStoredReceipt(data::Connection& connection, const QString& receiptId,
+report::PreparedReport prepareStoredReceipt(store::Store& store, const QString& receiptId,
                                             const QString& templatePath) {
-    const QString remarks = storedRemarks(connection, receiptId);
-    return receipt::prepareReceiptReport(connection, receiptId, remarks, templatePath);
+    const QString remarks = storedRemarks(store, receiptId);
+    return receipt::prepareReceiptReport(store, receiptId, remarks, templatePath);
 }
 
 void writeReceiptPdf(const PdfRequest& request) {
-    data::Connection connection;
-    openReceiptDatabase(connection, request.databasePath);
-    report::exportPdf(prepareStoredReceipt(connection, request.receiptId, request.templatePath),
+    store::FileStore localFile(request.databasePath);
+    const std::unique_ptr<store::Store> store = store::openConfiguredStore(localFile);
+    report::exportPdf(prepareStoredReceipt(*store, request.receiptId, request.templatePath),
                       request.outputPath);
 }
 

@@ -9,6 +9,10 @@ namespace zelk::data {
 class Connection;
 } // namespace zelk::data
 
+namespace zelk::store {
+class Store;
+} // namespace zelk::store
+
 namespace zelk::report {
 struct PreparedReport;
 } // namespace zelk::report
@@ -21,7 +25,7 @@ void openReceiptDatabase(data::Connection& connection, const QString& path);
 // The stored receipt laid out through the template, with its stored remarks (bz2) as V0: the
 // same pages the preview shows. A receipt id that no stored receipt has is a DatabaseError.
 // Throws DatabaseError and report::ReportError.
-report::PreparedReport prepareStoredReceipt(data::Connection& connection, const QString& receiptId,
+report::PreparedReport prepareStoredReceipt(store::Store& store, const QString& receiptId,
                                             const QString& templatePath);
 
 // What "zelkctl pdf" is asked to do.

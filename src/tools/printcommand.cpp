@@ -7,6 +7,8 @@
 #include "printing/printjob.h"
 #include "report/preparedreport.h"
 #include "report/reporterror.h"
+#include "store/filestore.h"
+#include "store/storeconfig.h"
 #include "tools/pdfcommand.h"
 
 #include <QTextStream>
@@ -71,10 +73,13 @@ int runPrintCommand(const QStringList& words, const QString& applicationFilePath
         return 2;
     }
     try {
-        data::Connection connection;
-        openReceiptDatabase(connection, request.databasePath);
+        // The receipt from the store the file's settings choose; the printer's offset from the
+        // file itself, since it belongs to this desk's printer.
+        store::FileStore localFile(request.databasePath);
+        data::Connection& connection = localFile.connection();
+        const std::unique_ptr<store::Store> store = store::openConfiguredStore(localFile);
         const report::PreparedReport prepared =
-            prepareStoredReceipt(connection, request.receiptId, request.templatePath);
+            prepareStoredReceipt(*store, request.receiptId, request.templatePath);
         const QString printer = printing::choosePrinter(request.printerName);
         const printing::PrinterProfiles profiles(connection);
         printing::printReport(printer, request.copies, prepared, &profiles);

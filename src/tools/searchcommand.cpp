@@ -5,6 +5,8 @@
 #include "data/programfolder.h"
 #include "data/schema.h"
 #include "receipt/historymodel.h"
+#include "store/filestore.h"
+#include "store/storeconfig.h"
 
 #include <QDate>
 #include <QTextStream>
@@ -87,12 +89,10 @@ int runSearchCommand(const QStringList& words, const QString& applicationFilePat
     }
     qint64 written = 0;
     try {
-        data::Connection connection;
-        connection.setConnectionString(QStringLiteral("Data Source=") + request.databasePath +
-                                       QStringLiteral(";Password=") +
-                                       QString::fromLatin1(data::databaseKey));
-        connection.open();
-        receipt::HistoryModel model(connection);
+        // The store the file's settings choose, as the program does.
+        store::FileStore localFile(request.databasePath);
+        const std::unique_ptr<store::Store> store = store::openConfiguredStore(localFile);
+        receipt::HistoryModel model(*store);
         QString failure;
         QObject::connect(&model, &receipt::HistoryModel::fetchFailed,
                          [&](const QString& message) { failure = message; });

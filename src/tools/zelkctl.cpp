@@ -9,10 +9,13 @@
 //                             lists the receipts the history search finds, one per line
 //   zelkctl import-legacy OLD.mdb [--database PATH] [--settings]
 //                             imports the older program's Access receipt file
+//   zelkctl copy-store --from PATH.mdb --to SERVER-URL   (or --from SERVER-URL --to PATH.mdb)
+//                             copies receipts, lines and settings between the file and a server
 
 #include "amount/capitals.h"
 #include "data/databaseerror.h"
 #include "data/schema.h"
+#include "tools/copystorecommand.h"
 #include "tools/legacycommand.h"
 #include "tools/pdfcommand.h"
 #include "tools/printcommand.h"
@@ -57,7 +60,11 @@ int usage() {
              "  zelkctl import-legacy OLD.mdb [--database PATH] [--settings]\n"
              "                             导入旧程序的 Access "
              "数据文件（Data\\zelk.mdb）中的收据和明细；\n"
-             "                             --settings 同时导入基础信息（设置 27–30）\n";
+             "                             --settings 同时导入基础信息（设置 27–30）\n"
+             "  zelkctl copy-store --from PATH.mdb --to SERVER-URL\n"
+             "  zelkctl copy-store --from SERVER-URL --to PATH.mdb\n"
+             "                             在本机文件和数据库服务器之间复制全部票据、明细和设置\n"
+             "                             （保留编号；目标中已有票据时拒绝复制）\n";
     err().flush();
     return 2;
 }
@@ -113,6 +120,8 @@ int main(int argc, char* argv[]) {
     else if (print)
         status = zelk::tools::runPrintCommand(args.mid(2), QCoreApplication::applicationFilePath(),
                                               out(), err());
+    else if (args.size() > 1 && args.at(1) == QLatin1String("copy-store"))
+        status = zelk::tools::runCopyStoreCommand(args.mid(2), out(), err());
     else if (args.size() > 1 && args.at(1) == QLatin1String("import-legacy"))
         status = zelk::tools::runImportLegacyCommand(
             args.mid(2), QCoreApplication::applicationFilePath(), out(), err());

@@ -1,13 +1,30 @@
-#include "receipt/historysearch.h"
+#include "store/historysearch.h"
 
 #include "data/databaseerror.h"
 #include "data/query.h"
 #include "data/searchtokens.h"
-#include "data/tdmtd.h"
-#include "receipt/receiptentry.h"
 #include "text/blanks.h"
 
-namespace zelk::receipt {
+namespace zelk::store {
+
+namespace {
+
+QString searchableDate(const QDate& date) {
+    return date.toString(QStringLiteral("yyyyMMdd"));
+}
+
+} // namespace
+
+const char* const historyFields[historyColumnCount] = {"fphm",  "kpdate2", "jdhm", "jym",
+                                                       "fkfmc", "jexx",    "kpr",  "bz2"};
+
+QString historyNeedle(const QString& text) {
+    QString needle = text::trimBlanks(text);
+    for (QChar& c : needle)
+        if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
+            c = QChar(c.unicode() + ('a' - 'A'));
+    return needle;
+}
 
 QString historyLikePattern(const QString& text) {
     const QString trimmed = text::trimBlanks(text);
@@ -105,4 +122,4 @@ void prepareHistorySearch(data::Query& query, const HistoryCriteria& criteria,
     query.bind(QStringLiteral("limit"), qint64(limit));
 }
 
-} // namespace zelk::receipt
+} // namespace zelk::store

@@ -1,0 +1,313 @@
+#include "store/filestore.h"
+
+#include "data/connection.h"
+#include "data/query.h"
+#include "data/schema.h"
+#include "data/searchindex.h"
+#include "data/transaction.h"
+
+#include <QDir>
+
+namespace zelk::store {
+
+namespace {
+
+// Reads history batches from the file, through its search index where that helps.
+class FileHistoryReader : public HistoryReader {
+public:
+    FileHistoryReader(data::Connection& connection, const HistoryCriteria& criteria)
+        : query_(connection), criteria_(criteria) {
+        indexMatch_ = historyIndexMatch(criteria_);
+        if (!indexMatch_.isEmpty() && !data::searchindex::isReady(connection))
+            indexMatch_.clear();
+    }
+
+    bool readBatch(int limit, const RowSink& row) override {
+        if (started_ || indexMatch_.isEmpty()) {
+            const bool first = !started_;
+            started_ = true;
+            const qint64 before = last_.kpid;
+            readRows(row, first ? nullptr : &last_, limit, indexMatch_, 0, &more_);
+            // Each batch through the index reads the candidates from the start again, which
+            // costs little for a rare text; for a text found densely the plain scan reaches the
+            // next batch sooner. Both give the same rows in the same order, so the rest scans.
+            constexpr qint64 denseReceiptsPerRow = 32;
+            if (more_ && !indexMatch_.isEmpty() &&
+                last_.kpid - before < limit * denseReceiptsPerRow)
+                indexMatch_.clear();
+            return more_;
+        }
+        started_ = true;
+        // The first batch of an indexed search first scans the oldest receipts: a text found in
+        // many receipts fills the batch from them at once (the index would read long lists of
+        // candidates for it) and the search goes on scanning; otherwise the index finds the
+        // rest after them.
+        constexpr qint64 probedReceipts = 2048;
+        data::Query bound(query_.connection());
+        bound.add(QStringLiteral("select coalesce(min(kpid),0) as lowest from fpmain"));
+        bound.open();
+        const qint64 upto = bound.fieldAsInteger(QStringLiteral("lowest")) + probedReceipts - 1;
+        bound.close();
+        bool more = false;
+        const int probed = readRows(row, nullptr, limit, {}, upto, &more);
+        if (probed == limit) {
+            more_ = true;
+            indexMatch_.clear();
+            return more_;
+        }
+        HistoryPosition after;
+        after.kpid = upto;
+        readRows(row, &after, limit - probed, indexMatch_, 0, &more_);
+        return more_;
+    }
+
+private:
+    // Reads up to `limit` rows of one statement, after `after` when given and up to receipt
+    // `upto` when positive; returns how many, and whether the statement had more.
+    int readRows(const RowSink& row, const HistoryPosition* after, int limit,
+                 const QByteArray& indexMatch, qint64 upto, bool* more) {
+        // One row more than asked for tells whether more follow.
+        prepareHistorySearch(query_, criteria_, after, limit + 1, indexMatch, upto);
+        query_.open();
+        int shown[historyColumnCount];
+        for (int c = 0; c < historyColumnCount; ++c)
+            shown[c] = query_.fieldIndex(QString::fromLatin1(historyFields[c]));
+        const int kpidField = query_.fieldIndex(QStringLiteral("kpid"));
+        const int dateField = query_.fieldIndex(QStringLiteral("kpdatetext"));
+        const int typeField = query_.fieldIndex(QStringLiteral("kptype"));
+        int count = 0;
+        QByteArrayView texts[historyColumnCount];
+        for (; count < limit && !query_.eof(); ++count) {
+            for (int c = 0; c < historyColumnCount; ++c)
+                texts[c] = query_.fieldUtf8(shown[c]);
+            const qint64 kpid = query_.fieldAsInteger(kpidField);
+            row(kpid, texts);
+            // Only a full batch is followed by another, which continues after its last row.
+            if (count + 1 == limit) {
+                last_.kpid = kpid;
+                last_.kpdate = QString::fromUtf8(query_.fieldUtf8(dateField));
+                last_.kpdateType = QString::fromUtf8(query_.fieldUtf8(typeField));
+            }
+            query_.next();
+        }
+        *more = !query_.eof();
+        query_.close();
+        return count;
+    }
+
+    data::Query query_;
+    HistoryCriteria criteria_;
+    HistoryPosition last_; // the last row read
+    // The search index's MATCH expression while batches read through the index; empty when
+    // they scan fpmain.
+    QByteArray indexMatch_;
+    bool started_ = false;
+    bool more_ = false;
+};
+
+QString columnList(const QStringList& columns, const QString& prefix = {}) {
+    QStringList out;
+    for (const QString& column : columns)
+        out << prefix + column;
+    return out.join(QLatin1Char(','));
+}
+
+} // namespace
+
+FileStore::FileStore(data::Connection& connection) : connection_(connection) {}
+
+FileStore::FileStore(const QString& path)
+    : owned_(std::make_unique<data::Connection>()), connection_(*owned_) {
+    connection_.setConnectionString(QStringLiteral("Data Source=%1;Password=%2")
+                                        .arg(path, QString::fromLatin1(data::databaseKey)));
+    connection_.open();
+}
+
+FileStore::~FileStore() = default;
+
+QString FileStore::description() const {
+    return QStringLiteral("本机文件 %1").arg(QDir::toNativeSeparators(connection_.path()));
+}
+
+bool FileStore::hasChangeCounter() {
+    data::Query q(connection_);
+    q.add(QStringLiteral("PRAGMA table_info(fpmain)"));
+    for (q.open(); !q.eof(); q.next())
+        if (q.fieldAsText(QStringLiteral("name")).toLower() == QLatin1String("changecount"))
+            return true;
+    return false;
+}
+
+void FileStore::insertLines(const StoredReceipt& receipt, qint64 kpid) {
+    for (const QStringList& line : receipt.lines) {
+        data::Query q(connection_);
+        q.add(QStringLiteral("insert into fpdetail (kpid,%1) values(:kpid,:%2)")
+                  .arg(columnList(lineColumns()), lineColumns().join(QStringLiteral(",:"))));
+        q.bind(QStringLiteral("kpid"), kpid);
+        for (qsizetype i = 0; i < lineColumns().size(); ++i)
+            q.bind(lineColumns().at(i), line.value(i));
+        q.execute();
+    }
+}
+
+qint64 FileStore::insertReceipt(const StoredReceipt& receipt) {
+    // Header and lines land together or not at all; inside the write lock the largest kpid is
+    // the receipt just inserted, whoever else writes to the file.
+    data::Transaction transaction(connection_);
+    {
+        data::Query q(connection_);
+        q.add(QStringLiteral("insert into fpmain (%1) values(:%2)")
+                  .arg(columnList(headerColumns()), headerColumns().join(QStringLiteral(",:"))));
+        // Every value goes as text; kpdate's INTEGER column turns the eight digits into a number.
+        for (qsizetype i = 0; i < headerColumns().size(); ++i)
+            q.bind(headerColumns().at(i), receipt.header.value(i));
+        q.execute();
+    }
+    const qint64 kpid = largestReceiptId();
+    insertLines(receipt, kpid);
+    // The search index takes the receipt (queued by fpmain's triggers) in the same transaction.
+    data::searchindex::applyQueued(connection_);
+    transaction.commit();
+    return kpid;
+}
+
+qint64 FileStore::rewriteReceipt(const StoredReceipt& receipt) {
+    data::Transaction transaction(connection_);
+    // A file of an earlier version gains the counter here, inside the save's transaction.
+    if (!hasChangeCounter())
+        connection_.executeDirect(
+            QStringLiteral("alter table fpmain add column changecount INTEGER NOT NULL DEFAULT 0"));
+    qint64 stored = 0;
+    {
+        // Without this a receipt removed by someone else would be "rewritten" as orphan lines.
+        data::Query q(connection_);
+        q.add(QStringLiteral("select coalesce(changecount,0) as n from fpmain where kpid=:kpid"));
+        q.bind(QStringLiteral("kpid"), receipt.kpid);
+        q.open();
+        if (q.eof())
+            throw ReceiptGone(
+                QStringLiteral("数据库中没有编号为 %1 的票据（可能已被另一个运行中的本程序删除），"
+                               "票据未保存。")
+                    .arg(receipt.kpid));
+        stored = q.fieldAsInteger(QStringLiteral("n"));
+    }
+    if (receipt.changes >= 0 && stored != receipt.changes)
+        throw ReceiptChanged(QStringLiteral("编号为 %1 的票据在读取之后已被别处修改，本次保存没有"
+                                            "写入，以免覆盖别人的修改。")
+                                 .arg(receipt.kpid));
+    {
+        data::Query q(connection_);
+        QStringList sets;
+        for (const QString& column : headerColumns())
+            if (column != QLatin1String("fphm")) // the invoice number keeps its first value
+                sets << column + QStringLiteral("=:") + column;
+        q.add(QStringLiteral("update fpmain set %1,changecount=:changes where kpid=:kpid")
+                  .arg(sets.join(QLatin1Char(','))));
+        for (qsizetype i = 0; i < headerColumns().size(); ++i)
+            if (headerColumns().at(i) != QLatin1String("fphm"))
+                q.bind(headerColumns().at(i), receipt.header.value(i));
+        q.bind(QStringLiteral("changes"), stored + 1);
+        q.bind(QStringLiteral("kpid"), receipt.kpid);
+        q.execute();
+    }
+    {
+        data::Query q(connection_);
+        q.add(QStringLiteral("delete from fpdetail where kpid=:kpid"));
+        q.bind(QStringLiteral("kpid"), receipt.kpid);
+        q.execute();
+    }
+    insertLines(receipt, receipt.kpid);
+    data::searchindex::applyQueued(connection_);
+    transaction.commit();
+    return stored + 1;
+}
+
+std::optional<StoredReceipt> FileStore::loadReceipt(qint64 kpid) {
+    StoredReceipt receipt;
+    receipt.kpid = kpid;
+    {
+        data::Query q(connection_);
+        q.add(QStringLiteral("select * from fpmain where kpid=:kpid"));
+        q.bind(QStringLiteral("kpid"), kpid);
+        q.open();
+        if (q.eof())
+            return std::nullopt;
+        for (const QString& column : headerColumns())
+            receipt.header << q.fieldAsText(column);
+        receipt.changes = q.fieldNames().contains(QStringLiteral("changecount"))
+                              ? q.fieldAsInteger(QStringLiteral("changecount"))
+                              : 0;
+    }
+    data::Query lines(connection_);
+    lines.add(QStringLiteral("select %1 from fpdetail where kpid=:kpid order by fpmxid")
+                  .arg(columnList(lineColumns())));
+    lines.bind(QStringLiteral("kpid"), kpid);
+    for (lines.open(); !lines.eof(); lines.next()) {
+        QStringList line;
+        for (const QString& column : lineColumns())
+            line << lines.fieldAsText(column);
+        receipt.lines << line;
+    }
+    return receipt;
+}
+
+Table FileStore::receiptRows(qint64 kpid) {
+    data::Query query(connection_);
+    query.add(QStringLiteral("select a.kpid,%1,b.fpmxid,%2 from fpmain a,fpdetail b")
+                  .arg(columnList(headerColumns(), QStringLiteral("a.")),
+                       columnList(lineColumns(), QStringLiteral("b."))));
+    // Lines print in the order they were entered on the form.
+    query.add(QStringLiteral(" where a.kpid=b.kpid and a.kpid=:kpid order by b.fpmxid"));
+    query.bind(QStringLiteral("kpid"), kpid);
+    query.open();
+    Table table;
+    table.columns = query.fieldNames();
+    for (; !query.eof(); query.next()) {
+        QStringList row;
+        row.reserve(table.columns.size());
+        for (const QString& column : std::as_const(table.columns))
+            row.append(query.fieldAsText(column));
+        table.rows.append(row);
+    }
+    return table;
+}
+
+qint64 FileStore::largestReceiptId() {
+    data::Query q(connection_);
+    q.add(QStringLiteral("select max(kpid) as maxid from fpmain"));
+    q.open();
+    return q.eof() ? 0 : q.fieldAsInteger(QStringLiteral("maxid"));
+}
+
+std::unique_ptr<HistoryReader> FileStore::searchHistory(const HistoryCriteria& criteria) {
+    return std::make_unique<FileHistoryReader>(connection_, criteria);
+}
+
+QString FileStore::setting(int setId) {
+    data::Query q(connection_);
+    q.add(QStringLiteral("select SetValue from SysSet where SetId=:SetId"));
+    q.bind(QStringLiteral("SetId"), qint64(setId));
+    q.open();
+    return q.eof() ? QString() : q.fieldAsText(QStringLiteral("SetValue"));
+}
+
+void FileStore::setSettings(const QList<QPair<int, QString>>& values) {
+    // All or none: the transaction rolls back when a statement throws.
+    data::Transaction transaction(connection_);
+    for (const auto& [setId, value] : values) {
+        data::Query update(connection_);
+        update.add(QStringLiteral("update SysSet set SetValue=:SetValue where SetId=:SetId"));
+        update.bind(QStringLiteral("SetValue"), value);
+        update.bind(QStringLiteral("SetId"), qint64(setId));
+        update.execute();
+        data::Query insert(connection_);
+        insert.add(QStringLiteral("insert into SysSet (SetId,SetValue) select :SetId,:SetValue"
+                                  " where not exists (select 1 from SysSet where SetId=:SetId)"));
+        insert.bind(QStringLiteral("SetValue"), value);
+        insert.bind(QStringLiteral("SetId"), qint64(setId));
+        insert.execute();
+    }
+    transaction.commit();
+}
+
+} // namespace zelk::store

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "store/store.h"
+
+#include <memory>
+
+namespace zelk::data {
+class Connection;
+}
+
+namespace zelk::store {
+
+// The encrypted local database file as a store, on the data layer. The file keeps the layout
+// earlier versions wrote; the change counter is a column of fpmain that new files have and that
+// an older file gains at its first rewrite.
+class FileStore : public Store {
+public:
+    // Works on an open connection that the caller keeps open while the store lives.
+    explicit FileStore(data::Connection& connection);
+    // Opens the file at `path` with the program's key and keeps the connection.
+    explicit FileStore(const QString& path);
+    ~FileStore() override;
+
+    data::Connection& connection() const { return connection_; }
+
+    QString description() const override;
+    qint64 insertReceipt(const StoredReceipt& receipt) override;
+    qint64 rewriteReceipt(const StoredReceipt& receipt) override;
+    std::optional<StoredReceipt> loadReceipt(qint64 kpid) override;
+    Table receiptRows(qint64 kpid) override;
+    qint64 largestReceiptId() override;
+    std::unique_ptr<HistoryReader> searchHistory(const HistoryCriteria& criteria) override;
+    QString setting(int setId) override;
+    void setSettings(const QList<QPair<int, QString>>& values) override;
+
+    // Whether fpmain has the change counter column.
+    bool hasChangeCounter();
+
+private:
+    void insertLines(const StoredReceipt& receipt, qint64 kpid);
+
+    std::unique_ptr<data::Connection> owned_;
+    data::Connection& connection_;
+};
+
+} // namespace zelk::store

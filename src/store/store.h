@@ -1,0 +1,128 @@
+#pragma once
+
+#include "data/databaseerror.h"
+#include "store/historysearch.h"
+
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace zelk::store {
+
+// The fpmain columns a receipt stores besides kpid and its change counter, in table order.
+const QStringList& headerColumns();
+// The fpdetail columns of a line besides fpmxid and kpid, in table order.
+const QStringList& lineColumns();
+
+// One receipt as the tables hold it: every value as text (kpdate as its eight digits).
+struct StoredReceipt {
+    qint64 kpid = 0;
+    // The receipt's change counter: raised by every rewrite. A rewrite names the value it was
+    // loaded with; a negative value rewrites without checking.
+    qint64 changes = -1;
+    QStringList header;       // in headerColumns() order
+    QList<QStringList> lines; // in fpmxid order, each in lineColumns() order
+
+    bool operator==(const StoredReceipt&) const = default;
+};
+
+// Rows of a statement, each value as text.
+struct Table {
+    QStringList columns;
+    QList<QStringList> rows;
+};
+
+// The receipt a rewrite names is no longer stored (another desk or program removed it).
+class ReceiptGone : public data::DatabaseError {
+public:
+    using DatabaseError::DatabaseError;
+};
+
+// The receipt a rewrite names was changed elsewhere since it was loaded.
+class ReceiptChanged : public data::DatabaseError {
+public:
+    using DatabaseError::DatabaseError;
+};
+
+// Reads a history search batch after batch; each batch is one short statement that continues
+// after the last row read, so nothing stays open between batches.
+class HistoryReader {
+public:
+    virtual ~HistoryReader() = default;
+    // Calls `row` for at most `limit` further rows, with the receipt id and the grid's texts
+    // (historyFields() order, UTF-8, valid during the call). Returns whether rows may follow.
+    using RowSink = std::function<void(qint64 kpid, const QByteArrayView* texts)>;
+    virtual bool readBatch(int limit, const RowSink& row) = 0;
+};
+
+// What the program does with receipts and settings, whichever store keeps them. Every
+// operation throws data::DatabaseError with a Chinese sentence for the operator; a failed
+// change leaves the store as it was.
+class Store {
+public:
+    virtual ~Store() = default;
+
+    // A short Chinese name of the store for the window's status line.
+    virtual QString description() const = 0;
+
+    // Stores a new receipt with its lines in one transaction; returns its new kpid. Ids are
+    // handed out in commit order: the newest receipt has the largest number.
+    virtual qint64 insertReceipt(const StoredReceipt& receipt) = 0;
+    // Rewrites receipt.kpid's header and replaces its lines in one transaction; returns its
+    // new change counter. Throws ReceiptGone, or ReceiptChanged when receipt.changes is not
+    // negative and differs from the stored counter.
+    virtual qint64 rewriteReceipt(const StoredReceipt& receipt) = 0;
+    // The stored receipt with all its lines; nothing when there is none.
+    virtual std::optional<StoredReceipt> loadReceipt(qint64 kpid) = 0;
+    // The receipt's header joined with each of its lines, as the receipt report reads them:
+    // kpid, the header columns, fpmxid and the line columns; no row for a receipt without lines.
+    virtual Table receiptRows(qint64 kpid) = 0;
+    // The largest receipt id; 0 when there is none.
+    virtual qint64 largestReceiptId() = 0;
+
+    virtual std::unique_ptr<HistoryReader> searchHistory(const HistoryCriteria& criteria) = 0;
+
+    // A setting row's value as stored; empty when the row is missing.
+    virtual QString setting(int setId) = 0;
+    // Stores the values (a missing row is added) in one transaction, in the order given.
+    virtual void setSettings(const QList<QPair<int, QString>>& values) = 0;
+};
+
+// A store that forwards to the one chosen at start-up, so that windows built before the choice
+// keep one reference. Until a store is set every operation fails with a message.
+class ActiveStore : public Store {
+public:
+    void setTarget(std::unique_ptr<Store> target) { target_ = std::move(target); }
+    Store* target() const { return target_.get(); }
+
+    QString description() const override;
+    qint64 insertReceipt(const StoredReceipt& receipt) override {
+        return get().insertReceipt(receipt);
+    }
+    qint64 rewriteReceipt(const StoredReceipt& receipt) override {
+        return get().rewriteReceipt(receipt);
+    }
+    std::optional<StoredReceipt> loadReceipt(qint64 kpid) override {
+        return get().loadReceipt(kpid);
+    }
+    Table receiptRows(qint64 kpid) override { return get().receiptRows(kpid); }
+    qint64 largestReceiptId() override { return get().largestReceiptId(); }
+    std::unique_ptr<HistoryReader> searchHistory(const HistoryCriteria& criteria) override {
+        return get().searchHistory(criteria);
+    }
+    QString setting(int setId) override { return get().setting(setId); }
+    void setSettings(const QList<QPair<int, QString>>& values) override {
+        get().setSettings(values);
+    }
+
+private:
+    Store& get() const;
+    std::unique_ptr<Store> target_;
+};
+
+} // namespace zelk::store

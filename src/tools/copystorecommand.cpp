@@ -1,0 +1,66 @@
+#include "tools/copystorecommand.h"
+
+#include "data/databaseerror.h"
+#include "data/schema.h"
+#include "store/copystore.h"
+#include "store/filestore.h"
+#include "store/pgstore.h"
+
+#include <QFileInfo>
+#include <QTextStream>
+
+namespace zelk::tools {
+
+namespace {
+
+bool namesServer(const QString& place) {
+    return place.startsWith(QLatin1String("postgresql://")) ||
+           place.startsWith(QLatin1String("postgres://")) || place.contains(QLatin1Char('='));
+}
+
+} // namespace
+
+int runCopyStoreCommand(const QStringList& words, QTextStream& out, QTextStream& err) {
+    QString from;
+    QString to;
+    for (qsizetype i = 0; i + 1 < words.size(); i += 2) {
+        if (words.at(i) == QLatin1String("--from"))
+            from = words.at(i + 1);
+        else if (words.at(i) == QLatin1String("--to"))
+            to = words.at(i + 1);
+    }
+    if (words.size() != 4 || from.isEmpty() || to.isEmpty() ||
+        namesServer(from) == namesServer(to)) {
+        err << QStringLiteral("用法：zelkctl copy-store --from 文件.mdb --to 服务器地址，"
+                              "或 --from 服务器地址 --to 文件.mdb（服务器地址形如 "
+                              "postgresql://用户@主机:端口/数据库?sslmode=verify-full）")
+            << '\n';
+        return 2;
+    }
+    try {
+        store::CopySummary summary;
+        if (namesServer(to)) {
+            store::FileStore source(from);
+            store::PgStore target(to);
+            summary = store::copyStore(source, target);
+        } else {
+            store::PgStore source(from);
+            source.check();
+            if (!QFileInfo::exists(to))
+                data::createDatabase(to);
+            store::FileStore target(to);
+            summary = store::copyStore(source, target);
+        }
+        out << QStringLiteral("已复制 %1 张票据、%2 行明细、%3 项设置。")
+                   .arg(summary.receipts)
+                   .arg(summary.lines)
+                   .arg(summary.settings)
+            << '\n';
+    } catch (const data::DatabaseError& error) {
+        err << QString::fromUtf8(error.what()) << '\n';
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace zelk::tools
