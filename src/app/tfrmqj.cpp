@@ -266,6 +266,15 @@ void Tfrmqj::storeClick() {
 void Tfrmqj::legacyImportClick() {
     if (!dm_)
         return;
+    // The import writes into the local file; with the server in use its receipts would land
+    // where no desk reads them.
+    if (!dynamic_cast<store::FileStore*>(store_.target())) {
+        ui::MessageBox::information(
+            this, QStringLiteral("本程序正在使用数据库服务器，旧数据只能导入本机文件。请先在只使用"
+                                 "本机文件的电脑上导入，再用“设置 → 数据存储… → 复制本机票据到"
+                                 "服务器”把票据复制到服务器。"));
+        return;
+    }
     settings::runLegacyImport(this, dm_->Database3_ado);
 }
 
