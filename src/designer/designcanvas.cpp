@@ -2,8 +2,11 @@
 
 #include "designer/designvalues.h"
 #include "designer/fieldcatalog.h"
+#include "designer/scanfit.h"
 #include "designer/templatedocument.h"
+#include "report/layout.h"
 #include "report/preparedreport.h"
+#include "report/screenscale.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -14,6 +17,7 @@
 #include <QWheelEvent>
 
 #include <cmath>
+#include <utility>
 
 namespace zelk::designer {
 
@@ -54,6 +58,13 @@ void DesignCanvas::setZoom(double zoom) {
     emit zoomChanged(zoom_);
 }
 
+void DesignCanvas::refreshScale() {
+    updateGeometry();
+    resize(sizeHint());
+    update();
+    emit zoomChanged(zoom_);
+}
+
 void DesignCanvas::setGrid(double mm) {
     grid_ = mm;
 }
@@ -68,8 +79,14 @@ void DesignCanvas::setValues(const DesignValues* values) {
     update();
 }
 
+void DesignCanvas::setPrintableArea(const report::PrintableArea& area) {
+    printable_ = area;
+    update();
+}
+
 double DesignCanvas::scale() const {
-    return zoom_ * logicalDpiX() / 25.4;
+    // The screen's resolution as calibrated by the clerk, so 100 % is the paper's real size.
+    return zoom_ * logicalDpiX() * report::ScreenScale::factor(screen()) / 25.4;
 }
 
 QPointF DesignCanvas::toWidget(const QPointF& mm) const {
@@ -122,12 +139,17 @@ void DesignCanvas::paintEvent(QPaintEvent*) {
             backgroundFile_ = file;
             background_.load(file);
         }
-        const QRectF rect(bg.value(QStringLiteral("x")).toDouble(),
-                          bg.value(QStringLiteral("y")).toDouble(),
-                          bg.value(QStringLiteral("width")).toDouble(doc_->pageSize().width()),
-                          bg.value(QStringLiteral("height")).toDouble(doc_->pageSize().height()));
-        if (!background_.isNull())
-            p.drawImage(widgetRect(rect), background_);
+        if (!background_.isNull()) {
+            // Image pixels to mm as placed (scaled and turned), then mm to this widget.
+            p.save();
+            p.translate(kMargin, kMargin);
+            p.scale(scale(), scale());
+            p.setTransform(placementTransform(doc_->backgroundPlacement(), background_.size()),
+                           true);
+            p.setRenderHint(QPainter::SmoothPixmapTransform);
+            p.drawImage(QPointF(0, 0), background_);
+            p.restore();
+        }
     }
 
     if (gridVisible_ && grid_ > 0) {
@@ -147,6 +169,14 @@ void DesignCanvas::paintEvent(QPaintEvent*) {
         paintItem(p, i, 0, 0, false);
     }
 
+    for (const QRectF& strip : printable_.strips())
+        p.fillRect(widgetRect(strip), QBrush(QColor(120, 120, 120, 110), Qt::BDiagPattern));
+    for (int i : doc_->itemsReaching(printable_)) {
+        p.setPen(QPen(QColor(230, 120, 0), 2, Qt::DashLine));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(widgetRect(doc_->itemRect(i)));
+    }
+
     for (int i : doc_->selection()) {
         p.setPen(QPen(QColor(0, 90, 255), 1.5));
         p.setBrush(Qt::NoBrush);
@@ -156,6 +186,12 @@ void DesignCanvas::paintEvent(QPaintEvent*) {
         p.setBrush(QColor(0, 90, 255));
         for (const QPointF& h : handles(doc_->itemRect(doc_->selection().first())))
             p.drawRect(QRectF(h - QPointF(3, 3), QSizeF(6, 6)));
+    }
+    p.setPen(QPen(Qt::red, 1.5));
+    for (const QPointF& mm : std::as_const(picked_)) {
+        const QPointF w = toWidget(mm);
+        p.drawLine(w - QPointF(8, 0), w + QPointF(8, 0));
+        p.drawLine(w - QPointF(0, 8), w + QPointF(0, 8));
     }
     if (drag_ == Drag::Rubber) {
         p.setPen(QPen(QColor(0, 90, 255), 1, Qt::DashLine));
@@ -223,12 +259,52 @@ void DesignCanvas::paintItem(QPainter& p, int i, double yOffset, int row, bool f
         QFont f = placed.font();
         // Points on this widget: the paper's point size times the zoom keeps
         // the text at true scale.
-        f.setPointSizeF(std::max(1.0, placed.fontSize * zoom_));
+        f.setPointSizeF(std::max(1.0, placed.fontSize * scale() * 25.4 / logicalDpiX()));
         p.setFont(f);
-        p.setPen(values_ ? QColor(Qt::black) : QColor(0, 70, 140));
-        p.drawText(r, placed.flags(), shown);
+        const report::Cells cells = itemCells(d);
+        if (cells.count > 0) {
+            paintCells(p, mm, cells, shown);
+        } else {
+            p.setPen(values_ ? QColor(Qt::black) : QColor(0, 70, 140));
+            p.drawText(r, placed.flags(), shown);
+        }
     }
     p.setOpacity(1.0);
+}
+
+void DesignCanvas::paintCells(QPainter& p, const QRectF& mm, const report::Cells& cells,
+                              const QString& shown) {
+    p.setPen(QPen(QColor(0, 150, 200), 0.8, Qt::DotLine));
+    for (int k = 1; k < cells.count; ++k)
+        p.drawLine(toWidget({mm.x() + k * cells.pitch, mm.top()}),
+                   toWidget({mm.x() + k * cells.pitch, mm.bottom()}));
+    // Field names do not go into cells; only values (or literal text) do.
+    if (!values_ && shown.contains(u'[')) {
+        p.setPen(QColor(0, 70, 140));
+        p.drawText(widgetRect(mm), Qt::AlignCenter, shown);
+        return;
+    }
+    const report::CellText text = report::cellText(cells, shown);
+    if (text.chars.size() > cells.count) {
+        // Too many characters: nothing of it would print.
+        p.setPen(QPen(Qt::red, 2));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(widgetRect(mm));
+        return;
+    }
+    p.setPen(values_ ? QColor(Qt::black) : QColor(0, 70, 140));
+    for (int k = 0; k < text.chars.size(); ++k)
+        p.drawText(widgetRect(QRectF(mm.x() + (text.firstCell + k) * cells.pitch, mm.y(),
+                                     cells.pitch, mm.height())),
+                   Qt::AlignCenter, text.chars.at(k));
+}
+
+void DesignCanvas::pickTwoPoints(std::function<void(const QPointF&, const QPointF&)> done) {
+    pickDone_ = std::move(done);
+    picked_.clear();
+    setCursor(Qt::CrossCursor);
+    setFocus();
+    update();
 }
 
 void DesignCanvas::mousePressEvent(QMouseEvent* event) {
@@ -236,6 +312,18 @@ void DesignCanvas::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton)
         return;
     const QPointF pos = event->position();
+    if (pickDone_) {
+        picked_.append(toMm(pos));
+        update();
+        if (picked_.size() == 2) {
+            const auto done = std::exchange(pickDone_, {});
+            const QList<QPointF> points = std::exchange(picked_, {});
+            unsetCursor();
+            update();
+            done(points.at(0), points.at(1));
+        }
+        return;
+    }
     pressMm_ = toMm(pos);
     handle_ = handleAt(pos);
     if (handle_ >= 0) {
@@ -276,6 +364,8 @@ void DesignCanvas::mousePressEvent(QMouseEvent* event) {
 
 void DesignCanvas::mouseMoveEvent(QMouseEvent* event) {
     const QPointF mm = toMm(event->position());
+    if (pickDone_)
+        return;
     if (drag_ == Drag::None) {
         const int h = handleAt(event->position());
         setCursor(h == 0 || h == 4        ? Qt::SizeFDiagCursor
@@ -327,6 +417,13 @@ void DesignCanvas::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void DesignCanvas::keyPressEvent(QKeyEvent* event) {
+    if (pickDone_ && event->key() == Qt::Key_Escape) {
+        pickDone_ = {};
+        picked_.clear();
+        unsetCursor();
+        update();
+        return;
+    }
     const double step = (event->modifiers() & Qt::ShiftModifier) ? 1.0 : 0.1;
     switch (event->key()) {
     case Qt::Key_Left:

@@ -1,9 +1,17 @@
 #pragma once
 
+#include "report/printablearea.h"
+
 #include <QImage>
 #include <QPointF>
 #include <QRectF>
 #include <QWidget>
+
+#include <functional>
+
+namespace zelk::report {
+struct Cells;
+} // namespace zelk::report
 
 namespace zelk::designer {
 
@@ -21,6 +29,8 @@ public:
 
     double zoom() const { return zoom_; }
     void setZoom(double zoom);
+    // Lays the canvas out again after the screen's calibration changed.
+    void refreshScale();
     static constexpr double kMinZoom = 0.2;
     static constexpr double kMaxZoom = 8.0;
 
@@ -30,6 +40,14 @@ public:
     void setGridVisible(bool visible);
     // The values shown in the boxes; null shows each field by its Chinese name.
     void setValues(const DesignValues* values);
+
+    // The margins the chosen printer cannot print: shaded, and items reaching into them
+    // outlined in orange.
+    void setPrintableArea(const report::PrintableArea& area);
+
+    // The next two clicks on the paper are points of the two-point fit: they are marked and
+    // handed to done (mm) after the second. Esc gives up.
+    void pickTwoPoints(std::function<void(const QPointF&, const QPointF&)> done);
 
     // Pixels per millimetre at the current zoom.
     double scale() const;
@@ -55,6 +73,10 @@ protected:
 private:
     enum class Drag { None, Move, Resize, Rubber };
     void paintItem(QPainter& p, int i, double yOffset, int row, bool faint);
+    // A boxed text: the cell borders and one character centred in each cell, or a red
+    // outline when the characters outnumber the cells.
+    void paintCells(QPainter& p, const QRectF& mm, const report::Cells& cells,
+                    const QString& shown);
     QRectF widgetRect(const QRectF& mm) const;
     // The handle (0..7, clockwise from top-left) under the point, or -1.
     int handleAt(const QPointF& widget) const;
@@ -72,6 +94,9 @@ private:
     QPointF pressMm_;
     QRectF startRect_; // the primary item's box when the drag began
     QPointF rubberEnd_;
+    report::PrintableArea printable_;
+    std::function<void(const QPointF&, const QPointF&)> pickDone_;
+    QList<QPointF> picked_;
     QString backgroundFile_; // the image file background_ was read from
     QImage background_;
 };

@@ -1,5 +1,6 @@
 #include "designer/designerwindow.h"
 
+#include "designer/autosave.h"
 #include "designer/designcanvas.h"
 #include "designer/propertypanel.h"
 #include "designer/ruler.h"
@@ -7,22 +8,31 @@
 #include "report/layout.h"
 #include "report/previewwindow.h"
 #include "report/reporterror.h"
+#include "report/screenscale.h"
 #include "ui/messagebox.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QImageReader>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLineF>
+#include <QLocale>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPrinterInfo>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QToolBar>
+#include <QTransform>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -55,6 +65,7 @@ DesignerWindow::DesignerWindow(const QString& templatePath, ValuesLoader loader,
     : QDialog(parent), doc_(new TemplateDocument(this)), loader_(std::move(loader)) {
     setObjectName(QStringLiteral("designerWindow"));
     doc_->load(templatePath);
+    autosave_ = new Autosave(doc_, this);
     setWindowTitle(QStringLiteral("票据模板设计 - %1").arg(QFileInfo(templatePath).fileName()));
     setModal(true);
     createActions();
@@ -122,6 +133,8 @@ void DesignerWindow::createActions() {
     for (const auto& [mode, text] : aligns)
         make(QStringLiteral("alignAction%1").arg(n++), QString::fromUtf8(text), {},
              [this, mode = mode] { doc_->align(mode); });
+    make(QStringLiteral("scanFitAction"), QStringLiteral("两点校正背景"), {},
+         [this] { fitBackground(); });
     actions_.append(nullptr);
     make(QStringLiteral("fitAction"), QStringLiteral("适合窗口"), {}, [this] { fitToWindow(); });
     make(QStringLiteral("actualSizeAction"), QStringLiteral("100%"), {},
@@ -130,6 +143,11 @@ void DesignerWindow::createActions() {
          [this] { zoomBy(-1); });
     make(QStringLiteral("zoomInAction"), QStringLiteral("放大"), QKeySequence::ZoomIn,
          [this] { zoomBy(1); });
+    make(QStringLiteral("screenCalibrationAction"), QStringLiteral("屏幕校准…"), {}, [this] {
+        report::ScreenCalibrationDialog dialog(this);
+        if (dialog.exec() == QDialog::Accepted)
+            canvas_->refreshScale();
+    });
     actions_.append(nullptr);
     QAction* grid = make(QStringLiteral("gridAction"), QStringLiteral("网格吸附"), {}, [] {});
     grid->setCheckable(true);
@@ -179,6 +197,18 @@ void DesignerWindow::createLayout() {
     connect(receiptNumber_, &QLineEdit::returnPressed, this,
             [this] { loadValues(receiptNumber_->text().trimmed()); });
     viewBar->addWidget(receiptNumber_);
+    viewBar->addSeparator();
+    viewBar->addWidget(new QLabel(QStringLiteral("打印机 "), this));
+    printerBox_ = new QComboBox(this);
+    printerBox_->setObjectName(QStringLiteral("printerBox"));
+    printerBox_->setToolTip(QStringLiteral("灰色斜线是这台打印机印不到的页边"));
+    printerBox_->addItem(QStringLiteral("（不显示页边）"), QString());
+    for (const QString& name : QPrinterInfo::availablePrinterNames())
+        printerBox_->addItem(name, name);
+    printerBox_->setCurrentIndex(
+        std::max(0, printerBox_->findData(QPrinterInfo::defaultPrinterName())));
+    connect(printerBox_, &QComboBox::activated, this, &DesignerWindow::updatePrintableArea);
+    viewBar->addWidget(printerBox_);
 
     canvas_ = new DesignCanvas(doc_, this);
     canvas_->setValues(&values_);
@@ -226,11 +256,77 @@ void DesignerWindow::createLayout() {
     connect(canvas_, &DesignCanvas::zoomChanged, this, &DesignerWindow::updateRulers);
     connect(canvas_, &DesignCanvas::zoomStepRequested, this, &DesignerWindow::zoomBy);
     connect(doc_, &TemplateDocument::changed, this, &DesignerWindow::updateRulers);
+    connect(doc_, &TemplateDocument::changed, this, &DesignerWindow::updatePrintableArea);
     connect(doc_->undoStack(), &QUndoStack::cleanChanged, this, [this](bool clean) {
         if (!clean)
             status_->setText(QStringLiteral("模板已修改，尚未保存。"));
     });
     updateRulers();
+    updatePrintableArea();
+}
+
+void DesignerWindow::fitBackground() {
+    if (!doc_->templateValue(QStringLiteral("background")).isObject()) {
+        showMessage(QStringLiteral("请先载入背景图（扫描的空白票据）。"), true);
+        return;
+    }
+    status_->setText(QStringLiteral("在背景图上先后点两个知道实际距离的点（如票据边框的两个角），"
+                                    "按 Esc 取消。"));
+    canvas_->pickTwoPoints([this](const QPointF& a, const QPointF& b) { finishFit(a, b); });
+}
+
+void DesignerWindow::finishFit(const QPointF& firstMm, const QPointF& secondMm) {
+    const QString file =
+        QFileInfo(doc_->path())
+            .dir()
+            .filePath(doc_->templateValue(QStringLiteral("background.image")).toString());
+    const QSize size = QImageReader(file).size();
+    if (size.isEmpty()) {
+        showMessage(QStringLiteral("无法读取背景图 %1。").arg(file), true);
+        return;
+    }
+    bool ok = false;
+    const double distance = QInputDialog::getDouble(
+        this, QStringLiteral("两点校正背景"), QStringLiteral("两点之间的实际距离（毫米）："),
+        QLineF(firstMm, secondMm).length(), 1, 2000, 2, &ok);
+    if (!ok)
+        return;
+    const QStringList turns{QStringLiteral("转正：两点在同一水平线上"),
+                            QStringLiteral("转正：两点在同一竖直线上"),
+                            QStringLiteral("不转动，只改比例")};
+    const QString turn =
+        QInputDialog::getItem(this, QStringLiteral("两点校正背景"),
+                              QStringLiteral("背景图的方向："), turns, 0, false, &ok);
+    if (!ok)
+        return;
+    const Placement now = doc_->backgroundPlacement();
+    const QTransform toImage = placementTransform(now, size).inverted();
+    doc_->setBackgroundPlacement(fitByTwoPoints(now, size, toImage.map(firstMm),
+                                                toImage.map(secondMm), distance,
+                                                turn == turns.at(0)   ? FitTurn::Level
+                                                : turn == turns.at(1) ? FitTurn::Upright
+                                                                      : FitTurn::Keep));
+    status_->setText(QStringLiteral("背景图已按两点校正为实际尺寸。"));
+}
+
+void DesignerWindow::updatePrintableArea() {
+    const QString printer = printerBox_->currentData().toString();
+    const QPageLayout layout = doc_->pageLayout();
+    const QString key = QStringLiteral("%1|%2|%3")
+                            .arg(printer)
+                            .arg(layout.fullRect().width())
+                            .arg(layout.fullRect().height());
+    if (key != areaKey_) {
+        areaKey_ = key;
+        printable_ = report::PrintableArea::ofPrinter(printer, layout);
+        canvas_->setPrintableArea(printable_);
+    }
+    QStringList names;
+    for (int i : doc_->itemsReaching(printable_))
+        names.append(doc_->itemLabel(i));
+    if (!names.isEmpty())
+        status_->setText(QStringLiteral("%1伸入打印机“%2”印不到的页边，靠边的部分可能印不出来。")
+                             .arg(names.join(QStringLiteral("、")), printer));
 }
 
 void DesignerWindow::updateRulers() {
@@ -246,7 +342,7 @@ void DesignerWindow::zoomBy(int steps) {
 void DesignerWindow::fitToWindow() {
     const QSize room =
         scroll_->viewport()->size() - QSize(2 * DesignCanvas::kMargin, 2 * DesignCanvas::kMargin);
-    const QSizeF page = doc_->pageSize() * (canvas_->logicalDpiX() / 25.4);
+    const QSizeF page = doc_->pageSize() * (canvas_->scale() / canvas_->zoom());
     if (page.isEmpty() || room.isEmpty())
         return;
     canvas_->setZoom(std::min(room.width() / page.width(), room.height() / page.height()));
@@ -287,7 +383,8 @@ void DesignerWindow::loadValues(const QString& number) {
 
 bool DesignerWindow::save() {
     QString error;
-    if (doc_->save(&error)) {
+    if (doc_->save(&error, &values_)) {
+        autosave_->discard();
         status_->setText(QStringLiteral("已保存 %1，下次预览时生效。").arg(doc_->path()));
         return true;
     }
@@ -300,7 +397,7 @@ void DesignerWindow::setPreviewShower(std::function<void(const QByteArray&)> sho
 }
 
 void DesignerWindow::preview() {
-    const TemplateDocument::Problem problem = doc_->validate();
+    const TemplateDocument::Problem problem = doc_->validate(&values_);
     if (!problem.message.isEmpty()) {
         if (problem.item >= 0)
             doc_->setSelection({problem.item});
@@ -315,10 +412,34 @@ void DesignerWindow::preview() {
         const report::PreparedReport prepared =
             report::layoutReport(doc_->toTemplate(), values_.data, values_.variables);
         report::PreviewWindow window(prepared, this);
+        window.setPrintableArea(printable_); // the margins of the printer chosen here
         window.exec();
     } catch (const report::ReportError& e) {
         showMessage(e.message(), true);
     }
+}
+
+bool DesignerWindow::offerRecovery() {
+    QDateTime written;
+    const QByteArray copy = Autosave::leftOver(doc_->path(), &written);
+    if (copy.isEmpty())
+        return false;
+    const QString text =
+        QStringLiteral("上次设计这个模板时程序没有正常关闭，有 %1 自动保存的修改尚未保存。"
+                       "是否恢复这些修改？")
+            .arg(QLocale(QLocale::Chinese).toString(written, QStringLiteral("yyyy-MM-dd HH:mm")));
+    if (!(recoverQuestion_ ? recoverQuestion_(text) : ui::MessageBox::question(this, text))) {
+        autosave_->discard();
+        return false;
+    }
+    try {
+        doc_->replaceContent(copy);
+    } catch (const report::ReportError& e) {
+        showMessage(QStringLiteral("自动保存的修改已损坏，无法恢复。\n%1").arg(e.message()), true);
+        return false;
+    }
+    status_->setText(QStringLiteral("已恢复自动保存的修改，请检查后保存。"));
+    return true;
 }
 
 void DesignerWindow::done(int result) {
@@ -328,12 +449,15 @@ void DesignerWindow::done(int result) {
         if (answer == Answer::Cancel || (answer == Answer::Save && !save()))
             return;
     }
+    // Saved, unchanged or dropped by the clerk: nothing is left to recover.
+    autosave_->discard();
     QDialog::done(result);
 }
 
 void DesignerWindow::open(QWidget* parent, const QString& templatePath, ValuesLoader loader) {
     try {
         DesignerWindow window(templatePath, std::move(loader), parent);
+        window.offerRecovery();
         window.exec();
     } catch (const report::ReportError& e) {
         ui::MessageBox::error(parent, e.message());

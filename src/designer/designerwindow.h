@@ -1,13 +1,16 @@
 #pragma once
 
 #include "designer/designvalues.h"
+#include "report/printablearea.h"
 
 #include <QByteArray>
 #include <QDialog>
+#include <QPointF>
 
 #include <functional>
 
 class QAction;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QScrollArea;
@@ -15,6 +18,7 @@ class QScrollArea;
 namespace zelk::designer {
 
 class DesignCanvas;
+class Autosave;
 class PropertyPanel;
 class Ruler;
 class TemplateDocument;
@@ -44,6 +48,16 @@ public:
     // Replaces the modal preview of the unsaved template (tests).
     void setPreviewShower(std::function<void(const QByteArray& templateJson)> shower);
 
+    // Replaces the "恢复未保存的修改？" box (tests); true restores.
+    void setRecoverQuestion(std::function<bool(const QString& text)> question) {
+        recoverQuestion_ = std::move(question);
+    }
+    // When a designer that did not close left an autosaved copy of this template, asks whether
+    // to restore it: yes puts it in as one undoable change (still unsaved), no removes it.
+    // Returns whether it was restored.
+    bool offerRecovery();
+    Autosave* autosave() const { return autosave_; }
+
     bool save();
     void preview();
     void loadValues(const QString& number);
@@ -63,11 +77,19 @@ private:
     void zoomBy(int steps);
     void updateRulers();
     void showMessage(const QString& text, bool error);
+    // Reads the chosen printer's unprintable margins for the paper (when either changed) and
+    // names the items reaching into them in the status line.
+    void updatePrintableArea();
+    // Two-point fit of the background: the clerk clicks two points, then types their distance.
+    void fitBackground();
+    void finishFit(const QPointF& firstMm, const QPointF& secondMm);
 
     TemplateDocument* doc_;
     ValuesLoader loader_;
     DesignValues values_;
     Question question_;
+    std::function<bool(const QString&)> recoverQuestion_;
+    Autosave* autosave_ = nullptr;
     std::function<void(const QByteArray&)> showPreview_;
     bool fitted_ = false;
 
@@ -79,6 +101,9 @@ private:
     QLabel* status_ = nullptr;
     QLabel* zoomLabel_ = nullptr;
     QLineEdit* receiptNumber_ = nullptr;
+    QComboBox* printerBox_ = nullptr;
+    QString areaKey_; // the printer and paper printable_ was read for
+    report::PrintableArea printable_;
     QAction* showValues_ = nullptr;
     QList<QAction*> actions_;
 };

@@ -112,6 +112,7 @@ PropertyPanel::PropertyPanel(TemplateDocument* doc, QWidget* parent) : QWidget(p
     form->addRow(QString(), wrap_);
     form->addRow(QString(), shrink_);
     form->addRow(QStringLiteral("最小字号"), minSize_);
+    createCellControls(form, item);
     layout->addWidget(item);
 
     auto* paper = new QGroupBox(QStringLiteral("模板"), this);
@@ -128,6 +129,17 @@ PropertyPanel::PropertyPanel(TemplateDocument* doc, QWidget* parent) : QWidget(p
         doc_->setTemplateValue(QStringLiteral("paper.orientation"),
                                orientation_->currentData().toString());
     });
+    auto* presets = new QComboBox(paper);
+    presets->setObjectName(QStringLiteral("paperPresetBox"));
+    presets->addItem(QStringLiteral("常用连续纸…"));
+    for (const QSizeF& size : TemplateDocument::continuousPaperPresets())
+        presets->addItem(QStringLiteral("%1 × %2 mm").arg(size.width()).arg(size.height()), size);
+    connect(presets, &QComboBox::activated, this, [this, presets](int index) {
+        if (index > 0)
+            doc_->setPaperSize(presets->itemData(index).toSizeF());
+        presets->setCurrentIndex(0);
+    });
+    pform->addRow(QStringLiteral("纸张"), presets);
     pform->addRow(QStringLiteral("纸宽 (mm)"), paperWidth_);
     pform->addRow(QStringLiteral("纸高 (mm)"), paperHeight_);
     pform->addRow(QStringLiteral("方向"), orientation_);
@@ -162,8 +174,24 @@ PropertyPanel::PropertyPanel(TemplateDocument* doc, QWidget* parent) : QWidget(p
     templateNumber(bgWidth_, QStringLiteral("background.width"));
     templateNumber(bgHeight_, QStringLiteral("background.height"));
     pform->addRow(QStringLiteral("背景"), background_);
+    bgX_ = lengthBox(QStringLiteral("backgroundXBox"), -1000, 2000);
+    bgY_ = lengthBox(QStringLiteral("backgroundYBox"), -1000, 2000);
+    bgRotation_ = lengthBox(QStringLiteral("backgroundRotationBox"), -360, 360);
+    bgRotation_->setDecimals(3);
+    templateNumber(bgX_, QStringLiteral("background.x"));
+    templateNumber(bgY_, QStringLiteral("background.y"));
+    connect(bgRotation_, &QDoubleSpinBox::valueChanged, this, [this](double v) {
+        if (!refreshing_) {
+            Placement p = doc_->backgroundPlacement();
+            p.rotation = v;
+            doc_->setBackgroundPlacement(p);
+        }
+    });
+    pform->addRow(QStringLiteral("背景左 (mm)"), bgX_);
+    pform->addRow(QStringLiteral("背景上 (mm)"), bgY_);
     pform->addRow(QStringLiteral("背景宽 (mm)"), bgWidth_);
     pform->addRow(QStringLiteral("背景高 (mm)"), bgHeight_);
+    pform->addRow(QStringLiteral("背景转角 (度)"), bgRotation_);
     layout->addWidget(paper);
     layout->addStretch();
 
@@ -201,6 +229,60 @@ void PropertyPanel::templateNumber(QDoubleSpinBox* box, const QString& key) {
         if (!refreshing_)
             doc_->setTemplateValue(key, roundMm(v));
     });
+}
+
+void PropertyPanel::createCellControls(QFormLayout* form, QWidget* parent) {
+    cells_ = new QCheckBox(QStringLiteral("每格一个字符（方格金额、代码）"), parent);
+    cells_->setObjectName(QStringLiteral("cellsCheck"));
+    cellPitch_ = lengthBox(QStringLiteral("cellPitchBox"), 0.5, 100);
+    cellCount_ = new QSpinBox(parent);
+    cellCount_->setObjectName(QStringLiteral("cellCountBox"));
+    cellCount_->setRange(1, report::kMaxCells);
+    cellCount_->setKeyboardTracking(false);
+    cellFill_ = new QComboBox(parent);
+    cellFill_->setObjectName(QStringLiteral("cellFillBox"));
+    cellFill_->addItem(QStringLiteral("从右填（金额，不印小数点）"), QStringLiteral("right"));
+    cellFill_->addItem(QStringLiteral("从左填（代码）"), QStringLiteral("left"));
+    cellSymbol_ = new QLineEdit(parent);
+    cellSymbol_->setObjectName(QStringLiteral("cellSymbolEdit"));
+    cellSymbol_->setMaxLength(1);
+    cellSymbol_->setPlaceholderText(QStringLiteral("如 ￥，印在第一位数字前一格"));
+    connect(cells_, &QCheckBox::toggled, this, [this](bool on) {
+        if (refreshing_ || current() < 0)
+            return;
+        if (!on) {
+            doc_->setItemCells(current(), QJsonValue::Undefined);
+            return;
+        }
+        // A start the clerk then measures against the form: 5 mm cells filling the box.
+        const double width = doc_->itemRect(current()).width();
+        doc_->setItemCells(current(),
+                           QJsonObject{{QStringLiteral("pitch"), 5},
+                                       {QStringLiteral("count"), std::max(1, int(width / 5))},
+                                       {QStringLiteral("fill"), QStringLiteral("right")}});
+    });
+    connect(cellPitch_, &QDoubleSpinBox::valueChanged, this, &PropertyPanel::storeCells);
+    connect(cellCount_, &QSpinBox::valueChanged, this, &PropertyPanel::storeCells);
+    connect(cellFill_, &QComboBox::activated, this, &PropertyPanel::storeCells);
+    connect(cellSymbol_, &QLineEdit::editingFinished, this, &PropertyPanel::storeCells);
+    form->addRow(QString(), cells_);
+    form->addRow(QStringLiteral("格宽 (mm)"), cellPitch_);
+    form->addRow(QStringLiteral("格数"), cellCount_);
+    form->addRow(QStringLiteral("填法"), cellFill_);
+    form->addRow(QStringLiteral("符号"), cellSymbol_);
+}
+
+void PropertyPanel::storeCells() {
+    if (refreshing_ || current() < 0 || !cells_->isChecked())
+        return;
+    QJsonObject cells{{QStringLiteral("pitch"), roundMm(cellPitch_->value())},
+                      {QStringLiteral("count"), cellCount_->value()},
+                      {QStringLiteral("fill"), cellFill_->currentData().toString()}};
+    // A symbol only goes before an amount, which is filled from the right.
+    if (!cellSymbol_->text().isEmpty() && cellFill_->currentIndex() == 0)
+        cells.insert(QStringLiteral("symbol"), cellSymbol_->text());
+    if (QJsonValue(cells) != doc_->itemValue(current(), QStringLiteral("cells")))
+        doc_->setItemCells(current(), cells);
 }
 
 int PropertyPanel::current() const {
@@ -260,6 +342,16 @@ void PropertyPanel::refresh() {
         shrink_->setChecked(value(QStringLiteral("shrink")).toBool());
         minSize_->setValue(
             value(QStringLiteral("minSize")).toDouble(std::min(6.0, size_->value())));
+        const report::Cells cells = itemCells(doc_->item(i).data);
+        cells_->setEnabled(text);
+        cells_->setChecked(cells.count > 0);
+        for (QWidget* w : std::initializer_list<QWidget*>{cellPitch_, cellCount_, cellFill_})
+            w->setEnabled(cells.count > 0);
+        cellSymbol_->setEnabled(cells.count > 0 && cells.fromRight);
+        cellPitch_->setValue(cells.count > 0 ? cells.pitch : 5.0);
+        cellCount_->setValue(std::max(1, cells.count));
+        cellFill_->setCurrentIndex(cells.fromRight ? 0 : 1);
+        cellSymbol_->setText(cells.symbol);
     }
     paperWidth_->setValue(doc_->templateValue(QStringLiteral("paper.width")).toDouble());
     paperHeight_->setValue(doc_->templateValue(QStringLiteral("paper.height")).toDouble());
@@ -274,8 +366,12 @@ void PropertyPanel::refresh() {
     bandPitch_->setValue(doc_->bandPitch());
     bandRows_->setValue(doc_->bandRows());
     const bool hasBackground = doc_->templateValue(QStringLiteral("background")).isObject();
-    bgWidth_->setEnabled(hasBackground);
-    bgHeight_->setEnabled(hasBackground);
+    for (QWidget* w : std::initializer_list<QWidget*>{bgX_, bgY_, bgWidth_, bgHeight_, bgRotation_})
+        w->setEnabled(hasBackground);
+    const Placement placed = doc_->backgroundPlacement();
+    bgX_->setValue(placed.x);
+    bgY_->setValue(placed.y);
+    bgRotation_->setValue(placed.rotation);
     bgWidth_->setValue(
         doc_->templateValue(QStringLiteral("background.width")).toDouble(doc_->pageSize().width()));
     bgHeight_->setValue(doc_->templateValue(QStringLiteral("background.height"))

@@ -38,6 +38,9 @@ private:
     void itemCheck(QCheckBox* box, const QString& key);
     void templateNumber(QDoubleSpinBox* box, const QString& key);
     int current() const;
+    // "每格一个字符": the cells from the controls into the document.
+    void createCellControls(QFormLayout* form, QWidget* parent);
+    void storeCells();
 
     TemplateDocument* doc_;
     std::function<QString()> chooseImage_;
@@ -53,13 +56,18 @@ private:
     QComboBox *align_, *valign_;
     QCheckBox *wrap_, *shrink_;
     QDoubleSpinBox* minSize_;
+    QCheckBox* cells_;
+    QDoubleSpinBox* cellPitch_;
+    QSpinBox* cellCount_;
+    QComboBox* cellFill_;
+    QLineEdit* cellSymbol_;
 
     QDoubleSpinBox *paperWidth_, *paperHeight_;
     QComboBox* orientation_;
     QDoubleSpinBox *bandY_, *bandPitch_;
     QSpinBox* bandRows_;
     QPushButton* background_;
-    QDoubleSpinBox *bgWidth_, *bgHeight_;
+    QDoubleSpinBox *bgX_, *bgY_, *bgWidth_, *bgHeight_, *bgRotation_;
 };
 
 } // namespace zelk::designer

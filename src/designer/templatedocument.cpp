@@ -1,5 +1,6 @@
 #include "designer/templatedocument.h"
 
+#include "designer/designvalues.h"
 #include "designer/fieldcatalog.h"
 #include "designer/templatewriter.h"
 #include "report/reporterror.h"
@@ -98,6 +99,18 @@ void shift(QJsonObject& item, double dx, double dy) {
 
 } // namespace
 
+report::Cells itemCells(const QJsonObject& item) {
+    const QJsonObject c = item.value(QStringLiteral("cells")).toObject();
+    report::Cells cells;
+    cells.pitch = c.value(QStringLiteral("pitch")).toDouble();
+    cells.count = c.value(QStringLiteral("count")).toInt();
+    cells.fromRight = c.value(QStringLiteral("fill")).toString() != QLatin1String("left");
+    cells.symbol = c.value(QStringLiteral("symbol")).toString();
+    if (cells.pitch <= 0)
+        cells.count = 0;
+    return cells;
+}
+
 double roundMm(double mm) {
     return std::round(mm * 100.0) / 100.0;
 }
@@ -116,8 +129,9 @@ void TemplateDocument::load(const QString& path) {
     loadContent(file.readAll(), path);
 }
 
-void TemplateDocument::loadContent(const QByteArray& content, const QString& path) {
-    report::parseTemplate(content, path); // refuses what the engine refuses
+namespace {
+
+DesignState stateOf(const QByteArray& content) {
     DesignState next;
     next.root = QJsonDocument::fromJson(content).object();
     for (const QJsonValue& v : next.root.take(QStringLiteral("items")).toArray())
@@ -128,9 +142,22 @@ void TemplateDocument::loadContent(const QByteArray& content, const QString& pat
             next.items.append({Section::Band, v.toObject()});
         next.root.insert(QStringLiteral("band"), band);
     }
+    return next;
+}
+
+} // namespace
+
+void TemplateDocument::loadContent(const QByteArray& content, const QString& path) {
+    report::parseTemplate(content, path); // refuses what the engine refuses
+    const DesignState next = stateOf(content);
     path_ = path;
     undo_.clear();
     restore(next);
+}
+
+void TemplateDocument::replaceContent(const QByteArray& content) {
+    report::parseTemplate(content, path_);
+    apply(QStringLiteral("恢复自动保存的修改"), stateOf(content));
 }
 
 QByteArray TemplateDocument::toJson() const {
@@ -195,6 +222,33 @@ QSizeF TemplateDocument::pageSize() const {
     return paper.value(QStringLiteral("orientation")).toString() == QLatin1String("landscape")
                ? sheet.transposed()
                : sheet;
+}
+
+QPageLayout TemplateDocument::pageLayout() const {
+    const QJsonObject paper = state_.root.value(QStringLiteral("paper")).toObject();
+    const QPageSize size(
+        QSizeF(num(paper, QStringLiteral("width")), num(paper, QStringLiteral("height"))),
+        QPageSize::Millimeter, QString(), QPageSize::ExactMatch);
+    QPageLayout layout(size,
+                       paper.value(QStringLiteral("orientation")).toString() ==
+                               QLatin1String("landscape")
+                           ? QPageLayout::Landscape
+                           : QPageLayout::Portrait,
+                       QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
+    layout.setMode(QPageLayout::FullPageMode);
+    return layout;
+}
+
+QList<int> TemplateDocument::itemsReaching(const report::PrintableArea& area) const {
+    QList<int> found;
+    for (int i = 0; i < itemCount(); ++i) {
+        QRectF r = itemRect(i);
+        if (item(i).section == Section::Band)
+            r |= r.translated(0, (bandRows() - 1) * bandPitch());
+        if (area.reaches(r))
+            found.append(i);
+    }
+    return found;
 }
 
 double TemplateDocument::bandY() const {
@@ -367,6 +421,20 @@ void TemplateDocument::setItemValue(int i, const QString& key, const QJsonValue&
     apply(QStringLiteral("修改属性"), std::move(next));
 }
 
+void TemplateDocument::setItemCells(int i, const QJsonValue& cells) {
+    DesignState next = state_;
+    QJsonObject& d = next.items[i].data;
+    if (cells.isObject()) {
+        d.insert(QStringLiteral("cells"), cells);
+        const report::Cells c = itemCells(d);
+        if (c.count > 0)
+            d.insert(QStringLiteral("width"), roundMm(c.pitch * c.count));
+    } else {
+        d.remove(QStringLiteral("cells"));
+    }
+    apply(QStringLiteral("逐格打印"), std::move(next));
+}
+
 QJsonValue TemplateDocument::templateValue(const QString& key) const {
     return valueAt(state_.root, key);
 }
@@ -375,6 +443,15 @@ void TemplateDocument::setTemplateValue(const QString& key, const QJsonValue& va
     DesignState next = state_;
     setValueAt(next.root, key, value);
     apply(QStringLiteral("修改模板"), std::move(next));
+}
+
+void TemplateDocument::setPaperSize(const QSizeF& mm) {
+    DesignState next = state_;
+    QJsonObject paper = next.root.value(QStringLiteral("paper")).toObject();
+    paper.insert(QStringLiteral("width"), roundMm(mm.width()));
+    paper.insert(QStringLiteral("height"), roundMm(mm.height()));
+    next.root.insert(QStringLiteral("paper"), paper);
+    apply(QStringLiteral("纸张大小"), std::move(next));
 }
 
 void TemplateDocument::setBackground(const QString& imageFile, const QSizeF& sizeMm) {
@@ -399,7 +476,33 @@ void TemplateDocument::setBackground(const QString& imageFile, const QSizeF& siz
     apply(QStringLiteral("背景图片"), std::move(next));
 }
 
-TemplateDocument::Problem TemplateDocument::validate() const {
+Placement TemplateDocument::backgroundPlacement() const {
+    const QJsonObject bg = templateValue(QStringLiteral("background")).toObject();
+    return {bg.value(QStringLiteral("x")).toDouble(), bg.value(QStringLiteral("y")).toDouble(),
+            bg.value(QStringLiteral("width")).toDouble(pageSize().width()),
+            bg.value(QStringLiteral("height")).toDouble(pageSize().height()),
+            bg.value(QStringLiteral("rotation")).toDouble()};
+}
+
+void TemplateDocument::setBackgroundPlacement(const Placement& placement) {
+    DesignState next = state_;
+    QJsonObject bg = next.root.value(QStringLiteral("background")).toObject();
+    if (bg.isEmpty())
+        return;
+    bg.insert(QStringLiteral("x"), roundMm(placement.x));
+    bg.insert(QStringLiteral("y"), roundMm(placement.y));
+    bg.insert(QStringLiteral("width"), roundMm(placement.width));
+    bg.insert(QStringLiteral("height"), roundMm(placement.height));
+    const double rotation = std::round(placement.rotation * 1000.0) / 1000.0;
+    if (rotation != 0)
+        bg.insert(QStringLiteral("rotation"), rotation);
+    else
+        bg.remove(QStringLiteral("rotation"));
+    next.root.insert(QStringLiteral("background"), bg);
+    apply(QStringLiteral("背景位置"), std::move(next));
+}
+
+TemplateDocument::Problem TemplateDocument::validate(const DesignValues* values) const {
     const QRectF paper(QPointF(0, 0), pageSize());
     for (int i = 0; i < itemCount(); ++i) {
         const auto problem = [&](const QString& what) {
@@ -419,6 +522,21 @@ TemplateDocument::Problem TemplateDocument::validate() const {
         for (const report::TextPart& part : std::as_const(parts))
             if (part.isReference && fieldCaption(part.text) == part.text)
                 return problem(QStringLiteral("未知的字段 “[%1]”").arg(part.text));
+        const report::Cells cells = itemCells(item(i).data);
+        if (cells.count <= 0 || !values)
+            continue;
+        // Every row of the values, for an item of the band.
+        const int rows = item(i).section == Section::Band ? int(values->data.rows.size()) : 1;
+        for (int row = 0; row < rows; ++row) {
+            const QString value = displayText(itemValue(i, QStringLiteral("text")).toString(),
+                                              &values->data, values->variables, row);
+            const report::CellText shown = report::cellText(cells, value);
+            if (shown.chars.size() > cells.count)
+                return problem(QStringLiteral("“%1”有 %2 个字符，多于 %3 个格子，不会打印")
+                                   .arg(value.trimmed())
+                                   .arg(shown.chars.size())
+                                   .arg(cells.count));
+        }
     }
     // Whatever else the engine refuses, with the item it names.
     try {
@@ -438,8 +556,8 @@ TemplateDocument::Problem TemplateDocument::validate() const {
     return {};
 }
 
-bool TemplateDocument::save(QString* error) {
-    const Problem problem = validate();
+bool TemplateDocument::save(QString* error, const DesignValues* values) {
+    const Problem problem = validate(values);
     if (!problem.message.isEmpty()) {
         if (problem.item >= 0)
             setSelection({problem.item});

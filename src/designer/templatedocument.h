@@ -1,5 +1,7 @@
 #pragma once
 
+#include "designer/scanfit.h"
+#include "report/printablearea.h"
 #include "report/template.h"
 
 #include <QJsonObject>
@@ -11,6 +13,8 @@
 // The template being designed: its items as written in the file, the
 // selection, and every change as an undoable command. No widget involved.
 namespace zelk::designer {
+
+struct DesignValues;
 
 enum class Section { Page, Band };
 
@@ -53,6 +57,10 @@ public:
     // current document) when it is not a valid template.
     void load(const QString& path);
     void loadContent(const QByteArray& content, const QString& path);
+    // Replaces the template with other content for the same file as one undo step (the
+    // autosaved copy offered back). Throws report::TemplateError and keeps the document when
+    // the content is not a valid template.
+    void replaceContent(const QByteArray& content);
     QString path() const { return path_; }
 
     // The template file's content for the current state.
@@ -76,6 +84,10 @@ public:
     QString itemLabel(int i) const;
 
     QSizeF pageSize() const;
+    // The paper, orientation and zero margins, as a printer is asked for them.
+    QPageLayout pageLayout() const;
+    // The items whose box (in any row of the band) reaches into what the printer cannot print.
+    QList<int> itemsReaching(const report::PrintableArea& area) const;
     double bandY() const;
     double bandPitch() const;
     int bandRows() const;
@@ -99,13 +111,27 @@ public:
     // an undefined value removes the field.
     QJsonValue itemValue(int i, const QString& key) const;
     void setItemValue(int i, const QString& key, const QJsonValue& value);
+    // Sets the item's "one character per cell" settings (an object as the file writes it) or
+    // removes them (undefined); the box's width follows the row of cells. One undo step.
+    void setItemCells(int i, const QJsonValue& cells);
     // key is a dotted path in the template ("paper.width", "band.pitch",
     // "background.image"); an undefined value removes the field.
     QJsonValue templateValue(const QString& key) const;
     void setTemplateValue(const QString& key, const QJsonValue& value);
+    // Sets the sheet's width and height (one undo step).
+    void setPaperSize(const QSizeF& mm);
+    // Common continuous forms (mm): 9.5 inches wide, a third, a half and a whole of 11 inches.
+    static QList<QSizeF> continuousPaperPresets() {
+        return {QSizeF(241, 93.1), QSizeF(241, 140), QSizeF(241, 279.4)};
+    }
     // Replaces the background with an image file (copied beside the template
     // when it lies elsewhere) of the given physical size in mm.
     void setBackground(const QString& imageFile, const QSizeF& sizeMm);
+
+    // Where the background lies (its size defaults to the page's), and placing it anew: one
+    // undo step, lengths rounded to 0.01 mm, the rotation to 0.001 degree (0 is not written).
+    Placement backgroundPlacement() const;
+    void setBackgroundPlacement(const Placement& placement);
 
     // The first problem that stops the template from being used, with the
     // item it concerns (-1 for the template itself); an empty message when
@@ -114,12 +140,14 @@ public:
         int item = -1;
         QString message;
     };
-    Problem validate() const;
+    // With values, a boxed text item that gets more characters from them than it has cells is
+    // a problem too (it would not print).
+    Problem validate(const DesignValues* values = nullptr) const;
 
     // Checks the template and writes it: to a temporary file that then
     // replaces the old one, which is kept as <name>.bak. A problem selects its
     // item and is returned as a message; nothing is written then.
-    bool save(QString* error);
+    bool save(QString* error, const DesignValues* values = nullptr);
 
     // Replaces the state (the undo commands call this).
     void restore(const DesignState& state);
@@ -135,6 +163,9 @@ private:
     DesignState state_;
     QUndoStack undo_;
 };
+
+// The cells of a text item as the file writes them; count 0 when it has none.
+report::Cells itemCells(const QJsonObject& item);
 
 // Rounds a length to the 0.01 mm the file keeps.
 double roundMm(double mm);

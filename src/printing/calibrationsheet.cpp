@@ -57,7 +57,7 @@ QList<QPointF> calibrationMarks(const QSizeF& pageMm) {
 }
 
 report::PreparedReport calibrationSheet(const report::Template& tpl,
-                                        const QMap<QString, QString>& fieldNames) {
+                                        const QMap<QString, QString>& fieldNames, int sheets) {
     report::PreparedReport sheet;
     sheet.paperSize = tpl.paperSize;
     sheet.orientation = tpl.orientation;
@@ -82,7 +82,13 @@ report::PreparedReport calibrationSheet(const report::Template& tpl,
         page.texts.append(label(QStringLiteral("X%1 Y%2").arg(mark.x()).arg(mark.y()),
                                 QRectF(mark.x() + 1, mark.y() + 0.8, 30, 3)));
     }
-    sheet.pages.append(page);
+    for (int k = 1; k <= sheets; ++k) {
+        sheet.pages.append(page);
+        if (sheets > 1)
+            sheet.pages.last().texts.append(
+                label(QStringLiteral("第 %1 张，共 %2 张").arg(k).arg(sheets),
+                      QRectF(size.width() / 2 - 20, 8, 40, 3), report::HAlign::Center));
+    }
     return sheet;
 }
 

@@ -19,7 +19,9 @@ QList<QPointF> calibrationMarks(const QSizeF& pageMm);
 // (fieldNames maps a column or variable to it; a box without references shows its text). Laid
 // against the real form, it shows how far the printer feeds off. The sheet has the template's
 // paper and no printer offset, so what is measured on it is the printer's whole offset.
+// With sheets > 1 the sheet comes that many times, each numbered ("第 2 张，共 5 张"), for
+// measuring how continuous paper creeps from sheet to sheet.
 report::PreparedReport calibrationSheet(const report::Template& tpl,
-                                        const QMap<QString, QString>& fieldNames);
+                                        const QMap<QString, QString>& fieldNames, int sheets = 1);
 
 } // namespace zelk::printing

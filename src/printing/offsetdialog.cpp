@@ -9,6 +9,8 @@
 #include <QDoubleSpinBox>
 #include <QFormLayout>
 #include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
 
 namespace zelk::printing {
 
@@ -28,7 +30,8 @@ QDoubleSpinBox* offsetSpin(const QString& name, double value, QWidget* parent) {
 } // namespace
 
 OffsetDialog::OffsetDialog(PrinterProfiles& profiles, const QString& printerName,
-                           const QPointF& current, QWidget* parent)
+                           const QPointF& current, double currentCorrection,
+                           std::function<bool(int sheets)> printSheets, QWidget* parent)
     : QDialog(parent), profiles_(profiles), printerName_(printerName) {
     setObjectName(QStringLiteral("printerOffsetDialog"));
     setWindowTitle(QStringLiteral("打印机偏移"));
@@ -40,6 +43,28 @@ OffsetDialog::OffsetDialog(PrinterProfiles& profiles, const QString& printerName
                        "向右、向下移）；大于 20 毫米，填入负数。保存后从下一次打印起生效。"),
         this);
     how->setWordWrap(true);
+    sheetsSpin_ = new QSpinBox(this);
+    sheetsSpin_->setObjectName(QStringLiteral("feedSheetsSpin"));
+    sheetsSpin_->setRange(2, PrinterProfiles::kMaxSheets);
+    sheetsSpin_->setValue(5);
+    sheetsSpin_->setSuffix(QStringLiteral(" 张"));
+    // Starts at the creep the stored correction stands for, so saving unchanged keeps it.
+    creepSpin_ = offsetSpin(QStringLiteral("feedCreepSpin"), currentCorrection * 4, this);
+    creepSpin_->setDecimals(2);
+    creepSpin_->setSingleStep(0.05);
+    connect(sheetsSpin_, &QSpinBox::valueChanged, this, [this, currentCorrection](int sheets) {
+        creepSpin_->setValue(currentCorrection * (sheets - 1));
+    });
+    auto* printButton = new QPushButton(QStringLiteral("打印连续校准页"), this);
+    printButton->setObjectName(QStringLiteral("printFeedSheetsButton"));
+    connect(printButton, &QPushButton::clicked, this,
+            [this, printSheets] { printSheets(sheetsSpin_->value()); });
+    auto* feedHow = new QLabel(
+        QStringLiteral("连续纸越打越偏时：按“打印连续校准页”连续打印几张校准页，不要撕开，量出最后"
+                       "一张的十字线“X20 Y20”比第一张的低了多少毫米（高了填负数），填在下面。"
+                       "保存后每一张都按这个量逐张校正；填 0 取消校正。"),
+        this);
+    feedHow->setWordWrap(true);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Save | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -48,12 +73,17 @@ OffsetDialog::OffsetDialog(PrinterProfiles& profiles, const QString& printerName
     form->addRow(QStringLiteral("水平偏移 X："), xSpin_);
     form->addRow(QStringLiteral("垂直偏移 Y："), ySpin_);
     form->addRow(how);
+    form->addRow(QStringLiteral("连续校准页："), sheetsSpin_);
+    form->addRow(QString(), printButton);
+    form->addRow(QStringLiteral("最后一张下移："), creepSpin_);
+    form->addRow(feedHow);
     form->addRow(buttons);
 }
 
 void OffsetDialog::accept() {
     try {
         profiles_.setOffset(printerName_, QPointF(xSpin_->value(), ySpin_->value()));
+        profiles_.setFeedCorrection(printerName_, sheetsSpin_->value(), creepSpin_->value());
     } catch (const data::DatabaseError& e) {
         ui::MessageBox::error(this, e.message());
         return;

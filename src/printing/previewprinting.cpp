@@ -31,7 +31,7 @@ PreviewPrinting::PreviewPrinting(report::PreviewWindow& window, data::Connection
     });
     auto* calibrate = new QAction(QStringLiteral("打印校准页"), &window);
     calibrate->setObjectName(QStringLiteral("printCalibrationAction"));
-    connect(calibrate, &QAction::triggered, this, &PreviewPrinting::printCalibrationSheet);
+    connect(calibrate, &QAction::triggered, this, [this] { printCalibrationSheet(); });
     auto* offset = new QAction(QStringLiteral("打印机偏移…"), &window);
     offset->setObjectName(QStringLiteral("printerOffsetAction"));
     connect(offset, &QAction::triggered, this, &PreviewPrinting::editOffset);
@@ -45,6 +45,7 @@ PreviewPrinting::PreviewPrinting(report::PreviewWindow& window, data::Connection
     bar->insertAction(before, calibrate);
     bar->insertAction(before, offset);
     preselectPrinter();
+    window.refreshPrintableArea();
 }
 
 QString PreviewPrinting::templateKey() const {
@@ -74,12 +75,14 @@ void PreviewPrinting::preselectPrinter() {
                   .arg(remembered, fallback));
 }
 
-bool PreviewPrinting::printCalibrationSheet() {
+bool PreviewPrinting::printCalibrationSheet(int sheets) {
     try {
         const report::PreparedReport sheet =
-            calibrationSheet(report::loadTemplate(templatePath_), fieldNames_);
-        QPrinter& printer = window_.printer();
-        // The sheet shows how the printer feeds by itself: no offset of its own applies.
+            calibrationSheet(report::loadTemplate(templatePath_), fieldNames_, sheets);
+        // One copy of every sheet, on its own, to a printer as the clerk chose it.
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setPrinterName(window_.printer().printerName());
+        // The sheet shows how the printer feeds by itself: no offset or correction applies.
         printReport(printer, sheet, nullptr);
         window_.setStatusText(
             QStringLiteral("校准页已发送到打印机“%1”。").arg(printer.printerName()));
@@ -93,13 +96,17 @@ bool PreviewPrinting::printCalibrationSheet() {
 void PreviewPrinting::editOffset() {
     const QString printer = window_.printer().printerName();
     QPointF current;
+    double correction = 0.0;
     try {
         current = profiles_.offset(printer).value_or(QPointF());
+        correction = profiles_.feedCorrection(printer);
     } catch (const data::DatabaseError& e) {
         ui::MessageBox::error(&window_, e.message());
         return;
     }
-    OffsetDialog dialog(profiles_, printer, current, &window_);
+    OffsetDialog dialog(
+        profiles_, printer, current, correction,
+        [this](int sheets) { return printCalibrationSheet(sheets); }, &window_);
     dialog.exec();
 }
 

@@ -22,7 +22,7 @@ namespace zelk::printing {
 // - printing applies the chosen printer's own offset (the template's when it has none) and
 //   remembers the printer for the template;
 // - "打印校准页" prints the template's calibration sheet on the chosen printer;
-// - "打印机偏移…" edits the chosen printer's offset.
+// - "打印机偏移…" edits the chosen printer's offset and page-length correction.
 // Lives as long as the window (it is the window's child).
 class PreviewPrinting : public QObject {
     Q_OBJECT
@@ -33,7 +33,8 @@ public:
 
     // The commands behind the two actions, without dialogs for printing. Errors go to the
     // error box; the return value says whether it worked.
-    bool printCalibrationSheet();
+    // sheets > 1 prints the sheet that many times in one job, for the page-length correction.
+    bool printCalibrationSheet(int sheets = 1);
     void editOffset();
 
 private:

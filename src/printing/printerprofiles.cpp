@@ -26,20 +26,36 @@ bool PrinterProfiles::hasTable(const QString& table) const {
 void PrinterProfiles::createTables() {
     for (const QString& sql :
          {QStringLiteral("create table if not exists PrinterOffset (PrinterName TEXT PRIMARY KEY,"
-                         " OffsetX INTEGER, OffsetY INTEGER)"),
+                         " OffsetX INTEGER, OffsetY INTEGER, FeedCorrection INTEGER)"),
           QStringLiteral("create table if not exists PrinterChoice (TemplateName TEXT PRIMARY KEY,"
                          " PrinterName TEXT)")}) {
         data::Query query(connection_);
         query.add(sql);
         query.execute();
     }
+    // A table of an earlier version has no correction yet.
+    if (!hasColumn(QStringLiteral("PrinterOffset"), QStringLiteral("FeedCorrection"))) {
+        data::Query query(connection_);
+        query.add(QStringLiteral("alter table PrinterOffset add column FeedCorrection INTEGER"));
+        query.execute();
+    }
+}
+
+bool PrinterProfiles::hasColumn(const QString& table, const QString& column) const {
+    data::Query query(connection_);
+    query.add(QStringLiteral("pragma table_info(%1)").arg(table)); // a name of ours, not input
+    for (query.open(); !query.eof(); query.next())
+        if (query.fieldAsText(QStringLiteral("name")) == column)
+            return true;
+    return false;
 }
 
 std::optional<QPointF> PrinterProfiles::offset(const QString& printerName) const {
     if (!hasTable(QStringLiteral("PrinterOffset")))
         return std::nullopt;
     data::Query query(connection_);
-    query.add(QStringLiteral("select OffsetX, OffsetY from PrinterOffset where PrinterName=:name"));
+    query.add(QStringLiteral("select OffsetX, OffsetY from PrinterOffset"
+                             " where PrinterName=:name and OffsetX is not null"));
     query.bind(QStringLiteral("name"), printerName);
     query.open();
     if (query.eof())
@@ -57,11 +73,45 @@ void PrinterProfiles::setOffset(const QString& printerName, const QPointF& offse
         throw report::ReportError(QStringLiteral("打印机偏移必须在 −20 到 +20 毫米之间，未保存。"));
     createTables();
     data::Query query(connection_);
-    query.add(QStringLiteral("insert or replace into PrinterOffset (PrinterName, OffsetX, OffsetY)"
-                             " values (:name, :x, :y)"));
+    // One statement, so the printer's correction stays as it was.
+    query.add(QStringLiteral(
+        "insert or replace into PrinterOffset (PrinterName, OffsetX, OffsetY, FeedCorrection)"
+        " values (:name, :x, :y,"
+        " (select FeedCorrection from PrinterOffset where PrinterName=:name))"));
     query.bind(QStringLiteral("name"), printerName);
     query.bind(QStringLiteral("x"), x);
     query.bind(QStringLiteral("y"), y);
+    query.execute();
+}
+
+double PrinterProfiles::feedCorrection(const QString& printerName) const {
+    if (!hasTable(QStringLiteral("PrinterOffset")) ||
+        !hasColumn(QStringLiteral("PrinterOffset"), QStringLiteral("FeedCorrection")))
+        return 0.0;
+    data::Query query(connection_);
+    query.add(QStringLiteral("select FeedCorrection from PrinterOffset where PrinterName=:name"));
+    query.bind(QStringLiteral("name"), printerName);
+    query.open();
+    return query.eof() ? 0.0 : query.fieldAsInteger(QStringLiteral("FeedCorrection")) / 1000.0;
+}
+
+void PrinterProfiles::setFeedCorrection(const QString& printerName, int sheets, double creepMm) {
+    if (sheets < 2 || sheets > kMaxSheets || !std::isfinite(creepMm) ||
+        std::abs(creepMm) > kMaxOffset)
+        throw report::ReportError(
+            QStringLiteral("走纸校正无效：校准页须为 2 到 %1 张，偏差须在 −20 到 +20 毫米之间，"
+                           "未保存。")
+                .arg(kMaxSheets));
+    createTables();
+    data::Query query(connection_);
+    // One statement, so the printer's offset (or its lack of one) stays as it was.
+    query.add(QStringLiteral(
+        "insert or replace into PrinterOffset (PrinterName, OffsetX, OffsetY, FeedCorrection)"
+        " values (:name, (select OffsetX from PrinterOffset where PrinterName=:name),"
+        " (select OffsetY from PrinterOffset where PrinterName=:name), :c)"));
+    query.bind(QStringLiteral("name"), printerName);
+    query.bind(QStringLiteral("c"),
+               qint64(std::llround(correctionPerSheet(sheets, creepMm) * 1000.0)));
     query.execute();
 }
 

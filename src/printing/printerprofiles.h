@@ -14,7 +14,9 @@ namespace zelk::printing {
 // What the database keeps per printer and per template, in two tables of their own that are
 // added to a database the first time something is stored (files of earlier versions keep
 // opening and read as "nothing stored"):
-//   PrinterOffset (PrinterName, OffsetX, OffsetY): the printer's offset in tenths of a mm;
+//   PrinterOffset (PrinterName, OffsetX, OffsetY, FeedCorrection): the printer's offset in
+//     tenths of a mm (NULL when it has none of its own) and its page-length correction in
+//     thousandths of a mm per sheet (a column added to tables of earlier versions);
 //   PrinterChoice (TemplateName, PrinterName): the printer last used with a template.
 class PrinterProfiles {
 public:
@@ -29,12 +31,27 @@ public:
     // nothing) when a value lies outside ±kMaxOffset.
     void setOffset(const QString& printerName, const QPointF& offsetMm);
 
+    // The page-length correction of continuous paper on the printer: how far its feed creeps
+    // per sheet (mm, positive: later sheets lie lower); 0 when none is stored.
+    double feedCorrection(const QString& printerName) const;
+    // Stores the correction measured on the calibration sheet printed on `sheets` consecutive
+    // sheets, whose last crosshair lay creepMm lower than the first's (negative: higher). The
+    // creep of one sheet is creepMm / (sheets - 1): the first sheet has not crept at all. Throws
+    // ReportError (changing nothing) for fewer than 2 or more than kMaxSheets sheets or a creep
+    // beyond ±kMaxOffset, DatabaseError.
+    void setFeedCorrection(const QString& printerName, int sheets, double creepMm);
+    static constexpr int kMaxSheets = 100;
+    static double correctionPerSheet(int sheets, double creepMm) {
+        return sheets > 1 ? creepMm / (sheets - 1) : 0.0;
+    }
+
     // The printer last used with the template (its file name), or empty.
     QString rememberedPrinter(const QString& templateName) const;
     void rememberPrinter(const QString& templateName, const QString& printerName);
 
 private:
     bool hasTable(const QString& table) const;
+    bool hasColumn(const QString& table, const QString& column) const;
     void createTables();
 
     data::Connection& connection_;

@@ -29,6 +29,7 @@ void printReport(QPrinter& printer, report::PreparedReport report,
     if (profiles) {
         if (const std::optional<QPointF> own = profiles->offset(printer.printerName()))
             report.printerOffset = *own;
+        report.feedCorrection = profiles->feedCorrection(printer.printerName());
     }
     report::printReport(printer, report);
 }

@@ -16,7 +16,8 @@ QString choosePrinter(const QString& name);
 
 // Prints the report on the printer as it is set up (printer name, copies, page range, tray),
 // moved by the printer's own stored offset, or by the report's (the template's) offset when the
-// printer has none of its own. profiles may be null (then the report's offset applies). Throws
+// printer has none of its own, and with the printer's page-length correction sheet by sheet.
+// profiles may be null (then the report's offset applies). Throws
 // report::ReportError when the printer does not take the job, DatabaseError when reading the
 // profile fails.
 void printReport(QPrinter& printer, report::PreparedReport report, const PrinterProfiles* profiles);

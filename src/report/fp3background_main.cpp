@@ -1,5 +1,6 @@
-// Writes the background image of the shipped receipt template:
+// Writes the background image of a form drawn in code:
 //   zelk_fp3_background resources/report/fp3-blank.png
+//   zelk_fp3_background docs/examples/boxed-receipt-blank.png boxed
 
 #include "report/fp3form.h"
 
@@ -10,11 +11,14 @@ int main(int argc, char* argv[]) {
     QGuiApplication app(argc, argv);
     const QStringList args = app.arguments();
     QTextStream err(stderr);
-    if (args.size() != 2) {
-        err << "usage: zelk_fp3_background OUTPUT.png\n";
+    const bool boxed = args.size() == 3 && args.at(2) == QLatin1String("boxed");
+    if (args.size() != 2 && !boxed) {
+        err << "usage: zelk_fp3_background OUTPUT.png [boxed]\n";
         return 2;
     }
-    if (!zelk::report::drawFp3BlankForm(150).save(args.at(1), "PNG", 9)) {
+    const QImage image = boxed ? zelk::report::drawBlankForm(zelk::report::boxedReceiptForm(), 150)
+                               : zelk::report::drawFp3BlankForm(150);
+    if (!image.save(args.at(1), "PNG", 9)) {
         err << "cannot write " << args.at(1) << '\n';
         return 1;
     }

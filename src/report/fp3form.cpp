@@ -78,8 +78,63 @@ PreparedReport fp3BlankForm() {
     return r;
 }
 
+PreparedReport boxedReceiptForm() {
+    PreparedReport r;
+    r.paperSize = QSizeF(241.0, 93.1);
+    Page page;
+    auto line = [&page](double x1, double y1, double x2, double y2, double width = 0.25) {
+        page.lines.append({QLineF(x1, y1, x2, y2), width});
+    };
+    auto text = [&page](const QString& s, double x, double y, double w, double h,
+                        HAlign a = HAlign::Center, double size = 9.0) {
+        page.texts.append(caption(s, QRectF(x, y, w, h), a, size));
+    };
+    page.texts.append(
+        caption(QStringLiteral("收 款 收 据"), QRectF(0, 3, 241, 8), HAlign::Center, 16, true));
+    text(QStringLiteral("日期："), 12, 14, 12, 5, HAlign::Left);
+    text(QStringLiteral("No."), 165, 14, 10, 5, HAlign::Left);
+
+    page.rects.append({QRectF(10, 20, 221, 56), 0.4});
+    for (double y : {27.0, 34.0, 49.0, 63.0})
+        line(10, y, 231, y);
+    text(QStringLiteral("交款单位"), 10, 20, 28, 7);
+    text(QStringLiteral("收款事由"), 10, 27, 28, 7);
+    text(QStringLiteral("人民币（大写）"), 10, 34, 28, 15);
+    text(QStringLiteral("校验码"), 10, 49, 28, 14);
+    line(38, 20, 38, 63);
+
+    // The amount: captions over ten 6 mm boxes from x = 165.
+    const QStringList places{QStringLiteral("千"), QStringLiteral("百"), QStringLiteral("十"),
+                             QStringLiteral("万"), QStringLiteral("千"), QStringLiteral("百"),
+                             QStringLiteral("十"), QStringLiteral("元"), QStringLiteral("角"),
+                             QStringLiteral("分")};
+    line(165, 34, 165, 49);
+    line(165, 40, 225, 40);
+    line(225, 34, 225, 49);
+    for (int k = 0; k < places.size(); ++k) {
+        text(places.at(k), 165 + 6 * k, 34, 6, 6, HAlign::Center, 8);
+        if (k > 0)
+            line(165 + 6 * k, 34, 165 + 6 * k, 49, k == 8 ? 0.4 : 0.2); // bold before 角
+    }
+    // The check code: twenty 4 mm boxes from x = 40.
+    page.rects.append({QRectF(40, 52, 80, 8), 0.25});
+    for (int k = 1; k < 20; ++k)
+        line(40 + 4 * k, 52, 40 + 4 * k, 60, 0.2);
+
+    line(120, 63, 120, 76);
+    text(QStringLiteral("收款单位(盖章)"), 10, 63, 28, 13);
+    text(QStringLiteral("收款人"), 120, 63, 20, 13);
+    line(140, 63, 140, 76);
+    r.pages.append(page);
+    return r;
+}
+
 QImage drawFp3BlankForm(int dpi) {
-    const QImage black = renderPageImage(fp3BlankForm(), 0, dpi, RenderTarget::Pdf);
+    return drawBlankForm(fp3BlankForm(), dpi);
+}
+
+QImage drawBlankForm(const PreparedReport& form, int dpi) {
+    const QImage black = renderPageImage(form, 0, dpi, RenderTarget::Pdf);
     // Few colours keep the PNG small: 16 tints from paper white to red ink.
     QList<QRgb> table;
     for (int i = 0; i < 16; ++i) {

@@ -16,4 +16,12 @@ PreparedReport fp3BlankForm();
 // at dpi and tinted in the red ink of printed receipt forms.
 QImage drawFp3BlankForm(int dpi);
 
+// Any form page drawn the same way (its first page, red ink, 16 tints).
+QImage drawBlankForm(const PreparedReport& form, int dpi);
+
+// The form of the example template docs/examples/boxed-receipt.frf: a receipt on the same
+// continuous paper with the amount in ten boxes (千 百 十 万 千 百 十 元 角 分) and the check
+// code in twenty.
+PreparedReport boxedReceiptForm();
+
 } // namespace zelk::report

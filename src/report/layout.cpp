@@ -160,6 +160,14 @@ PlacedText place(const TextItem& item, const QString& text, const QPointF& shift
             break;
         }
     }
+    if (item.cells.count > 0) {
+        const CellText cells = cellText(item.cells, text);
+        t.text = cells.chars;
+        t.cellPitch = item.cells.pitch;
+        t.cellCount = item.cells.count;
+        t.firstCell = cells.firstCell;
+        return t;
+    }
     if (item.shrink)
         t.fontSize =
             fitFontSize(text, t.rect.size(), item.font, item.wrap, t.flags(), item.minSize);
@@ -195,7 +203,26 @@ QSizeF measureText(const QString& text, const QSizeF& boxMm, const QFont& font, 
     return needed.size() / pxPerMm;
 }
 
+CellText cellText(const Cells& cells, const QString& value) {
+    // Blanks around a value are no characters of it; an amount prints without its point.
+    CellText out;
+    out.chars = value.trimmed();
+    if (cells.fromRight)
+        out.chars.remove(u'.');
+    if (cells.fromRight && !out.chars.isEmpty() && out.chars.size() < cells.count)
+        out.chars.prepend(cells.symbol);
+    if (cells.fromRight)
+        out.firstCell = std::max(0, cells.count - int(out.chars.size()));
+    return out;
+}
+
+QRectF PlacedText::cellRect(int k) const {
+    return QRectF(rect.x() + (firstCell + k) * cellPitch, rect.y(), cellPitch, rect.height());
+}
+
 bool textIsCut(const PlacedText& text) {
+    if (text.cellCount > 0)
+        return text.overflowsCells();
     constexpr double eps = 1e-6;
     const QSizeF need = measureText(text.text, text.rect.size(), text.font(), text.flags());
     return need.width() > text.rect.width() + eps || need.height() > text.rect.height() + eps;
@@ -255,6 +282,7 @@ PreparedReport layoutReport(const Template& tpl, const DataSet& data, const Vari
     out.background =
         tpl.background.isNull() ? QImage() : tpl.background.convertToFormat(QImage::Format_ARGB32);
     out.backgroundRect = tpl.background.isNull() ? QRectF() : tpl.backgroundRect;
+    out.backgroundRotation = tpl.background.isNull() ? 0.0 : tpl.backgroundRotation;
 
     const qsizetype rowCount = data.rows.size();
     const qsizetype perPage = tpl.band.rowsPerPage;

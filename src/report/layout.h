@@ -33,6 +33,15 @@ PreparedReport layoutReport(const Template& tpl, const DataSet& data, const Vari
 double fitFontSize(const QString& text, const QSizeF& boxMm, const FontSpec& font, bool wrap,
                    int flags, double minSize);
 
+// What a boxed text prints: the characters, one to a cell, and the cell of the first. The value
+// is trimmed; filled from the right it loses its decimal point and gets the symbol in front when
+// a cell is left for it. firstCell is 0 when the characters do not fit.
+struct CellText {
+    QString chars;
+    int firstCell = 0;
+};
+CellText cellText(const Cells& cells, const QString& value);
+
 // Whether the text needs more room than its box at its final size: it is
 // then printed cut at the box's edge.
 bool textIsCut(const PlacedText& text);

@@ -140,6 +140,11 @@ public:
             const QJsonObject bg =
                 object(root.value(QStringLiteral("background")), QStringLiteral("background"));
             r.backgroundRect = rect(bg, QStringLiteral("rect"));
+            if (bg.contains(QStringLiteral("rotation"))) {
+                r.backgroundRotation = number(bg, QStringLiteral("rotation"));
+                if (std::abs(r.backgroundRotation) > 360)
+                    fail(QStringLiteral("背景图片的角度无效"));
+            }
             const QByteArray png = QByteArray::fromBase64(
                 string(bg, QStringLiteral("png")).toLatin1(),
                 QByteArray::Base64Encoding | QByteArray::AbortOnBase64DecodingErrors);
@@ -186,6 +191,19 @@ public:
                     fail(QStringLiteral("对齐方式 “%1” 无效").arg(v));
                 t.wrap = boolean(to, QStringLiteral("wrap"));
                 t.field = to.value(QStringLiteral("field")).toString();
+                if (to.contains(QStringLiteral("cells"))) {
+                    const QJsonArray c =
+                        array(to.value(QStringLiteral("cells")), QStringLiteral("cells"));
+                    if (c.size() != 3)
+                        fail(QStringLiteral("字段 “cells” 应有 3 个数字"));
+                    t.cellPitch = number(c.at(0), QStringLiteral("cells"));
+                    t.cellCount = int(number(c.at(1), QStringLiteral("cells")));
+                    t.firstCell = int(number(c.at(2), QStringLiteral("cells")));
+                    if (!(t.cellPitch > 0 && t.cellPitch <= kMaxPaperMm && t.cellCount >= 1 &&
+                          t.cellCount <= kMaxCells && t.firstCell >= 0 &&
+                          t.firstCell <= t.cellCount))
+                        fail(QStringLiteral("格子设置无效"));
+                }
                 page.texts.append(t);
             }
             for (const QJsonValue& lv :
@@ -239,9 +257,11 @@ QByteArray preparedReportToJson(const PreparedReport& report) {
         QBuffer buffer(&png);
         buffer.open(QIODevice::WriteOnly);
         report.background.save(&buffer, "PNG");
-        root.insert(QStringLiteral("background"),
-                    QJsonObject{{QStringLiteral("rect"), rectToJson(report.backgroundRect)},
-                                {QStringLiteral("png"), QString::fromLatin1(png.toBase64())}});
+        QJsonObject background{{QStringLiteral("rect"), rectToJson(report.backgroundRect)},
+                               {QStringLiteral("png"), QString::fromLatin1(png.toBase64())}};
+        if (report.backgroundRotation != 0)
+            background.insert(QStringLiteral("rotation"), report.backgroundRotation);
+        root.insert(QStringLiteral("background"), background);
     }
     QJsonArray pages;
     for (const Page& page : report.pages) {
@@ -258,6 +278,9 @@ QByteArray preparedReportToJson(const PreparedReport& report) {
                              {QStringLiteral("wrap"), t.wrap}};
             if (!t.field.isEmpty())
                 text.insert(QStringLiteral("field"), t.field);
+            if (t.cellCount > 0)
+                text.insert(QStringLiteral("cells"),
+                            QJsonArray{t.cellPitch, t.cellCount, t.firstCell});
             texts.append(text);
         }
         QJsonArray lines;

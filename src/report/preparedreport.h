@@ -28,6 +28,17 @@ struct PlacedText {
     // The column or variable the text shows (its first reference), to name the box in
     // messages; empty for literal text.
     QString field;
+    // Boxed characters: when cellCount > 0, character k of text is centred in cell firstCell + k
+    // of a row of cellCount cells, cellPitch mm apart from the box's left edge. Text with more
+    // characters than cells prints nothing: a cut amount would be a wrong amount.
+    double cellPitch = 0.0;
+    int cellCount = 0;
+    int firstCell = 0;
+
+    // Whether the text has more characters than its cells.
+    bool overflowsCells() const { return cellCount > 0 && text.size() > cellCount; }
+    // The cell of character k (mm), before any printer offset.
+    QRectF cellRect(int k) const;
 
     // Qt alignment and wrapping flags for QPainter::drawText.
     int flags() const;
@@ -60,8 +71,13 @@ struct PreparedReport {
     QSizeF paperSize; // the sheet, mm
     QPageLayout::Orientation orientation = QPageLayout::Portrait;
     QPointF printerOffset; // mm, applied to printed output only
-    QImage background;     // shown in the preview only; ARGB32 or null
-    QRectF backgroundRect; // mm
+    // Page-length correction of continuous paper (mm per sheet, printed output only): the
+    // printer's feed creeps by this much per sheet, so sheet k of a job is drawn (k - 1) times
+    // this much higher. Belongs to the printer, so it is not kept in the prepared report file.
+    double feedCorrection = 0.0;
+    QImage background;               // shown in the preview only; ARGB32 or null
+    QRectF backgroundRect;           // mm
+    double backgroundRotation = 0.0; // degrees, clockwise about backgroundRect's centre
     QList<Page> pages;
 
     // The page as drawn: the sheet turned by the orientation.

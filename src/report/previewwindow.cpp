@@ -4,6 +4,7 @@
 #include "report/printsetupdialog.h"
 #include "report/render.h"
 #include "report/reporterror.h"
+#include "report/screenscale.h"
 
 #include <QAction>
 #include <QFileDialog>
@@ -41,9 +42,10 @@ public:
     }
 
     void display(const PreparedReport* report, int page, double zoom, const QRectF& highlightMm,
-                 const QList<QRectF>& cutMm) {
+                 const QList<QRectF>& cutMm, const QList<QRectF>& stripsMm) {
         report_ = report;
         cut_ = cutMm;
+        strips_ = stripsMm;
         page_ = page;
         zoom_ = zoom;
         highlight_ = highlightMm;
@@ -56,7 +58,8 @@ public:
 
     // Logical pixels per millimetre at the current zoom.
     double pxPerMm() const { return zoom_ * baseDpi() / kMmPerInch; }
-    double baseDpi() const { return logicalDpiX(); }
+    // The screen's resolution as calibrated by the clerk, so 100 % is the paper's real size.
+    double baseDpi() const { return logicalDpiX() * ScreenScale::factor(screen()); }
 
     // A rectangle on the paper (mm) in this widget's coordinates.
     QRectF mapFromMm(const QRectF& mm) const {
@@ -81,6 +84,9 @@ protected:
         const QRectF paper = mapFromMm(QRectF(QPointF(0, 0), report_->pageSize()));
         p.fillRect(paper.translated(3, 3), QColor(0, 0, 0, 60));
         p.drawImage(paper.topLeft(), cache_);
+        // What the printer cannot print: shaded on screen only.
+        for (const QRectF& strip : std::as_const(strips_))
+            p.fillRect(mapFromMm(strip), QBrush(QColor(120, 120, 120, 110), Qt::BDiagPattern));
         if (!highlight_.isNull()) {
             const QRectF h = mapFromMm(highlight_).adjusted(-1, -1, 1, 1);
             p.fillRect(h, QColor(255, 220, 0, 90));
@@ -101,6 +107,7 @@ private:
     double zoom_ = 1.0;
     QRectF highlight_;
     QList<QRectF> cut_;
+    QList<QRectF> strips_;
     QImage cache_;
     qreal cacheDpr_ = 0;
 };
@@ -284,17 +291,35 @@ void PreviewWindow::setFieldNames(const QMap<QString, QString>& names) {
 
 void PreviewWindow::updateStatus() {
     QStringList cutNames;
+    QStringList cellNames; // boxed texts with more characters than cells
     for (const QPair<int, int>& at : std::as_const(cut_)) {
-        const QString field = report_.pages.at(at.first).texts.at(at.second).field;
-        const QString name =
-            fieldNames_.value(field, field.isEmpty() ? QStringLiteral("文字") : field);
-        if (!cutNames.contains(name))
-            cutNames.append(name);
+        const PlacedText& text = report_.pages.at(at.first).texts.at(at.second);
+        const QString name = fieldNames_.value(
+            text.field, text.field.isEmpty() ? QStringLiteral("文字") : text.field);
+        QStringList& names = text.overflowsCells() ? cellNames : cutNames;
+        if (!names.contains(name))
+            names.append(name);
     }
     QStringList lines;
     if (!cutNames.isEmpty())
         lines.append(QStringLiteral("%1内容超出打印区域，超出部分不会打印。")
                          .arg(cutNames.join(QStringLiteral("、"))));
+    if (!cellNames.isEmpty())
+        lines.append(QStringLiteral("%1的字符多于格子数，这一项不会打印。")
+                         .arg(cellNames.join(QStringLiteral("、"))));
+    QStringList edgeNames; // texts reaching into what the printer cannot print
+    for (const Page& page : report_.pages)
+        for (int i : printable_.textsReaching(page)) {
+            const QString& field = page.texts.at(i).field;
+            const QString name =
+                fieldNames_.value(field, field.isEmpty() ? page.texts.at(i).text : field);
+            if (!edgeNames.contains(name))
+                edgeNames.append(name);
+        }
+    if (!edgeNames.isEmpty())
+        lines.append(
+            QStringLiteral("%1伸入打印机印不到的页边（灰色斜线），靠边的部分可能印不出来。")
+                .arg(edgeNames.join(QStringLiteral("、"))));
     if (!note_.isEmpty())
         lines.append(note_);
     statusLabel_->setText(lines.join(QStringLiteral("  ")));
@@ -311,6 +336,9 @@ void PreviewWindow::setReport(const PreparedReport& report) {
         for (int i = 0; i < report_.pages.at(page).texts.size(); ++i)
             if (textIsCut(report_.pages.at(page).texts.at(i)))
                 cut_.append({page, i});
+    // Another report may have another paper.
+    if (printer_)
+        printable_ = PrintableArea::ofPrinter(printer_->printerName(), report_.pageLayout());
     updateStatus();
     matchPage_ = -1;
     matchIndex_ = -1;
@@ -399,7 +427,7 @@ void PreviewWindow::updateControls() {
     for (const QPair<int, int>& at : std::as_const(cut_))
         if (at.first == page_)
             cut.append(report_.pages.at(page_).texts.at(at.second).rect);
-    view_->display(&report_, page_, zoom_, highlight, cut);
+    view_->display(&report_, page_, zoom_, highlight, cut, printable_.strips());
 }
 
 bool PreviewWindow::findNext(const QString& needle) {
@@ -574,6 +602,17 @@ void PreviewWindow::onPrint() {
 void PreviewWindow::onPageSetup() {
     PrintSetupDialog dialog(printer(), report_, this);
     dialog.exec();
+    refreshPrintableArea();
+}
+
+void PreviewWindow::setPrintableArea(const PrintableArea& area) {
+    printable_ = area;
+    updateStatus();
+    updateControls();
+}
+
+void PreviewWindow::refreshPrintableArea() {
+    setPrintableArea(PrintableArea::ofPrinter(printer().printerName(), report_.pageLayout()));
 }
 
 void PreviewWindow::onFind() {

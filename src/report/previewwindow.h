@@ -1,6 +1,7 @@
 #pragma once
 
 #include "report/preparedreport.h"
+#include "report/printablearea.h"
 
 #include <QDialog>
 #include <QMap>
@@ -86,6 +87,12 @@ public:
     // The status line: a warning naming every field whose text is cut at its box's edge (those
     // boxes are outlined in red on screen), then the note set above.
     QString statusText() const;
+    // The margins the printer cannot print: shaded on screen (never printed), and the status line
+    // names every field that reaches into them. refreshPrintableArea reads them from the
+    // window's printer (after a layer above chose it; the page set-up does it too).
+    void setPrintableArea(const PrintableArea& area);
+    void refreshPrintableArea();
+    const PrintableArea& printableArea() const { return printable_; }
     // The operator's names of the report's fields (columns and variables), for the warning.
     void setFieldNames(const QMap<QString, QString>& names);
 
@@ -147,6 +154,7 @@ private:
     QString note_;
     QMap<QString, QString> fieldNames_;
     QList<QPair<int, int>> cut_; // page and text index of every cut text
+    PrintableArea printable_;
 
     QToolBar* toolBar_ = nullptr;
     QScrollArea* scroll_ = nullptr;

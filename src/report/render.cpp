@@ -27,12 +27,14 @@ struct Scale {
 
 } // namespace
 
-QList<DrawOp> renderPlan(const PreparedReport& report, int page, RenderTarget target) {
+QList<DrawOp> renderPlan(const PreparedReport& report, int page, RenderTarget target, int sheet) {
     QList<DrawOp> ops;
     if (page < 0 || page >= report.pages.size())
         return ops;
     const Page& p = report.pages.at(page);
-    const QPointF shift = target == RenderTarget::Print ? report.printerOffset : QPointF(0, 0);
+    const QPointF shift = target == RenderTarget::Print
+                              ? report.printerOffset - QPointF(0, sheet * report.feedCorrection)
+                              : QPointF(0, 0);
     if (target == RenderTarget::Preview && !report.background.isNull()) {
         DrawOp op;
         op.kind = DrawOp::Kind::Background;
@@ -63,7 +65,8 @@ QList<DrawOp> renderPlan(const PreparedReport& report, int page, RenderTarget ta
     return ops;
 }
 
-void renderPage(QPainter& painter, const PreparedReport& report, int page, RenderTarget target) {
+void renderPage(QPainter& painter, const PreparedReport& report, int page, RenderTarget target,
+                int sheet) {
     initFonts();
     const QPaintDevice* device = painter.device();
     const Scale s{device->logicalDpiX() / kMmPerInch, device->logicalDpiY() / kMmPerInch};
@@ -71,11 +74,18 @@ void renderPage(QPainter& painter, const PreparedReport& report, int page, Rende
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    for (const DrawOp& op : renderPlan(report, page, target)) {
+    for (const DrawOp& op : renderPlan(report, page, target, sheet)) {
         switch (op.kind) {
-        case DrawOp::Kind::Background:
-            painter.drawImage(s.rect(op.rect), report.background);
+        case DrawOp::Kind::Background: {
+            // Turned about its centre as placed in the template.
+            const QRectF box = s.rect(op.rect);
+            painter.save();
+            painter.translate(box.center());
+            painter.rotate(report.backgroundRotation);
+            painter.drawImage(box.translated(-box.center()), report.background);
+            painter.restore();
             break;
+        }
         case DrawOp::Kind::Rect:
             painter.setPen(
                 QPen(Qt::black, op.lineWidth * s.x, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
@@ -90,6 +100,16 @@ void renderPage(QPainter& painter, const PreparedReport& report, int page, Rende
             const PlacedText& t = report.pages.at(page).texts.at(op.textIndex);
             painter.setPen(Qt::black);
             painter.setFont(t.font());
+            if (t.cellCount > 0) {
+                // One character centred in each cell; too many characters print none.
+                if (t.overflowsCells())
+                    break;
+                const QPointF moved = op.rect.topLeft() - t.rect.topLeft();
+                for (int k = 0; k < t.text.size(); ++k)
+                    painter.drawText(s.rect(t.cellRect(k).translated(moved)), Qt::AlignCenter,
+                                     t.text.at(k));
+                break;
+            }
             // Text that does not fit even at its smallest size is cut at its
             // box's edge: on a pre-printed form, ink outside the box lands on
             // another box.
@@ -152,14 +172,27 @@ void printReport(QPrinter& printer, const PreparedReport& report) {
     }
     if (first > last)
         throw ReportError(QStringLiteral("所选页码范围内没有可打印的页，未打印。"));
+    // With a page-length correction every sheet of the job is drawn for its own place on the
+    // paper, so copies are drawn here one after the other instead of repeated by the spooler.
+    struct CopiesKept { // the operator's printer keeps its copy count
+        QPrinter& printer;
+        int count;
+        ~CopiesKept() { printer.setCopyCount(count); }
+    } kept{printer, printer.copyCount()};
+    const int copies = report.feedCorrection != 0.0 ? std::max(1, kept.count) : 1;
+    if (copies > 1)
+        printer.setCopyCount(1);
     QPainter painter;
     if (!painter.begin(&printer))
         throw ReportError(
             QStringLiteral("无法开始打印：打印机 “%1” 不可用").arg(printer.printerName()));
-    for (int i = first; i <= last; ++i) {
-        if (i > first)
-            printer.newPage();
-        renderPage(painter, report, i, RenderTarget::Print);
+    int sheet = 0;
+    for (int copy = 0; copy < copies; ++copy) {
+        for (int i = first; i <= last; ++i, ++sheet) {
+            if (sheet > 0)
+                printer.newPage();
+            renderPage(painter, report, i, RenderTarget::Print, sheet);
+        }
     }
     if (!painter.end())
         throw ReportError(

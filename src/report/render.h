@@ -26,14 +26,17 @@ struct DrawOp {
 };
 
 // The drawing steps for one page, in painting order (background, rectangles,
-// lines, texts).
-QList<DrawOp> renderPlan(const PreparedReport& report, int page, RenderTarget target);
+// lines, texts). sheet counts the sheets printed before this one in the same job (from 0): a
+// printed page is moved up by sheet times the report's page-length correction.
+QList<DrawOp> renderPlan(const PreparedReport& report, int page, RenderTarget target,
+                         int sheet = 0);
 
 // Draws one page on the painter's device at true physical size: millimetres
 // are turned into device units with the device's logical DPI, relative to the
 // painter's current origin. For a printer, use applyPageSetup first so that
 // the origin is the paper's edge.
-void renderPage(QPainter& painter, const PreparedReport& report, int page, RenderTarget target);
+void renderPage(QPainter& painter, const PreparedReport& report, int page, RenderTarget target,
+                int sheet = 0);
 
 // The page as an image at the given resolution (white paper).
 QImage renderPageImage(const PreparedReport& report, int page, int dpi, RenderTarget target);
@@ -45,7 +48,8 @@ QImage renderPageImage(const PreparedReport& report, int page, int dpi, RenderTa
 void applyPageSetup(QPrinter& printer, const PreparedReport& report);
 
 // Applies the page set-up and prints the pages the printer's page range asks
-// for (all pages when it names none) with the printer offset. Throws
+// for (all pages when it names none) with the printer offset and, sheet by sheet, the
+// page-length correction (copies are then drawn one after the other). Throws
 // ReportError when the paper is not taken, the range holds no page, or the
 // printer cannot be started or does not take the job.
 void printReport(QPrinter& printer, const PreparedReport& report);

@@ -183,7 +183,7 @@ public:
                    QLatin1String("width"), QLatin1String("height"), QLatin1String("text"),
                    QLatin1String("font"), QLatin1String("align"), QLatin1String("valign"),
                    QLatin1String("wrap"), QLatin1String("shrink"), QLatin1String("minSize"),
-                   QLatin1String("hideWhenEmpty")});
+                   QLatin1String("hideWhenEmpty"), QLatin1String("cells")});
         TextItem item;
         item.rect = rect(obj, where, Range::Positive);
         item.source = string(require(obj, where, QStringLiteral("text")),
@@ -232,7 +232,50 @@ public:
                      .arg(join(where, QStringLiteral("minSize")))
                      .arg(item.minSize)
                      .arg(item.font.size));
+        if (obj.contains(QStringLiteral("cells")))
+            item.cells = cells(obj.value(QStringLiteral("cells")),
+                               join(where, QStringLiteral("cells")), item.rect.width());
         return item;
+    }
+
+    Cells cells(const QJsonValue& v, const QString& name, double boxWidth) const {
+        const QJsonObject obj = object(v, name);
+        checkKeys(obj, name,
+                  {QLatin1String("pitch"), QLatin1String("count"), QLatin1String("fill"),
+                   QLatin1String("symbol")});
+        Cells c;
+        c.pitch = number(obj, name, QStringLiteral("pitch"), Range::Positive);
+        const double count = number(obj, name, QStringLiteral("count"), Range::Positive);
+        if (count != std::floor(count) || count > kMaxCells)
+            fail(QStringLiteral("字段 “%1” 的值 %2 无效：必须是 1 到 %3 的整数")
+                     .arg(join(name, QStringLiteral("count")))
+                     .arg(count)
+                     .arg(kMaxCells));
+        c.count = int(count);
+        // The cells belong to the box: a row wider than the box would print outside it.
+        if (c.pitch * c.count > boxWidth + 0.01)
+            fail(QStringLiteral("字段 “%1” 有误：%2 个格子 × %3 毫米超出了宽度 %4 毫米")
+                     .arg(name)
+                     .arg(c.count)
+                     .arg(c.pitch)
+                     .arg(boxWidth));
+        if (obj.contains(QStringLiteral("fill"))) {
+            const QString fill =
+                string(obj.value(QStringLiteral("fill")), join(name, QStringLiteral("fill")));
+            if (fill == QLatin1String("left"))
+                c.fromRight = false;
+            else if (fill != QLatin1String("right"))
+                fail(QStringLiteral("字段 “%1” 的值 “%2” 无效：只能是 right 或 left")
+                         .arg(join(name, QStringLiteral("fill")), fill));
+        }
+        if (obj.contains(QStringLiteral("symbol"))) {
+            c.symbol =
+                string(obj.value(QStringLiteral("symbol")), join(name, QStringLiteral("symbol")));
+            if (c.symbol.size() > 1 || !c.fromRight)
+                fail(QStringLiteral("字段 “%1” 有误：只能是一个字符，且只用于从右填的格子")
+                         .arg(join(name, QStringLiteral("symbol"))));
+        }
+        return c;
     }
 
     ItemGroup items(const QJsonValue& v, const QString& name, const FontSpec& defaultFont) const {
@@ -336,7 +379,7 @@ public:
                 object(root.value(QStringLiteral("background")), QStringLiteral("background"));
             checkKeys(bg, QStringLiteral("background"),
                       {QLatin1String("image"), QLatin1String("x"), QLatin1String("y"),
-                       QLatin1String("width"), QLatin1String("height")});
+                       QLatin1String("width"), QLatin1String("height"), QLatin1String("rotation")});
             const QString file =
                 string(require(bg, QStringLiteral("background"), QStringLiteral("image")),
                        QStringLiteral("background.image"));
@@ -348,6 +391,12 @@ public:
                           Range::Positive, page.width()),
                 optNumber(bg, QStringLiteral("background"), QStringLiteral("height"),
                           Range::Positive, page.height()));
+            t.backgroundRotation = optNumber(bg, QStringLiteral("background"),
+                                             QStringLiteral("rotation"), Range::Any, 0);
+            if (std::abs(t.backgroundRotation) > 360)
+                fail(QStringLiteral("字段 “background.rotation” 的值 %1 无效：必须在 −360 到 "
+                                    "360 度之间")
+                         .arg(t.backgroundRotation));
             const QString imagePath = QFileInfo(path_).dir().filePath(file);
             if (!t.background.load(imagePath))
                 fail(QStringLiteral("背景图片 %1 无法读取")

@@ -31,6 +31,22 @@ struct TextPart {
     bool operator==(const TextPart&) const = default;
 };
 
+// The most cells a boxed text item may have.
+constexpr int kMaxCells = 200;
+
+// "One character per cell": the text is printed one character to a cell, for forms that print
+// an amount or a code in a row of boxes. The cells lie side by side from the box's left edge.
+struct Cells {
+    double pitch = 0.0; // mm from one cell's left edge to the next
+    int count = 0;      // 0: the item is not boxed
+    // From the right (amounts): the last character lands in the last cell, the decimal point is
+    // dropped and the symbol goes into the cell before the first character when one is free.
+    // From the left (codes): the first character lands in the first cell.
+    bool fromRight = true;
+    QString symbol;
+    bool operator==(const Cells&) const = default;
+};
+
 struct TextItem {
     QRectF rect;    // mm
     QString source; // the text as written in the template
@@ -44,6 +60,7 @@ struct TextItem {
     // Prints nothing when every value it refers to is empty (holds no letter or digit), so a
     // blank period prints no lone separators and an empty total no lone "￥".
     bool hideWhenEmpty = false;
+    Cells cells;
 };
 
 struct LineItem {
@@ -80,10 +97,11 @@ struct Template {
     QString path;
     QSizeF paperSize; // the sheet, mm, as QPageSize takes it
     QPageLayout::Orientation orientation = QPageLayout::Portrait;
-    QPointF printerOffset; // mm, added to printed output only
-    QImage background;     // null when the template has none
-    QRectF backgroundRect; // mm
-    ItemGroup page;        // items printed once per page, from the first dataset row
+    QPointF printerOffset;           // mm, added to printed output only
+    QImage background;               // null when the template has none
+    QRectF backgroundRect;           // mm
+    double backgroundRotation = 0.0; // degrees, clockwise about backgroundRect's centre
+    ItemGroup page;                  // items printed once per page, from the first dataset row
     Band band;
 
     // The page as the items see it: the sheet turned by the orientation.

@@ -9,6 +9,7 @@
 #include "printing/calibrationsheet.h"
 #include "printing/previewprinting.h"
 #include "printing/printerprofiles.h"
+#include "printing/printjob.h"
 #include "receipt/receiptpreview.h"
 #include "report/previewwindow.h"
 #include "report/render.h"
@@ -58,10 +59,10 @@ QSizeF pdfPage(const QString& pdf, int* pages) {
     return QSizeF(m.captured(1).toDouble(), m.captured(2).toDouble()) * 25.4 / 72.0;
 }
 
-QImage pdfImage(const QString& pdf) {
+QImage pdfImage(const QString& pdf, int page = 1) {
     run(QStringLiteral("pdftoppm"),
-        {QStringLiteral("-gray"), QStringLiteral("-r"), QString::number(kDpi),
-         QStringLiteral("-singlefile"), pdf, pdf});
+        {QStringLiteral("-gray"), QStringLiteral("-r"), QString::number(kDpi), QStringLiteral("-f"),
+         QString::number(page), QStringLiteral("-singlefile"), pdf, pdf});
     return QImage(pdf + QStringLiteral(".pgm")).convertToFormat(QImage::Format_Grayscale8);
 }
 
@@ -96,6 +97,7 @@ private slots:
     void refusalsPrintNothing_data();
     void refusalsPrintNothing();
     void previewPrintsThePageRangeOnTheRememberedPrinter();
+    void feedCorrectionMovesEverySheet();
     void calibrationSheetLabelsSitAtTheirPositions();
     void emptyValuesAndAbsurdPaperAreHandled();
 
@@ -379,6 +381,45 @@ void TestPrinting::previewPrintsThePageRangeOnTheRememberedPrinter() {
         QCOMPARE(window.printer().printerName(), gone ? kForm : kSpare);
         QCOMPARE(window.statusText().contains(kSpare), gone);
     }
+}
+
+void TestPrinting::feedCorrectionMovesEverySheet() {
+    requireCups();
+    // Five calibration sheets in which the last crosshair lay 2 mm low: 0.5 mm per sheet, and
+    // two copies drawn as ten sheets that go on creeping.
+    zelk::printing::PrinterProfiles profiles(connection_);
+    profiles.setFeedCorrection(kForm, 5, 2.0);
+    const QPointF offset = profiles.offset(kForm).value_or(QPointF());
+    const zelk::report::Template tpl = zelk::report::loadTemplate(kTemplate);
+    zelk::printing::printReport(kForm, 2, zelk::printing::calibrationSheet(tpl, {}, 5), &profiles);
+    const QStringList pdfs = waitForPdfs(1);
+    QVERIFY2(pdfs.size() == 1, "the queue wrote no PDF (its log is error_log in the test folder)");
+    int pages = 0;
+    pdfPage(pdfs.first(), &pages);
+    QCOMPARE(pages, 10);
+    const QPointF mark = zelk::printing::calibrationMarks(tpl.pageSize()).first() + offset;
+    // Where sheet 1 put the crosshair (within the queue's own 0.3 mm), and each later sheet
+    // 0.5 mm higher than the one before: the queue does not creep, so the correction shows.
+    QPointF first;
+    for (int sheet = 0; sheet < pages; ++sheet) {
+        // The crosshair's left arm and upright, clear of its label on the right.
+        const QPointF want = (sheet == 0 ? mark : first) - QPointF(0, 0.5 * sheet);
+        const QRectF ink = inkBox(pdfImage(pdfs.first(), sheet + 1),
+                                  QRectF(want - QPointF(6, 6), QSizeF(6.5, 12)));
+        const QPointF got(ink.left() + 4, ink.center().y());
+        if (sheet == 0)
+            first = got;
+        QVERIFY2(QLineF(got, want).length() < (sheet == 0 ? 0.3 : 0.1),
+                 qPrintable(QStringLiteral("sheet %1: crosshair at %2, %3 mm, wanted %4, %5")
+                                .arg(sheet + 1)
+                                .arg(got.x())
+                                .arg(got.y())
+                                .arg(want.x())
+                                .arg(want.y())));
+    }
+    QFile::remove(pdfs.first());
+    profiles.setFeedCorrection(kForm, 5, 0);
+    QCOMPARE(profiles.offset(kForm).value_or(QPointF()), offset);
 }
 
 void TestPrinting::calibrationSheetLabelsSitAtTheirPositions() {

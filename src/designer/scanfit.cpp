@@ -1,0 +1,63 @@
+#include "designer/scanfit.h"
+
+#include <QLineF>
+
+#include <cmath>
+#include <numbers>
+
+namespace zelk::designer {
+
+namespace {
+
+// The angle in (-180, 180] nearest to zero among angle + k * step.
+double nearestTurn(double angle, double step) {
+    double a = std::remainder(angle, step);
+    if (a <= -step / 2)
+        a += step;
+    return a;
+}
+
+} // namespace
+
+QTransform placementTransform(const Placement& placement, const QSize& imagePx) {
+    const QPointF centre(placement.x + placement.width / 2, placement.y + placement.height / 2);
+    QTransform t; // the last step written here is the first applied to a point
+    t.translate(centre.x(), centre.y());
+    t.rotate(placement.rotation);
+    t.translate(-centre.x(), -centre.y());
+    t.translate(placement.x, placement.y);
+    t.scale(placement.width / std::max(1, imagePx.width()),
+            placement.height / std::max(1, imagePx.height()));
+    return t;
+}
+
+Placement fitByTwoPoints(const Placement& current, const QSize& imagePx, const QPointF& first,
+                         const QPointF& second, double distanceMm, FitTurn turn) {
+    const QLineF between(first, second);
+    if (between.length() < 1.0 || !(distanceMm > 0) || imagePx.isEmpty())
+        return current;
+    const double mmPerPx = distanceMm / between.length();
+    // Where the first point lies now: it stays there.
+    const QPointF anchor = placementTransform(current, imagePx).map(first);
+
+    Placement fitted = current;
+    fitted.width = imagePx.width() * mmPerPx;
+    fitted.height = imagePx.height() * mmPerPx;
+    // The line's direction in the image, in degrees clockwise from the x axis (y points down).
+    const double direction = std::atan2(between.dy(), between.dx()) * 180.0 / std::numbers::pi;
+    if (turn == FitTurn::Level)
+        fitted.rotation = nearestTurn(-direction, 180.0);
+    else if (turn == FitTurn::Upright)
+        fitted.rotation = nearestTurn(90.0 - direction, 180.0);
+    // The first point relative to the box's centre, scaled and turned, fixes the box's corner.
+    const QPointF half(fitted.width / 2, fitted.height / 2);
+    QTransform turnOnly;
+    turnOnly.rotate(fitted.rotation);
+    const QPointF fromCentre = turnOnly.map(first * mmPerPx - half);
+    const QPointF corner = anchor - half - fromCentre;
+    fitted.x = corner.x();
+    fitted.y = corner.y();
+    return fitted;
+}
+
+} // namespace zelk::designer
