@@ -103,18 +103,17 @@ PreparedReport boxedReceiptForm() {
     text(QStringLiteral("校验码"), 10, 49, 28, 14);
     line(38, 20, 38, 63);
 
-    // The amount: captions over ten 6 mm boxes from x = 165.
+    // The amount: captions over ten 6 mm boxes from x = 171 to the frame.
     const QStringList places{QStringLiteral("千"), QStringLiteral("百"), QStringLiteral("十"),
                              QStringLiteral("万"), QStringLiteral("千"), QStringLiteral("百"),
                              QStringLiteral("十"), QStringLiteral("元"), QStringLiteral("角"),
                              QStringLiteral("分")};
-    line(165, 34, 165, 49);
-    line(165, 40, 225, 40);
-    line(225, 34, 225, 49);
+    line(171, 34, 171, 49);
+    line(171, 40, 231, 40);
     for (int k = 0; k < places.size(); ++k) {
-        text(places.at(k), 165 + 6 * k, 34, 6, 6, HAlign::Center, 8);
+        text(places.at(k), 171 + 6 * k, 34, 6, 6, HAlign::Center, 8);
         if (k > 0)
-            line(165 + 6 * k, 34, 165 + 6 * k, 49, k == 8 ? 0.4 : 0.2); // bold before 角
+            line(171 + 6 * k, 34, 171 + 6 * k, 49, k == 8 ? 0.4 : 0.2); // bold before 角
     }
     // The check code: twenty 4 mm boxes from x = 40.
     page.rects.append({QRectF(40, 52, 80, 8), 0.25});
