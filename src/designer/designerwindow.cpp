@@ -428,16 +428,17 @@ bool DesignerWindow::offerRecovery() {
         QStringLiteral("上次设计这个模板时程序没有正常关闭，有 %1 自动保存的修改尚未保存。"
                        "是否恢复这些修改？")
             .arg(QLocale(QLocale::Chinese).toString(written, QStringLiteral("yyyy-MM-dd HH:mm")));
+    try {
+        report::parseTemplate(copy, doc_->path()); // a copy cut short is not offered
+    } catch (const report::ReportError& e) {
+        status_->setText(QStringLiteral("自动保存的修改已损坏，无法恢复：%1").arg(e.message()));
+        return false;
+    }
     if (!(recoverQuestion_ ? recoverQuestion_(text) : ui::MessageBox::question(this, text))) {
         autosave_->discard();
         return false;
     }
-    try {
-        doc_->replaceContent(copy);
-    } catch (const report::ReportError& e) {
-        showMessage(QStringLiteral("自动保存的修改已损坏，无法恢复。\n%1").arg(e.message()), true);
-        return false;
-    }
+    doc_->replaceContent(copy);
     status_->setText(QStringLiteral("已恢复自动保存的修改，请检查后保存。"));
     return true;
 }
