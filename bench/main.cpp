@@ -6,6 +6,7 @@
 #include "benchdb.h"
 #include "children.h"
 #include "measure.h"
+#include "pgserver.h"
 #include "prototypes.h"
 #include "raw.h"
 #include "receiptgen.h"
@@ -22,6 +23,9 @@
 #include "report/layout.h"
 #include "report/render.h"
 #include "report/template.h"
+#include "store/copystore.h"
+#include "store/filestore.h"
+#include "store/pgstore.h"
 #include "text/blanks.h"
 
 #include <QApplication>
@@ -36,6 +40,7 @@
 #include <cstdio>
 #include <cstring>
 #include <random>
+#include <stdexcept>
 
 #include <sqlite3.h>
 
@@ -424,6 +429,125 @@ void searches(const BenchDatabase& db, zelk::data::Tdmtd& dm, sqlite3* rawDb, bo
     model.clear();
 }
 
+// ---- server store ---------------------------------------------------------------------------
+
+// The same work on a private PostgreSQL server (own folder and socket, started here and removed
+// afterwards) holding a copy of the file's receipts, through the program's store interface,
+// with the file store's figure for the same work as the floor column.
+void serverStore(const BenchDatabase& db, zelk::data::Tdmtd& dm, sqlite3* rawDb) {
+    zelk::test::PgServer server;
+    if (!server.problem().isEmpty()) {
+        std::fprintf(stderr, "server store skipped: %s\n", qPrintable(server.problem()));
+        return;
+    }
+    zelk::store::PgStore pg(server.createDatabase(QStringLiteral("zelkbench")));
+    zelk::store::FileStore file(dm.Database3_ado);
+    const double copyStart = nowMs();
+    zelk::store::copyStore(file, pg);
+    Figure copy;
+    copy.size = db.receipts;
+    copy.name = QStringLiteral("server: copy-store from the file (s)");
+    copy.unit = QStringLiteral("s");
+    copy.ours.ms = {(nowMs() - copyStart) / 1000.0};
+    copy.note = QStringLiteral("copyStore(file, server), one transaction, trigram index built");
+    add(copy);
+
+    const qint64 baseMax = raw::scalar(rawDb, "select max(kpid) from fpmain");
+    const ReceiptGenerator gen(db.receipts, db.today);
+    const RunPolicy savePolicy{10, 40, 1500, 2};
+    receipt::ReceiptSaver pgSaver(pg);
+    receipt::ReceiptSaver fileSaver(file);
+    qint64 seed = 1;
+    receipt::ReceiptEntry entry;
+    Figure save;
+    save.size = db.receipts;
+    save.name = QStringLiteral("server: save new receipt, 5 lines");
+    save.target = 20;
+    save.note = QStringLiteral("ReceiptSaver on the server store; floor: on the file store");
+    std::tie(save.ours, save.floor) = measurePair(
+        savePolicy, [&] { pgSaver.save(entry); }, [&] { fileSaver.save(entry); },
+        [&] { entry = gen.fiveLineReceipt(seed++); });
+    add(save);
+    // Both stores go back to the same receipts, so that their searches find the same rows.
+    raw::Stmt d1(rawDb, "delete from fpdetail where kpid>?");
+    d1.bind(1, baseMax);
+    d1.step();
+    raw::Stmt d2(rawDb, "delete from fpmain where kpid>?");
+    d2.bind(1, baseMax);
+    d2.step();
+    zelk::data::searchindex::update(dm.Database3_ado);
+    for (const char* table : {"fpdetail", "fpmain"})
+        server.exec(
+            QStringLiteral("zelkbench"),
+            QStringLiteral("delete from %1 where kpid>%2").arg(QLatin1String(table)).arg(baseMax));
+
+    std::mt19937_64 rng(7);
+    qint64 id = 1;
+    Figure reload;
+    reload.size = db.receipts;
+    reload.name = QStringLiteral("server: reload a receipt");
+    reload.note = QStringLiteral("loadReceipt from the server store; floor: from the file store");
+    std::tie(reload.ours, reload.floor) = measurePair(
+        {10, 500, 1500, 2}, [&] { receipt::loadReceipt(pg, id); },
+        [&] { receipt::loadReceipt(file, id); },
+        [&] { id = std::uniform_int_distribution<qint64>(1, baseMax)(rng); });
+    add(reload);
+
+    const QDate today = db.today;
+    const QList<SearchCase> cases = {
+        {QStringLiteral("rare text, dates unchecked"), {rareText(), {}, {}}},
+        {QStringLiteral("common text, dates unchecked"), {commonText(), {}, {}}},
+        {QStringLiteral("one common character, dates unchecked"), {QStringLiteral("公"), {}, {}}},
+        {QStringLiteral("invoice-number digits, dates unchecked"),
+         {QStringLiteral("0012"), {}, {}}},
+        {QStringLiteral("ASCII word in other case, dates unchecked"),
+         {QStringLiteral("ht2025"), {}, {}}},
+        {QStringLiteral("common text, default range"), {commonText(), today, today.addDays(30)}},
+        {QStringLiteral("empty text, last 30 days"), {QString(), today.addDays(-30), today}},
+    };
+    receipt::HistoryModel pgModel(pg);
+    receipt::HistoryModel fileModel(file);
+    const RunPolicy policy{db.receipts >= 1000000 ? 5 : 10, 30, 2500, 1};
+    auto walk = [](receipt::HistoryModel& model, const receipt::HistoryCriteria& c) {
+        model.search(c);
+        while (model.canFetchMore({}))
+            model.fetchMore({});
+        return model.rowCount();
+    };
+    for (const SearchCase& sc : cases) {
+        const bool unchecked = !sc.criteria.from.isValid();
+        Figure first;
+        first.size = db.receipts;
+        first.name = QStringLiteral("server: search first rows: ") + sc.label;
+        first.target = sc.criteria.text == rareText() && unchecked ? 5 : 0;
+        first.note = QStringLiteral("HistoryModel::search on the server store; floor: file store");
+        std::tie(first.ours, first.floor) = measurePair(
+            policy, [&] { pgModel.search(sc.criteria); }, [&] { fileModel.search(sc.criteria); },
+            [&] {
+                pgModel.clear();
+                fileModel.clear();
+            });
+        int rows = 0;
+        Figure whole;
+        whole.size = db.receipts;
+        whole.name = QStringLiteral("server: search whole result: ") + sc.label;
+        whole.target = sc.criteria.text == commonText() && unchecked ? 1000 : 0;
+        std::tie(whole.ours, whole.floor) = measurePair(
+            policy, [&] { rows = walk(pgModel, sc.criteria); },
+            [&] {
+                if (walk(fileModel, sc.criteria) != rows)
+                    throw std::runtime_error("the stores found different rows");
+            },
+            [&] {
+                pgModel.clear();
+                fileModel.clear();
+            });
+        whole.note = QStringLiteral("search + fetchMore until done; %1 rows").arg(rows);
+        add(first);
+        add(whole);
+    }
+}
+
 // ---- preview --------------------------------------------------------------------------------
 
 void preview(const BenchDatabase& db, zelk::data::Tdmtd& dm, sqlite3* rawDb) {
@@ -591,7 +715,7 @@ QString runtimeDir() {
 void usage() {
     std::printf("usage: zelk_bench [--sizes 10000,100000,1000000] [--json FILE] [--quick]\n"
                 "                  [--no-prototypes] [--only start-up|amount|save|reload|search|"
-                "preview|memory|prototypes]\n");
+                "preview|memory|server|prototypes]\n");
 }
 
 } // namespace
@@ -667,6 +791,8 @@ int main(int argc, char** argv) {
                 preview(db, dm, rawDb);
             if (wanted("memory"))
                 memory(db);
+            if (wanted("server"))
+                serverStore(db, dm, rawDb);
             raw::close(rawDb);
             if (only.contains(QLatin1String("model")))
                 protos += runModelPrototypes(db);

@@ -11,6 +11,8 @@
 
 #include <QVariant>
 
+#include <algorithm>
+
 namespace zelk::store {
 
 namespace {
@@ -147,16 +149,33 @@ CopySummary copyStore(FileStore& from, PgStore& to) {
         refuseTarget(present);
     auto insert = [&](const QString& table, const QStringList& columns,
                       const QList<QList<QVariant>>& rows) {
-        QStringList values;
-        for (qsizetype i = 0; i < columns.size(); ++i)
-            values << (columns.at(i) == QLatin1String("kpdate")
-                           ? QStringLiteral("nullif($%1,'')::bigint").arg(i + 1)
-                           : QStringLiteral("$%1").arg(i + 1));
-        const QString sql =
-            QStringLiteral("insert into %1 (%2) values (%3)")
-                .arg(table, columns.join(QLatin1Char(',')), values.join(QLatin1Char(',')));
-        for (const QList<QVariant>& row : rows)
-            c.exec(sql, row);
+        // Many rows per statement: one round trip to the server per row would make a large
+        // shop's copy take hours.
+        constexpr qsizetype rowsPerStatement = 500;
+        auto statementFor = [&](qsizetype count) {
+            QStringList tuples;
+            for (qsizetype r = 0; r < count; ++r) {
+                QStringList values;
+                for (qsizetype i = 0; i < columns.size(); ++i) {
+                    const qsizetype n = r * columns.size() + i + 1;
+                    values << (columns.at(i) == QLatin1String("kpdate")
+                                   ? QStringLiteral("nullif($%1,'')::bigint").arg(n)
+                                   : QStringLiteral("$%1").arg(n));
+                }
+                tuples << QLatin1Char('(') + values.join(QLatin1Char(',')) + QLatin1Char(')');
+            }
+            return QStringLiteral("insert into %1 (%2) values %3")
+                .arg(table, columns.join(QLatin1Char(',')), tuples.join(QLatin1Char(',')));
+        };
+        const QString full = statementFor(rowsPerStatement);
+        for (qsizetype at = 0; at < rows.size(); at += rowsPerStatement) {
+            const qsizetype count = std::min(rowsPerStatement, rows.size() - at);
+            QList<QVariant> params;
+            params.reserve(count * columns.size());
+            for (qsizetype r = at; r < at + count; ++r)
+                params += rows.at(r);
+            c.exec(count == rowsPerStatement ? full : statementFor(count), params);
+        }
     };
     insert(QStringLiteral("fpmain"), dump.receiptColumns, dump.receipts);
     insert(QStringLiteral("fpdetail"), dump.lineColumns, dump.lines);

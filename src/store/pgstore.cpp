@@ -62,13 +62,56 @@ QString likePattern(const QString& needle) {
     return pattern + QLatin1Char('%');
 }
 
+// Reads the search result batch after batch in kpid order (or kpdate, kpid with a date bound).
+// A text of three characters or more can be looked up in the trigram index, which finds a rare
+// text at once; but each batch through the index collects every receipt holding the text
+// before it sorts them, which for a text in a third of the receipts costs more than reading
+// the table in kpid order until the batch is full. So, as the file store does, the first batch
+// first reads the oldest receipts in order: when they fill it the text is common and the rest
+// is read in order too; otherwise the index finds the rest, until a batch shows the text dense.
+// Both ways give the same rows in the same order.
 class PgHistoryReader : public HistoryReader {
 public:
     PgHistoryReader(PgConnection& connection, const HistoryCriteria& criteria)
         : connection_(connection), criteria_(criteria), dateOrder_(historyUsesDateOrder(criteria)),
-          needle_(historyNeedle(criteria.text)) {}
+          needle_(historyNeedle(criteria.text)),
+          mode_(!needle_.isEmpty() && !dateOrder_ && needle_.toUcs4().size() >= 3 ? Mode::Probe
+                                                                                  : Mode::Scan) {}
 
     bool readBatch(int limit, const RowSink& row) override {
+        if (mode_ == Mode::Scan)
+            return read(false, 0, limit, row) > limit;
+        if (mode_ == Mode::Probe) {
+            mode_ = Mode::Index;
+            constexpr qint64 probedReceipts = 2048;
+            const qint64 upto =
+                connection_.exec(QStringLiteral("select coalesce(min(kpid),0) from fpmain"))
+                    .integer(0, 0) +
+                probedReceipts - 1;
+            const int probed = read(false, upto, limit, row);
+            if (probed >= limit) {
+                mode_ = Mode::Scan;
+                return true; // more may follow; a last empty batch says so otherwise
+            }
+            started_ = true;
+            lastKpid_ = std::max(lastKpid_, upto);
+            return read(true, 0, limit - probed, row) > limit - probed;
+        }
+        const qint64 before = lastKpid_;
+        const bool more = read(true, 0, limit, row) > limit;
+        constexpr qint64 denseReceiptsPerRow = 32;
+        if (more && lastKpid_ - before < qint64(limit) * denseReceiptsPerRow)
+            mode_ = Mode::Scan;
+        return more;
+    }
+
+private:
+    enum class Mode { Probe, Index, Scan };
+
+    // Reads up to `limit` rows after the last one read (through the trigram index when
+    // `indexed`, up to receipt `upto` when positive), hands them on and returns how many rows
+    // the statement found (one more than `limit` says more follow).
+    int read(bool indexed, qint64 upto, int limit, const RowSink& row) {
         QString sql = QStringLiteral(
                           "select kpid,coalesce(kpdate,0),coalesce(fphm,''),coalesce(kpdate2,''),"
                           "coalesce(jdhm,''),coalesce(jym,''),coalesce(fkfmc,''),coalesce(jexx,''),"
@@ -79,14 +122,11 @@ public:
             params << value;
             return QStringLiteral("$%1").arg(params.size());
         };
-        if (!needle_.isEmpty()) {
-            // The trigram index needs three characters; a shorter text reads the table in
-            // kpid order, which finds such common texts quickly anyway.
-            if (needle_.toUcs4().size() >= 3)
-                sql += QStringLiteral(" and search like ") + param(likePattern(needle_));
-            else
-                sql += QStringLiteral(" and strpos(search,%1)>0").arg(param(needle_));
-        }
+        // LIKE can use the trigram index; strpos, the same test, cannot, so the table is read
+        // in kpid order.
+        if (!needle_.isEmpty())
+            sql += indexed ? QStringLiteral(" and search like ") + param(likePattern(needle_))
+                           : QStringLiteral(" and strpos(search,%1)>0").arg(param(needle_));
         if (criteria_.from.isValid())
             sql += QStringLiteral(" and kpdate>=") +
                    param(criteria_.from.toString(QStringLiteral("yyyyMMdd")));
@@ -101,6 +141,8 @@ public:
             } else
                 sql += QStringLiteral(" and kpid>") + param(QString::number(lastKpid_));
         }
+        if (upto > 0)
+            sql += QStringLiteral(" and kpid<=") + param(QString::number(upto));
         sql +=
             dateOrder_ ? QStringLiteral(" order by kpdate,kpid") : QStringLiteral(" order by kpid");
         sql += QStringLiteral(" limit ") + param(QString::number(limit + 1));
@@ -115,14 +157,14 @@ public:
             lastDate_ = result.integer(r, 1);
             row(lastKpid_, shown);
         }
-        return result.rows() > limit;
+        return result.rows();
     }
 
-private:
     PgConnection& connection_;
     HistoryCriteria criteria_;
     bool dateOrder_;
     QString needle_;
+    Mode mode_;
     bool started_ = false;
     qint64 lastKpid_ = 0;
     qint64 lastDate_ = 0;
