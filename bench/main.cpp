@@ -250,6 +250,16 @@ struct RawSaver {
     }
 };
 
+// Takes the receipts a measurement added out again, so the cached database stays as generated.
+void removeReceiptsAfter(sqlite3* rawDb, qint64 kpid) {
+    for (const char* sql :
+         {"delete from fpdetail where kpid>?", "delete from fpmain where kpid>?"}) {
+        raw::Stmt s(rawDb, sql);
+        s.bind(1, kpid);
+        s.step();
+    }
+}
+
 void saves(const BenchDatabase& db, zelk::data::Tdmtd& dm, sqlite3* rawDb) {
     const ReceiptGenerator gen(db.receipts, db.today);
     const qint64 baseMax = raw::scalar(rawDb, "select max(kpid) from fpmain");
@@ -293,13 +303,7 @@ void saves(const BenchDatabase& db, zelk::data::Tdmtd& dm, sqlite3* rawDb) {
         add(rewrite);
     }
 
-    // Take the new receipts out again so the cached database stays as generated.
-    raw::Stmt d1(rawDb, "delete from fpdetail where kpid>?");
-    d1.bind(1, baseMax);
-    d1.step();
-    raw::Stmt d2(rawDb, "delete from fpmain where kpid>?");
-    d2.bind(1, baseMax);
-    d2.step();
+    removeReceiptsAfter(rawDb, baseMax);
 }
 
 // ---- reload ---------------------------------------------------------------------------------
@@ -362,9 +366,9 @@ int rawSearch(sqlite3* db, const QByteArray& sql, const receipt::HistoryCriteria
     return rows;
 }
 
-void searches(const BenchDatabase& db, zelk::data::Tdmtd& dm, sqlite3* rawDb, bool large) {
-    const QDate today = db.today;
-    const QList<SearchCase> cases = {
+// The searches timed on every store: texts with the dates unchecked, then the date ranges.
+QList<SearchCase> searchCases(const QDate& today) {
+    return {
         {QStringLiteral("rare text, dates unchecked"), {rareText(), {}, {}}},
         {QStringLiteral("common text, dates unchecked"), {commonText(), {}, {}}},
         {QStringLiteral("one common character, dates unchecked"), {QStringLiteral("公"), {}, {}}},
@@ -378,6 +382,10 @@ void searches(const BenchDatabase& db, zelk::data::Tdmtd& dm, sqlite3* rawDb, bo
         {QStringLiteral("common text, last 30 days"), {commonText(), today.addDays(-30), today}},
         {QStringLiteral("empty text, last 30 days"), {QString(), today.addDays(-30), today}},
     };
+}
+
+void searches(const BenchDatabase& db, zelk::data::Tdmtd& dm, sqlite3* rawDb, bool large) {
+    const QList<SearchCase> cases = searchCases(db.today);
     receipt::HistoryModel model(dm.Database3_ado);
     const RunPolicy policy{large ? 5 : 10, 30, 2500, 1};
     for (const SearchCase& sc : cases) {
@@ -469,12 +477,7 @@ void serverStore(const BenchDatabase& db, zelk::data::Tdmtd& dm, sqlite3* rawDb)
         [&] { entry = gen.fiveLineReceipt(seed++); });
     add(save);
     // Both stores go back to the same receipts, so that their searches find the same rows.
-    raw::Stmt d1(rawDb, "delete from fpdetail where kpid>?");
-    d1.bind(1, baseMax);
-    d1.step();
-    raw::Stmt d2(rawDb, "delete from fpmain where kpid>?");
-    d2.bind(1, baseMax);
-    d2.step();
+    removeReceiptsAfter(rawDb, baseMax);
     zelk::data::searchindex::update(dm.Database3_ado);
     for (const char* table : {"fpdetail", "fpmain"})
         server.exec(
@@ -493,18 +496,7 @@ void serverStore(const BenchDatabase& db, zelk::data::Tdmtd& dm, sqlite3* rawDb)
         [&] { id = std::uniform_int_distribution<qint64>(1, baseMax)(rng); });
     add(reload);
 
-    const QDate today = db.today;
-    const QList<SearchCase> cases = {
-        {QStringLiteral("rare text, dates unchecked"), {rareText(), {}, {}}},
-        {QStringLiteral("common text, dates unchecked"), {commonText(), {}, {}}},
-        {QStringLiteral("one common character, dates unchecked"), {QStringLiteral("公"), {}, {}}},
-        {QStringLiteral("invoice-number digits, dates unchecked"),
-         {QStringLiteral("0012"), {}, {}}},
-        {QStringLiteral("ASCII word in other case, dates unchecked"),
-         {QStringLiteral("ht2025"), {}, {}}},
-        {QStringLiteral("common text, default range"), {commonText(), today, today.addDays(30)}},
-        {QStringLiteral("empty text, last 30 days"), {QString(), today.addDays(-30), today}},
-    };
+    const QList<SearchCase> cases = searchCases(db.today);
     receipt::HistoryModel pgModel(pg);
     receipt::HistoryModel fileModel(file);
     const RunPolicy policy{db.receipts >= 1000000 ? 5 : 10, 30, 2500, 1};
