@@ -49,9 +49,10 @@ QList<QList<QVariant>> readFileRows(data::Connection& connection, const QString&
     QList<QList<QVariant>> rows;
     data::Query q(connection);
     q.add(sql);
-    for (q.open(); !q.eof(); q.next()) {
+    q.open();
+    const QStringList names = q.fieldNames();
+    for (; !q.eof(); q.next()) {
         QList<QVariant> row;
-        const QStringList names = q.fieldNames();
         for (int c = 0; c < columns; ++c)
             row << (q.fieldIsNull(names.at(c)) ? QVariant() : QVariant(q.fieldAsText(names.at(c))));
         rows << row;
