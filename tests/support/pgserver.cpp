@@ -112,11 +112,12 @@ bool PgServer::start() {
     return running_;
 }
 
-bool PgServer::stop() {
+bool PgServer::stop(bool immediate) {
     running_ =
         !run(bin("pg_ctl"),
              {QStringLiteral("-D"), dir_.filePath(QStringLiteral("data")), QStringLiteral("-m"),
-              QStringLiteral("fast"), QStringLiteral("-w"), QStringLiteral("stop")},
+              immediate ? QStringLiteral("immediate") : QStringLiteral("fast"),
+              QStringLiteral("-w"), QStringLiteral("stop")},
              true);
     return !running_;
 }

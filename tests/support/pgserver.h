@@ -20,7 +20,9 @@ public:
 
     const QString& problem() const { return problem_; }
     bool start();
-    bool stop();
+    // A fast stop lets every backend end its work in turn; an immediate one ends them all at
+    // once, releasing no lock on the way, as a crash of the server would.
+    bool stop(bool immediate = false);
 
     // Creates an empty database with the locale (and so the ctype) given; returns a connection
     // string for it over the socket.
