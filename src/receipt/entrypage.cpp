@@ -93,6 +93,17 @@ QPushButton* button(const QString& text, const QString& objectName, QWidget* par
     return b;
 }
 
+// Money has cents at most: fraction digits after the second are refused.
+QString atMostTwoDecimals(const QString& text) {
+    const qsizetype point = text.indexOf(u'.');
+    if (point < 0)
+        return text;
+    qsizetype end = point + 1;
+    while (end < text.size() && text.at(end).isDigit())
+        ++end;
+    return end - point - 1 > 2 ? text.left(point + 3) + text.mid(end) : text;
+}
+
 } // namespace
 
 ReceiptEntryPage::ReceiptEntryPage(QWidget* parent) : QWidget(parent) {
@@ -143,6 +154,11 @@ void ReceiptEntryPage::createHeader(QWidget* form, QVBoxLayout* layout) {
     issueDate_->setCalendarPopup(true);
     issueDate_->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
     issueDate_->setFixedWidth(issueDateWidth);
+    // A date the operator picks replaces an unknown stored one.
+    connect(issueDate_, &QDateEdit::dateChanged, this, [this](const QDate& date) {
+        if (unknownDate_ && date != issueDate_->minimumDate())
+            setUnknownDate(std::nullopt);
+    });
     category_ = dropDownField(QStringLiteral("category"), categoryWidth, form);
     machineNumber_ = textField(QStringLiteral("machineNumber"), machineWidth, form);
     auto* row3 = new QHBoxLayout;
@@ -221,6 +237,11 @@ void ReceiptEntryPage::createLineRows(QWidget* form, QVBoxLayout* layout) {
     grid->addWidget(totalFigures_, totalsRow, 5);
     grid->setColumnStretch(7, 1);
     layout->addLayout(grid);
+
+    extraLinesNote_ = caption(QString(), form, QStringLiteral("extraLinesNote"));
+    extraLinesNote_->setWordWrap(true);
+    extraLinesNote_->hide();
+    layout->addWidget(extraLinesNote_);
 }
 
 void ReceiptEntryPage::createFooter(QWidget* form, QVBoxLayout* layout) {
@@ -287,7 +308,8 @@ std::array<EntryLine, lineCount> ReceiptEntryPage::lines() const {
 ReceiptEntry ReceiptEntryPage::entry() const {
     ReceiptEntry e;
     e.invoiceNumber = invoiceNumber_->text();
-    e.issueDate = issueDate_->date();
+    e.issueDate = unknownDate_ ? QDate() : issueDate_->date();
+    e.unknownDate = unknownDate_;
     e.category = category_->currentText();
     e.machineNumber = machineNumber_->text();
     // The period fields are read as shown: blanks of the mask and separators included.
@@ -296,6 +318,7 @@ ReceiptEntry ReceiptEntryPage::entry() const {
     e.checkCode = checkCode_->text();
     e.payerName = payerName_->text();
     e.lines = lines();
+    e.extraLines = extraLines_;
     e.remarks = remarks_->toPlainText();
     e.totalFigures = totalFigures_->text();
     e.totalCapitals = totalCapitals_->text();
@@ -309,7 +332,10 @@ ReceiptEntry ReceiptEntryPage::entry() const {
 
 void ReceiptEntryPage::showReceipt(const ReceiptEntry& receipt) {
     invoiceNumber_->setText(receipt.invoiceNumber);
-    issueDate_->setDate(receipt.issueDate);
+    if (receipt.unknownDate)
+        setUnknownDate(receipt.unknownDate);
+    else
+        issueDate_->setDate(receipt.issueDate);
     category_->setEditText(receipt.category);
     machineNumber_->setText(receipt.machineNumber);
     periodStart_->setText(receipt.periodStart);
@@ -328,6 +354,7 @@ void ReceiptEntryPage::showReceipt(const ReceiptEntry& receipt) {
     // Emptied first and filled in row order: each amount set works the totals out again, so
     // the last one leaves the totals of the lines just shown.
     emptyLineCells();
+    setExtraLines(receipt.extraLines);
     for (int row = 0; row < lineCount; ++row) {
         const EntryLine& line = receipt.lines.at(row);
         LineRow& r = rows_.at(row);
@@ -338,11 +365,49 @@ void ReceiptEntryPage::showReceipt(const ReceiptEntry& receipt) {
         r.unitPrice->setEditText(line.unitPrice);
         r.amount->setText(line.amount);
     }
+    markUnchanged();
 }
 
 void ReceiptEntryPage::newRecord() {
     setReceiptId(QString());
+    // A new receipt starts from today rather than from a date nobody can read.
+    if (unknownDate_)
+        issueDate_->setDate(QDate::currentDate());
+    setExtraLines({});
     emptyLineCells();
+    markUnchanged();
+}
+
+void ReceiptEntryPage::setUnknownDate(const std::optional<UnknownDate>& date) {
+    if (!date && !unknownDate_)
+        return;
+    unknownDate_ = date;
+    if (!date) {
+        issueDate_->setSpecialValueText(QString());
+        issueDate_->setStyleSheet(QString());
+        issueDate_->setToolTip(QString());
+        return;
+    }
+    const QString stored = date->kpdate.isEmpty() ? QStringLiteral("（空）") : date->kpdate;
+    // The box shows its special text at its smallest date.
+    issueDate_->setSpecialValueText(QStringLiteral("未知"));
+    issueDate_->setDate(issueDate_->minimumDate());
+    issueDate_->setStyleSheet(QStringLiteral("QDateEdit { background-color: #ffd8d8; }"));
+    issueDate_->setToolTip(QStringLiteral("存储的开票日期为“%1”").arg(stored));
+    ui::MessageBox::information(
+        this, QStringLiteral("该票据存储的开票日期“%1”不是有效的日期，开票日期显示为“未知”。"
+                             "保存时原样保留；如需更正，请在“开票日期”中选择正确的日期。")
+                  .arg(stored));
+}
+
+void ReceiptEntryPage::setExtraLines(const QList<EntryLine>& extraLines) {
+    extraLines_ = extraLines;
+    extraLinesNote_->setVisible(!extraLines.isEmpty());
+    extraLinesNote_->setText(
+        QStringLiteral("本票据另有 %1 行明细（第 6 行起）在此不显示：保存时原样保留，合计已包含"
+                       "这些行，预览和打印也都印出。")
+            .arg(extraLines.size()));
+    updateTotals();
 }
 
 void ReceiptEntryPage::emptyLineCells() {
@@ -378,6 +443,7 @@ void ReceiptEntryPage::setNoticeLine(const QString& text) {
 }
 
 void ReceiptEntryPage::setIssueDate(const QDate& date) {
+    setUnknownDate(std::nullopt);
     issueDate_->setDate(date);
 }
 
@@ -402,7 +468,7 @@ void ReceiptEntryPage::setReceiptId(const QString& id) {
 
 void ReceiptEntryPage::amountChanged(QLineEdit* cell) {
     const QString text = cell->text();
-    const QString accepted = amount::acceptedAmountText(text);
+    const QString accepted = atMostTwoDecimals(amount::acceptedAmountText(text));
     if (accepted != text) {
         // Refused characters go at once. setText() runs this handling again for the shortened
         // text before it returns, and that run works out the totals; nothing is left to do
@@ -414,7 +480,7 @@ void ReceiptEntryPage::amountChanged(QLineEdit* cell) {
 }
 
 void ReceiptEntryPage::updateTotals() {
-    const EntryTotals totals = computeTotals(lines());
+    const EntryTotals totals = computeTotals(lines(), extraLines_);
     totalFigures_->setText(totals.figures);
     totalCapitals_->setText(totals.capitals);
     if (totals.problem != amount::CapitalsProblem::None)

@@ -29,11 +29,12 @@ public:
 
     // Shows a receipt read back from the database: the header values in the order the reload
     // sets them (totals from the stored values first), then the five line rows emptied and
-    // filled again, so that the totals are worked out from the lines just shown.
+    // filled again, so that the totals are worked out from the lines just shown. Stored lines
+    // after the fifth are kept unchanged, counted in the totals and named in a note.
     void showReceipt(const ReceiptEntry& receipt);
 
-    // "新增记录": empties the current receipt id and the thirty line cells; the header values,
-    // the issue date and the remarks stay.
+    // "新增记录": empties the current receipt id, the thirty line cells and the stored lines
+    // kept beyond them; the header values, the issue date and the remarks stay.
     void newRecord();
 
     // The four defaults that start-up copies from the settings.
@@ -42,6 +43,11 @@ public:
     void setIssuer(const QString& text);
     void setNoticeLine(const QString& text);
     void setIssueDate(const QDate& date);
+
+    // Whether the form differs from what it held when last marked unchanged (shown, saved,
+    // started afresh).
+    bool hasUnsavedChanges() const { return entry() != unchanged_; }
+    void markUnchanged() { unchanged_ = entry(); }
 
     QString receiptId() const;
     // An empty id also forgets the change counter.
@@ -79,6 +85,10 @@ private:
     void amountChanged(QLineEdit* cell);
     void updateTotals();
     void emptyLineCells();
+    void setExtraLines(const QList<EntryLine>& extraLines);
+    // Marks the date box "未知" while the receipt's stored date is one it cannot show; an empty
+    // value shows the box's own date again.
+    void setUnknownDate(const std::optional<UnknownDate>& date);
     std::array<EntryLine, lineCount> lines() const;
 
     QLabel* heading_ = nullptr;
@@ -97,11 +107,16 @@ private:
     QLineEdit* payeeName_ = nullptr;
     QLineEdit* issuer_ = nullptr;
     QLineEdit* noticeLine_ = nullptr;
+    // Stored lines after the fifth of the receipt shown, and the note that tells of them.
+    QList<EntryLine> extraLines_;
+    std::optional<UnknownDate> unknownDate_;
+    QLabel* extraLinesNote_ = nullptr;
     QPushButton* save_ = nullptr;
     QPushButton* preview_ = nullptr;
     // Created by the page, but usually living in another widget's layout.
     QPointer<QLineEdit> receiptId_;
     qint64 loadedChanges_ = -1;
+    ReceiptEntry unchanged_;
 };
 
 } // namespace zelk::receipt

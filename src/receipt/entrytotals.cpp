@@ -5,9 +5,12 @@
 
 namespace zelk::receipt {
 
-EntryTotals computeTotals(const std::array<EntryLine, lineCount>& lines) {
+EntryTotals computeTotals(const std::array<EntryLine, lineCount>& lines,
+                          const QList<EntryLine>& extraLines) {
     QStringList amounts;
     for (const EntryLine& line : lines)
+        amounts.append(line.amount);
+    for (const EntryLine& line : extraLines)
         amounts.append(line.amount);
     EntryTotals totals;
     totals.figures = amount::sumAmounts(amounts);

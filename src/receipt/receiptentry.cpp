@@ -8,9 +8,10 @@ QString blankPeriod() {
 
 bool ReceiptEntry::operator==(const ReceiptEntry& other) const {
     return invoiceNumber == other.invoiceNumber && issueDate == other.issueDate &&
-           category == other.category && machineNumber == other.machineNumber &&
-           periodStart == other.periodStart && periodEnd == other.periodEnd &&
-           checkCode == other.checkCode && payerName == other.payerName && lines == other.lines &&
+           unknownDate == other.unknownDate && category == other.category &&
+           machineNumber == other.machineNumber && periodStart == other.periodStart &&
+           periodEnd == other.periodEnd && checkCode == other.checkCode &&
+           payerName == other.payerName && lines == other.lines && extraLines == other.extraLines &&
            remarks == other.remarks && totalFigures == other.totalFigures &&
            totalCapitals == other.totalCapitals && payeeName == other.payeeName &&
            issuer == other.issuer && noticeLine == other.noticeLine && receiptId == other.receiptId;

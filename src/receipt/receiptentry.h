@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QDate>
+#include <QList>
 #include <QString>
 #include <array>
+#include <optional>
 
 namespace zelk::receipt {
 
@@ -20,11 +22,22 @@ struct EntryLine {
 
 inline constexpr int lineCount = 5;
 
+// A stored issue date the form cannot show (kpdate empty, not eight digits, or no real date),
+// kept as stored so that a save writes it back unchanged.
+struct UnknownDate {
+    QString kpdate;
+    QString kpdate2;
+
+    bool operator==(const UnknownDate&) const = default;
+};
+
 // The receipt the entry page holds. Every value is text exactly as typed, except the issue
 // date; the two totals are worked out from the line amounts.
 struct ReceiptEntry {
     QString invoiceNumber; // 发票号码, fphm
     QDate issueDate;       // 开票日期, kpdate (yyyymmdd) and kpdate2 (yyyy-mm-dd)
+    // Set, with issueDate invalid, while the stored date is one the form cannot show.
+    std::optional<UnknownDate> unknownDate;
     QString category;      // 行业分类, hyfl
     QString machineNumber; // 机打号码, jdhm
     QString periodStart;   // 起止时间, qssj (masked text, blanks kept)
@@ -32,6 +45,9 @@ struct ReceiptEntry {
     QString checkCode;     // 校验码, jym
     QString payerName;     // 付款方名称, fkfmc
     std::array<EntryLine, lineCount> lines;
+    // Stored lines after the fifth (older files hold them): not shown in the rows, written
+    // back unchanged and counted in the totals.
+    QList<EntryLine> extraLines;
     QString remarks;       // 备注, bz2
     QString totalFigures;  // ￥, jexx
     QString totalCapitals; // 合计金额(大写), jedx

@@ -29,12 +29,10 @@ ReceiptEntry loadReceipt(store::Store& store, qint64 receiptId) {
     entry.invoiceNumber = text("fphm");
     const QString kpdate = text("kpdate");
     entry.issueDate = dateFromStoredKpdate(kpdate);
+    // Older files hold dates the form cannot show ("", "2013109", "2005-3-1"): the receipt
+    // still loads, its date marked unknown and kept as stored.
     if (!entry.issueDate.isValid())
-        throw data::DatabaseError(
-            QStringLiteral("编号为 %1 的票据的开票日期“%2”不是有效的日期（应为8位数字 "
-                           "yyyymmdd），无法读取。")
-                .arg(receiptId)
-                .arg(kpdate));
+        entry.unknownDate = UnknownDate{kpdate, text("kpdate2")};
     entry.category = text("hyfl");
     entry.machineNumber = text("jdhm");
     entry.periodStart = text("qssj");
@@ -50,20 +48,19 @@ ReceiptEntry loadReceipt(store::Store& store, qint64 receiptId) {
     entry.receiptId = QString::number(receiptId);
     entry.loadedChanges = stored->changes;
 
-    // The form has five rows; stored lines after the fifth are read past.
-    for (int n = 0; n < lineCount && n < stored->lines.size(); ++n) {
+    // The form has five rows; stored lines after the fifth are kept aside, unchanged.
+    for (qsizetype n = 0; n < stored->lines.size(); ++n) {
         const QStringList& values = stored->lines.at(n);
-        EntryLine& line = entry.lines[std::size_t(n)];
-        line.item = values.value(0);
-        line.content = values.value(1);
-        line.unit = values.value(2);
-        line.quantity = values.value(3);
-        line.unitPrice = values.value(4);
-        line.amount = values.value(5);
+        const EntryLine line{values.value(0), values.value(1), values.value(2),
+                             values.value(3), values.value(4), values.value(5)};
+        if (n < lineCount)
+            entry.lines[std::size_t(n)] = line;
+        else
+            entry.extraLines.append(line);
     }
 
     // The form works its totals out from the reloaded amounts; they replace the stored ones.
-    const EntryTotals totals = computeTotals(entry.lines);
+    const EntryTotals totals = computeTotals(entry.lines, entry.extraLines);
     entry.totalFigures = totals.figures;
     entry.totalCapitals = totals.capitals;
     return entry;

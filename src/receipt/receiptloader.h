@@ -15,10 +15,11 @@ namespace zelk::receipt {
 
 // Reads stored receipt `receiptId` back into the form it was typed in: the header values of
 // fpmain, the issue date from kpdate, and the first five lines of fpdetail in the order they
-// were stored (further lines are read past). Rows after the last stored line stay empty. Both
-// totals are worked out again from the reloaded lines, which replace the stored ones.
-// Throws data::DatabaseError when the receipt is missing or its stored issue date is not eight
-// digits forming a real date.
+// were stored (further lines go, unchanged, into extraLines). Rows after the last stored line
+// stay empty. Both totals are worked out again from all reloaded lines, which replace the
+// stored ones.
+// A stored issue date that is not eight digits forming a real date gives an invalid issueDate
+// and the stored texts in unknownDate. Throws data::DatabaseError when the receipt is missing.
 // The entry's loadedChanges is the receipt's change counter.
 ReceiptEntry loadReceipt(store::Store& store, qint64 receiptId);
 // The same from the open receipt file.

@@ -67,7 +67,7 @@ QString ReceiptSaver::save(const ReceiptEntry& entry) {
     const SaveRefusal refusal = checkBeforeSave(entry);
     if (refusal != SaveRefusal::None)
         throw data::DatabaseError(refusalMessage(refusal));
-    if (!entry.issueDate.isValid())
+    if (!entry.issueDate.isValid() && !entry.unknownDate)
         throw data::DatabaseError(QStringLiteral("开票日期无效，票据未保存。"));
 
     store::StoredReceipt receipt;
@@ -84,10 +84,20 @@ QString ReceiptSaver::save(const ReceiptEntry& entry) {
     receipt.header << entry.invoiceNumber;
     for (const auto& [column, value] : headerValues(entry))
         receipt.header << (rewrite ? trimBlanks(value) : value);
+    // A date the form could not show goes back exactly as it was stored (kpdate, kpdate2 follow
+    // fphm), unless the operator has set one.
+    if (!entry.issueDate.isValid()) {
+        receipt.header[1] = entry.unknownDate->kpdate;
+        receipt.header[2] = entry.unknownDate->kpdate2;
+    }
     for (const EntryLine& line : entry.lines)
         if (!trimBlanks(line.amount).isEmpty())
             receipt.lines << QStringList{line.item,     line.content,   line.unit,
                                          line.quantity, line.unitPrice, line.amount};
+    // Lines the form does not show go back as they were stored, after the five rows.
+    for (const EntryLine& line : entry.extraLines)
+        receipt.lines << QStringList{line.item,     line.content,   line.unit,
+                                     line.quantity, line.unitPrice, line.amount};
     // Header, line deletion and line inserts land together or not at all.
     if (rewrite) {
         receipt.changes = entry.loadedChanges;

@@ -44,7 +44,9 @@ public:
     // A new receipt (empty receiptId) stores every value as typed; a stored receipt is
     // rewritten in place with its header values trimmed, keeping its invoice number, and its
     // lines are replaced by the rows of the entry. Only rows whose trimmed amount is not empty
-    // are stored, in row order, their cells as typed.
+    // are stored, in row order, their cells as typed, followed by the entry's extraLines exactly
+    // as they were loaded. An entry whose date is unknown (see ReceiptEntry::unknownDate)
+    // writes the stored date texts back unchanged.
     //
     // A rewrite of an entry whose loadedChanges is not negative is refused (ReceiptChanged)
     // when the stored receipt was changed elsewhere since.
