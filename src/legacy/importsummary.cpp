@@ -2,8 +2,6 @@
 
 #include <QStringList>
 
-#include <algorithm>
-
 namespace zelk::legacy {
 
 namespace {
@@ -28,16 +26,12 @@ QString ImportSummary::text() const {
                .arg(receipts)
                .arg(lines)
                .arg(settings);
-    if (renumbered) {
-        QList<qint64> old = receiptIds.keys();
-        std::sort(old.begin(), old.end());
-        out << QStringLiteral("数据库中原已有收据，导入的收据按原来的顺序排在其后，编号重新分配"
-                              "（每张收据的明细随其后）：");
-        for (qint64 id : old)
-            out << QStringLiteral("  原收据 %1 → 现收据 %2").arg(id).arg(receiptIds.value(id));
-    } else if (receipts > 0) {
-        out << QStringLiteral("收据和明细保留旧程序中的编号。");
-    }
+    if (renumbered)
+        out << QStringLiteral("本程序中原已有收据，导入的收据按原来的顺序排在其后，重新编号。");
+    if (firstDate.isValid())
+        out << QStringLiteral("导入的收据开票日期从 %1 到 %2。")
+                   .arg(firstDate.toString(QStringLiteral("yyyy-MM-dd")),
+                        lastDate.toString(QStringLiteral("yyyy-MM-dd")));
     if (notes.isEmpty()) {
         out << QStringLiteral("所有记录均按原样导入。");
     } else {

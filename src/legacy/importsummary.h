@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDate>
 #include <QHash>
 #include <QList>
 #include <QString>
@@ -14,7 +15,9 @@ struct ImportNote {
         Kept,    // imported exactly as stored, though unusual
     };
     Kind kind;
-    QString row; // which row, in the operator's words: "收据 9", "明细 12", "设置 26"
+    // Which row, in the operator's words: the receipt's invoice number and date, its line's
+    // place, the basic information item.
+    QString row;
     QString why;
 };
 
@@ -28,6 +31,11 @@ struct ImportSummary {
     // Old receipt id to the id it has now (equal ids when not renumbered).
     QHash<qint64, qint64> receiptIds;
     QList<ImportNote> notes;
+    // The range of the imported receipts' issue dates (invalid when none has a readable one),
+    // and whether some receipt's date cannot be read.
+    QDate firstDate;
+    QDate lastDate;
+    bool unreadableDates = false;
 
     // The summary as the operator reads it: counts, the id rule used, then every note.
     QString text() const;

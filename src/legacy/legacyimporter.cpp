@@ -8,6 +8,9 @@
 #include "data/transaction.h"
 #include "legacy/legacyerror.h"
 
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QDir>
 #include <QMap>
 #include <QRegularExpression>
 
@@ -30,6 +33,54 @@ std::optional<qint64> wholeNumber(const LegacyValue& value) {
     return ok ? std::optional<qint64>(n) : std::nullopt;
 }
 
+// What the entry form calls each column, so that the summary speaks the operator's words.
+QString caption(const QString& column) {
+    static const QHash<QString, QString> captions = {
+        {QStringLiteral("kpid"), QStringLiteral("收据编号")},
+        {QStringLiteral("fphm"), QStringLiteral("发票号码")},
+        {QStringLiteral("kpdate"), QStringLiteral("开票日期")},
+        {QStringLiteral("kpdate2"), QStringLiteral("开票日期（文字）")},
+        {QStringLiteral("hyfl"), QStringLiteral("行业分类")},
+        {QStringLiteral("jdhm"), QStringLiteral("机打号码")},
+        {QStringLiteral("qssj"), QStringLiteral("起止时间")},
+        {QStringLiteral("jcsj"), QStringLiteral("起止时间（至）")},
+        {QStringLiteral("jym"), QStringLiteral("校验码")},
+        {QStringLiteral("fkfmc"), QStringLiteral("付款方名称")},
+        {QStringLiteral("jexx"), QStringLiteral("合计金额（小写）")},
+        {QStringLiteral("jedx"), QStringLiteral("合计金额（大写）")},
+        {QStringLiteral("skfmc"), QStringLiteral("收款方名称")},
+        {QStringLiteral("kpr"), QStringLiteral("开票人")},
+        {QStringLiteral("bz1"), QStringLiteral("收据备注")},
+        {QStringLiteral("bz2"), QStringLiteral("备注")},
+        {QStringLiteral("fpmxid"), QStringLiteral("明细编号")},
+        {QStringLiteral("xm"), QStringLiteral("项目")},
+        {QStringLiteral("kjll"), QStringLiteral("开具内容")},
+        {QStringLiteral("dw"), QStringLiteral("单位")},
+        {QStringLiteral("sl"), QStringLiteral("数量")},
+        {QStringLiteral("dj"), QStringLiteral("单价")},
+        {QStringLiteral("je"), QStringLiteral("金额")},
+        {QStringLiteral("SetId"), QStringLiteral("设置项")},
+        {QStringLiteral("SetValue"), QStringLiteral("内容")},
+    };
+    return captions.value(column, column);
+}
+
+// The basic information item a setting holds, as the basic information dialog calls it.
+QString settingCaption(qint64 id) {
+    switch (id) {
+    case data::schema::payeeSetting:
+        return QStringLiteral("基础信息「收款单位」");
+    case data::schema::categorySetting:
+        return QStringLiteral("基础信息「行业分类」");
+    case data::schema::issuerSetting:
+        return QStringLiteral("基础信息「开票人」");
+    case data::schema::noticeSetting:
+        return QStringLiteral("基础信息「收据备注」");
+    default:
+        return QStringLiteral("旧程序的其他设置");
+    }
+}
+
 // Notes the NULLs of a row (stored as empty text) and values that cannot be stored exactly.
 void noteValues(const QStringList& columns, const QList<LegacyValue>& row, const QString& rowName,
                 QList<ImportNote>& notes) {
@@ -37,19 +88,24 @@ void noteValues(const QStringList& columns, const QList<LegacyValue>& row, const
     QStringList broken;
     for (qsizetype i = 0; i < columns.size(); ++i) {
         if (!row.at(i))
-            nulls << columns.at(i);
+            nulls << caption(columns.at(i));
         else if (!QStringView(*row.at(i)).isValidUtf16())
-            broken << columns.at(i);
+            broken << caption(columns.at(i));
     }
     if (!nulls.isEmpty())
         notes.append({ImportNote::Kind::Changed, rowName,
-                      QStringLiteral("旧文件中为空值（NULL）的 %1 已存为空文本")
+                      QStringLiteral("旧文件中没有填写（空值）的%1已存为空白")
                           .arg(nulls.join(QStringLiteral("、")))});
     if (!broken.isEmpty())
         notes.append({ImportNote::Kind::Changed, rowName,
-                      QStringLiteral("%1 含有无法识别的字符（不成对的 UTF-16 代理项），"
-                                     "已换成替换字符 U+FFFD")
+                      QStringLiteral("%1中有无法识别的字符，已换成替换符号“\uFFFD”")
                           .arg(broken.join(QStringLiteral("、")))});
+}
+
+// An amount text as a decimal ("1200" and "1200.00" alike), or the text itself when it is no
+// number.
+QString asDecimal(const QString& text) {
+    return amount::isNumberText(text.trimmed()) ? amount::sumAmounts({text.trimmed()}) : text;
 }
 
 struct Line {
@@ -64,8 +120,16 @@ public:
         : connection_(connection), data_(data), progress_(progress), done_(done), total_(total),
           query_(connection) {}
 
-    ImportSummary write(bool importSettings) {
+    ImportSummary write(bool importSettings, bool again, const QString& source) {
         data::Transaction transaction(connection_);
+        const QString hash = sourceHash();
+        const bool recorded = !data_.fpmain.rows.isEmpty();
+        if (recorded) {
+            exec(QStringLiteral("CREATE TABLE IF NOT EXISTS LegacyImport (SourceHash TEXT, "
+                                "ImportedAt TEXT, SourceFile TEXT, Receipts INTEGER)"));
+            if (!again)
+                refuseRepeat(hash);
+        }
         groupLines();
         summary_.renumbered = !isEmpty();
         qint64 nextId = summary_.renumbered ? largestReceiptId() + 1 : 0;
@@ -75,11 +139,27 @@ public:
             const qint64 newId = summary_.renumbered ? nextId++ : oldId;
             summary_.receiptIds.insert(oldId, newId);
             writeReceipt(*row, oldId, newId);
+            int position = 0;
             for (const Line& line : lines_.value(oldId))
-                writeLine(*line.row, line.id, newId);
+                writeLine(
+                    *line.row, line.id, newId,
+                    QStringLiteral("%1的第 %2 行明细").arg(names_.value(oldId)).arg(++position));
             step(1 + lines_.value(oldId).size());
         }
         writeSettings(importSettings);
+        if (recorded) {
+            query_.close();
+            query_.clear();
+            query_.add(QStringLiteral("INSERT INTO LegacyImport (SourceHash, ImportedAt, "
+                                      "SourceFile, Receipts) VALUES (:hash, :at, :file, :n)"));
+            query_.bind(QStringLiteral("hash"), hash);
+            query_.bind(QStringLiteral("at"), QDateTime::currentDateTime().toString(
+                                                  QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+            query_.bind(QStringLiteral("file"), source);
+            query_.bind(QStringLiteral("n"), summary_.receipts);
+            query_.execute();
+            query_.close();
+        }
         transaction.commit();
         return summary_;
     }
@@ -89,6 +169,54 @@ private:
         done_ += rows;
         if (progress_ && !progress_(done_, total_))
             throw ImportCancelled();
+    }
+
+    void exec(const QString& sql) {
+        query_.close();
+        query_.clear();
+        query_.add(sql);
+        query_.execute();
+        query_.close();
+    }
+
+    // What the receipts and lines read hold, NULLs apart from empty texts.
+    QString sourceHash() const {
+        QCryptographicHash hash(QCryptographicHash::Sha256);
+        for (const LegacyTable* table : {&data_.fpmain, &data_.fpdetail}) {
+            for (const QList<LegacyValue>& row : table->rows) {
+                for (const LegacyValue& value : row) {
+                    hash.addData(value ? QByteArrayView("v") : QByteArrayView("n"));
+                    if (value)
+                        hash.addData(value->toUtf8());
+                    hash.addData(QByteArrayView("\x1f", 1));
+                }
+                hash.addData(QByteArrayView("\x1e", 1));
+            }
+            hash.addData(QByteArrayView("\x1d", 1));
+        }
+        return QString::fromLatin1(hash.result().toHex());
+    }
+
+    void refuseRepeat(const QString& hash) {
+        query_.close();
+        query_.clear();
+        query_.add(QStringLiteral("SELECT ImportedAt, SourceFile, Receipts FROM LegacyImport"));
+        query_.add(QStringLiteral("WHERE SourceHash = :hash ORDER BY ImportedAt DESC"));
+        query_.bind(QStringLiteral("hash"), hash);
+        query_.open();
+        if (query_.eof()) {
+            query_.close();
+            return;
+        }
+        const QString at = query_.fieldAsText(QStringLiteral("ImportedAt"));
+        const QString file = query_.fieldAsText(QStringLiteral("SourceFile"));
+        const qint64 receipts = query_.fieldAsInteger(QStringLiteral("Receipts"));
+        query_.close();
+        throw AlreadyImported(
+            QStringLiteral("这些收据已在 %1 从“%2”导入过（%3 张收据）。再次导入会把每张收据再"
+                           "添加一遍。")
+                .arg(at, file)
+                .arg(receipts));
     }
 
     bool isEmpty() {
@@ -132,14 +260,15 @@ private:
                 throw LegacyError(
                     QStringLiteral("旧数据文件 fpdetail 中有一行没有明细编号（fpmxid）。"));
             const auto receipt = wholeNumber(row.at(1));
-            const QString name = QStringLiteral("明细 %1").arg(*id);
-            if (!receipt) {
-                summary_.notes.append({ImportNote::Kind::Skipped, name,
-                                       QStringLiteral("没有所属收据编号（kpid 为空）")});
-                step(1);
-            } else if (!receipts_.contains(*receipt)) {
-                summary_.notes.append({ImportNote::Kind::Skipped, name,
-                                       QStringLiteral("所属收据 %1 不存在").arg(*receipt)});
+            const QStringList& columns = data_.fpdetail.columns;
+            const QString name =
+                QStringLiteral("一行明细（项目「%1」、开具内容「%2」、金额「%3」）")
+                    .arg(valueText(row.at(columns.indexOf(QStringLiteral("xm")))),
+                         valueText(row.at(columns.indexOf(QStringLiteral("kjll")))),
+                         valueText(row.at(columns.indexOf(QStringLiteral("je")))));
+            if (!receipt || !receipts_.contains(*receipt)) {
+                summary_.notes.append(
+                    {ImportNote::Kind::Skipped, name, QStringLiteral("旧文件中没有它所属的收据")});
                 step(1);
             } else {
                 lines_[*receipt].append({*id, &row});
@@ -150,9 +279,26 @@ private:
                       [](const Line& a, const Line& b) { return a.id < b.id; });
     }
 
+    // A receipt as the operator finds it: its invoice number and date, and where the import
+    // renumbered, the number it has now.
+    QString receiptName(const QList<LegacyValue>& row, qint64 newId) const {
+        const QStringList& columns = data_.fpmain.columns;
+        const QString number = valueText(row.at(columns.indexOf(QStringLiteral("fphm"))));
+        QString date = valueText(row.at(columns.indexOf(QStringLiteral("kpdate2"))));
+        if (date.trimmed().isEmpty())
+            date = valueText(row.at(columns.indexOf(QStringLiteral("kpdate"))));
+        QString name = QStringLiteral("发票号码「%1」、开票日期「%2」的收据")
+                           .arg(number.trimmed().isEmpty() ? QStringLiteral("（空）") : number,
+                                date.trimmed().isEmpty() ? QStringLiteral("（空）") : date);
+        if (summary_.renumbered)
+            name += QStringLiteral("（导入后编号 %1）").arg(newId);
+        return name;
+    }
+
     void writeReceipt(const QList<LegacyValue>& row, qint64 oldId, qint64 newId) {
         const QStringList& columns = data_.fpmain.columns;
-        const QString name = QStringLiteral("收据 %1").arg(oldId);
+        const QString name = receiptName(row, newId);
+        names_.insert(oldId, name);
         query_.close();
         query_.clear();
         query_.add(
@@ -172,10 +318,24 @@ private:
 
         noteValues(columns, row, name, summary_.notes);
         static const QRegularExpression eightDigits(QStringLiteral("^\\d{8}$"));
-        if (kpdate && !eightDigits.match(*kpdate).hasMatch())
+        const QDate date = kpdate && eightDigits.match(*kpdate).hasMatch()
+                               ? QDate::fromString(*kpdate, QStringLiteral("yyyyMMdd"))
+                               : QDate();
+        if (date.isValid()) {
+            if (!summary_.firstDate.isValid() || date < summary_.firstDate)
+                summary_.firstDate = date;
+            if (!summary_.lastDate.isValid() || date > summary_.lastDate)
+                summary_.lastDate = date;
+        } else {
+            summary_.unreadableDates = true;
+        }
+        if (kpdate && !date.isValid())
             summary_.notes.append(
                 {ImportNote::Kind::Kept, name,
-                 QStringLiteral("开票日期 kpdate「%1」不是八位数字，按原样导入").arg(*kpdate)});
+                 QStringLiteral(
+                     "开票日期「%1」不是有效的日期（应为 8 位数字，如 20130109），已按原样"
+                     "导入；选中该收据后开票日期显示为“未知”，可在表单中改正")
+                     .arg(*kpdate)});
         noteTotals(row, name, lines_.value(oldId));
     }
 
@@ -189,18 +349,29 @@ private:
         const QString capitals = amount::toCapitals(sum).text;
         const QString jexx = valueText(row.at(columns.indexOf(QStringLiteral("jexx"))));
         const QString jedx = valueText(row.at(columns.indexOf(QStringLiteral("jedx"))));
-        if (jexx != sum || jedx != capitals)
+        // Amounts compare as decimals: "1200" and "1200.00" agree.
+        if (asDecimal(jexx) != sum)
             summary_.notes.append(
                 {ImportNote::Kind::Kept, name,
-                 QStringLiteral("合计「%1」「%2」与明细之和「%3」「%4」不一致，按原样导入")
-                     .arg(jexx, jedx, sum, capitals)});
+                 QStringLiteral("合计金额「%1」与各行金额之和「%2」不一致，已按原样导入；在本程序"
+                                "中选中并保存时按各行金额重新计算")
+                     .arg(jexx, sum)});
+        else if (jedx.trimmed() != capitals)
+            summary_.notes.append(
+                {ImportNote::Kind::Kept, name,
+                 QStringLiteral("合计金额（大写）「%1」与各行金额之和的大写「%2」不一致，已按原样"
+                                "导入")
+                     .arg(jedx, capitals)});
         if (lines.size() > 5)
             summary_.notes.append(
                 {ImportNote::Kind::Kept, name,
-                 QStringLiteral("有 %1 行明细，全部导入；收据上只印前五行").arg(lines.size())});
+                 QStringLiteral("有 %1 行明细，全部导入；表单中显示前五行，其余各行保存时原样保留；"
+                                "预览和打印时印不下的行接着印在下一页")
+                     .arg(lines.size())});
     }
 
-    void writeLine(const QList<LegacyValue>& row, qint64 oldId, qint64 receiptId) {
+    void writeLine(const QList<LegacyValue>& row, qint64 oldId, qint64 receiptId,
+                   const QString& name) {
         const QStringList& columns = data_.fpdetail.columns;
         // Keeping ids writes fpmxid; renumbering leaves it to the counter, in line order.
         const qsizetype first = summary_.renumbered ? 1 : 0;
@@ -217,17 +388,18 @@ private:
             query_.bind(columns.at(i), valueText(row.at(i)));
         query_.execute();
         ++summary_.lines;
-        noteValues(columns, row, QStringLiteral("明细 %1").arg(oldId), summary_.notes);
+        noteValues(columns, row, name, summary_.notes);
     }
 
     void writeSettings(bool importSettings) {
         bool any = false;
         for (const QList<LegacyValue>& row : data_.sysSet.rows) {
             const auto id = wholeNumber(row.at(0));
-            const QString name = QStringLiteral("设置 %1").arg(valueText(row.at(0)));
+            const QString name = settingCaption(id.value_or(0));
             if (!id || *id < data::schema::payeeSetting || *id > data::schema::noticeSetting) {
-                summary_.notes.append({ImportNote::Kind::Skipped, name,
-                                       QStringLiteral("不是本程序使用的设置（只导入 27–30）")});
+                summary_.notes.append({ImportNote::Kind::Skipped,
+                                       name + QStringLiteral("「%1」").arg(valueText(row.at(1))),
+                                       QStringLiteral("本程序不使用这项设置")});
                 continue;
             }
             if (!importSettings) {
@@ -245,7 +417,7 @@ private:
             noteValues(data_.sysSet.columns, row, name, summary_.notes);
         }
         if (any)
-            summary_.notes.append({ImportNote::Kind::Skipped, QStringLiteral("设置 27–30"),
+            summary_.notes.append({ImportNote::Kind::Skipped, QStringLiteral("基础信息"),
                                    QStringLiteral("未选择导入基础信息，保留本程序中的设置")});
     }
 
@@ -258,6 +430,7 @@ private:
     ImportSummary summary_;
     QMap<qint64, const QList<LegacyValue>*> receipts_;
     QHash<qint64, QList<Line>> lines_;
+    QHash<qint64, QString> names_; // old receipt id to the receipt's name in the summary
 };
 
 qint64 rowCount(const LegacyData& data) {
@@ -274,12 +447,13 @@ ImportSummary LegacyImporter::run(const QString& path, const Progress& progress)
     const LegacyData data = readLegacyFile(path, reading);
     const qint64 rows = rowCount(data);
     Writer writer(connection_, data, progress, rows, 2 * rows);
-    return writer.write(importSettings_);
+    return writer.write(importSettings_, again_, QDir::toNativeSeparators(path));
 }
 
-ImportSummary LegacyImporter::write(const LegacyData& data, const Progress& progress) {
+ImportSummary LegacyImporter::write(const LegacyData& data, const Progress& progress,
+                                    const QString& source) {
     Writer writer(connection_, data, progress, 0, rowCount(data));
-    return writer.write(importSettings_);
+    return writer.write(importSettings_, again_, source);
 }
 
 } // namespace zelk::legacy

@@ -16,11 +16,14 @@ int runImportLegacyCommand(const QStringList& words, const QString& applicationF
     QString databasePath =
         data::programFolder(applicationFilePath) + QStringLiteral("Data/zelk.mdb");
     bool settings = false;
+    bool again = false;
     QStringList positional;
     for (qsizetype i = 0; i < words.size(); ++i) {
         const QString& word = words.at(i);
         if (word == QLatin1String("--settings")) {
             settings = true;
+        } else if (word == QLatin1String("--again")) {
+            again = true;
         } else if (word == QLatin1String("--database")) {
             if (i + 1 >= words.size() || words.at(i + 1).isEmpty()) {
                 err << "选项 --database 后缺少路径\n";
@@ -46,12 +49,20 @@ int runImportLegacyCommand(const QStringList& words, const QString& applicationF
         connection.open();
         legacy::LegacyImporter importer(connection);
         importer.setImportSettings(settings);
+        importer.setAgain(again);
         out << importer.run(positional.first()).text() << '\n';
     } catch (const data::DatabaseError& error) {
         err << "导入失败，数据库未作任何改动：" << error.message() << '\n';
         return 1;
+    } catch (const legacy::AlreadyImported& error) {
+        err << "导入失败，数据库未作任何改动：" << error.message()
+            << "如确需再次导入，请加上 --again。\n";
+        return 1;
     } catch (const legacy::LegacyError& error) {
         err << "导入失败，数据库未作任何改动：" << error.message() << '\n';
+        // libmdb's own text, as a detail line.
+        if (!error.detail().isEmpty())
+            err << "详细信息：" << QString(error.detail()).replace(u'\n', u' ') << '\n';
         return 1;
     }
     return 0;

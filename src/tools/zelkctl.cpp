@@ -7,7 +7,7 @@
 //                             prints a stored receipt as the preview's print button does
 //   zelkctl search TEXT [--from yyyy-mm-dd] [--to yyyy-mm-dd] [--limit N] [--database PATH]
 //                             lists the receipts the history search finds, one per line
-//   zelkctl import-legacy OLD.mdb [--database PATH] [--settings]
+//   zelkctl import-legacy OLD.mdb [--database PATH] [--settings] [--again]
 //                             imports the older program's Access receipt file
 //   zelkctl copy-store --from PATH.mdb --to SERVER-URL   (or --from SERVER-URL --to PATH.mdb)
 //                             copies receipts, lines and settings between the file and a server
@@ -57,10 +57,11 @@ int usage() {
              "                 [--database PATH]\n"
              "                             按历史查询的规则查找票据，每行一张：编号和表格的八列，\n"
              "                             以制表符分隔；找不到时退出状态为 1\n"
-             "  zelkctl import-legacy OLD.mdb [--database PATH] [--settings]\n"
+             "  zelkctl import-legacy OLD.mdb [--database PATH] [--settings] [--again]\n"
              "                             导入旧程序的 Access "
              "数据文件（Data\\zelk.mdb）中的收据和明细；\n"
-             "                             --settings 同时导入基础信息（设置 27–30）\n"
+             "                             --settings 同时导入基础信息（设置 27–30）；\n"
+             "                             --again 同样的收据已导入过时仍再导入一遍\n"
              "  zelkctl copy-store --from PATH.mdb --to SERVER-URL\n"
              "  zelkctl copy-store --from SERVER-URL --to PATH.mdb\n"
              "                             在本机文件和数据库服务器之间复制全部票据、明细和设置\n"
