@@ -25,6 +25,7 @@
 #include "ui/guard.h"
 #include "ui/messagebox.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDate>
 #include <QHBoxLayout>
@@ -216,6 +217,7 @@ void Tfrmqj::FormShow() {
         pages_->setCurrentWidget(entryPage_);
         entryPage_->setReceiptId(QString());
     });
+    entryPage_->markUnchanged();
     // A file without its search index (or with one left stale by another program) still works
     // when this fails or is cancelled: searches then read the whole table.
     if (dm_ && dm_->Database3_ado.isOpen() && dynamic_cast<store::FileStore*>(store_.target()))
@@ -275,7 +277,27 @@ void Tfrmqj::legacyImportClick() {
                                  "服务器”把票据复制到服务器。"));
         return;
     }
-    settings::runLegacyImport(this, dm_->Database3_ado);
+    const settings::LegacyImportResult result = settings::runLegacyImport(this, dm_->Database3_ado);
+    if (!result.imported)
+        return;
+    // The imported basic information reaches the form at once.
+    if (result.settings)
+        ui::runGuarded(this, [this] {
+            const bool unchanged = !entryPage_->hasUnsavedChanges();
+            const settings::BasicSettings defaults = settings::loadBasicSettings(store_);
+            entryPage_->setPayeeName(defaults.payee);
+            entryPage_->setCategory(defaults.category);
+            entryPage_->setIssuer(defaults.issuer);
+            entryPage_->setNoticeLine(defaults.notice);
+            if (unchanged)
+                entryPage_->markUnchanged();
+        });
+    // The history lists what came over, whatever the dates.
+    if (result.summary.receipts > 0) {
+        pages_->setCurrentWidget(historyPage_);
+        historyPage_->showImported(result.summary.firstDate, result.summary.lastDate,
+                                   result.summary.unreadableDates);
+    }
 }
 
 void Tfrmqj::N9Click() {
@@ -298,12 +320,34 @@ void Tfrmqj::BitBtn8Click() {
 }
 
 void Tfrmqj::BitBtn2Click() {
-    if (dm_)
+    if (close() && dm_)
         dm_->Database3_ado.close();
-    close();
+}
+
+void Tfrmqj::closeEvent(QCloseEvent* event) {
+    if (entryPage_->hasUnsavedChanges()) {
+        switch (ui::MessageBox::askToSave(this, QStringLiteral("当前收据尚未保存，是否保存？"))) {
+        case ui::MessageBox::SaveAnswer::Save:
+            if (!saveEntry()) {
+                event->ignore();
+                return;
+            }
+            break;
+        case ui::MessageBox::SaveAnswer::Discard:
+            break;
+        case ui::MessageBox::SaveAnswer::Cancel:
+            event->ignore();
+            return;
+        }
+    }
+    QMainWindow::closeEvent(event);
 }
 
 void Tfrmqj::BitBtn19Click() {
+    saveEntry();
+}
+
+bool Tfrmqj::saveEntry() {
     const receipt::ReceiptEntry entry = entryPage_->entry();
     const receipt::SaveRefusal refusal = receipt::checkBeforeSave(entry);
     if (refusal != receipt::SaveRefusal::None) {
@@ -312,8 +356,9 @@ void Tfrmqj::BitBtn19Click() {
             entryPage_->payerField()->setFocus();
         else
             entryPage_->amountCell(0)->setFocus();
-        return;
+        return false;
     }
+    bool saved = false;
     ui::runGuarded(this, [&] {
         receipt::ReceiptSaver saver(store_);
         QString id;
@@ -349,8 +394,11 @@ void Tfrmqj::BitBtn19Click() {
         }
         entryPage_->setReceiptId(id);
         entryPage_->setLoadedChanges(saver.changes());
+        entryPage_->markUnchanged();
+        saved = true;
         ui::MessageBox::information(this, QStringLiteral("保存成功！"));
     });
+    return saved;
 }
 
 void Tfrmqj::BitBtn4Click() {

@@ -69,6 +69,9 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // Asks "当前收据尚未保存，是否保存？" when the form holds unsaved changes; 取消, or a save
+    // that did not go through, keeps the window open.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void createMenus();
@@ -95,6 +98,7 @@ private:
     void BitBtn2Click();  // 退出(&Q)
     // Entry page.
     void BitBtn19Click(); // 保存(&S)
+    bool saveEntry();     // the save itself; whether the form's receipt is now stored
     void BitBtn4Click();  // 预览(&V)
     // History page: 选中 and a double-click on the grid.
     void BitBtn11Click();

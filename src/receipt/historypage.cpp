@@ -130,6 +130,17 @@ void HistoryPage::setDateRange(const QDate& from, const QDate& to) {
     endDate_->setChecked(true);
 }
 
+void HistoryPage::showImported(const QDate& from, const QDate& to, bool unreadableDates) {
+    if (unreadableDates || !from.isValid() || !to.isValid()) {
+        startDate_->setChecked(false);
+        endDate_->setChecked(false);
+    } else {
+        setDateRange(from, to);
+    }
+    searchText_->clear();
+    BitBtn10Click();
+}
+
 QList<QWidget*> HistoryPage::tabOrder() const {
     return {startDate_->dateEdit(), endDate_->dateEdit(), searchText_,
             searchButton_,          selectButton_,        grid_};

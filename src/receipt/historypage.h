@@ -26,6 +26,9 @@ public:
 
     void setDateRange(const QDate& from, const QDate& to); // both boxes checked
     void showDefaultRange(); // today to 30 days ahead, both boxes checked
+    // Lists receipts just imported: the range from..to, or no range at all when some imported
+    // date cannot be read (or none can); the search text emptied; then searched.
+    void showImported(const QDate& from, const QDate& to, bool unreadableDates);
     // The stored receipt of the grid's current row, read in full from the database.
     ReceiptEntry loadCurrentReceipt(); // throws data::DatabaseError when there is no result row
     QList<QWidget*> tabOrder() const;  // start date, end date, search text, 查询, 选中, grid

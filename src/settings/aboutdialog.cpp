@@ -30,7 +30,7 @@ TFrmAboutUs::TFrmAboutUs(QWidget* parent) : QDialog(parent) {
 }
 
 QString TFrmAboutUs::titleText() {
-    return QStringLiteral("Velkor发票收据套打系统");
+    return QStringLiteral("Velkor收据套打系统");
 }
 
 QString TFrmAboutUs::detailText() {

@@ -1,6 +1,7 @@
 #include "ui/messagebox.h"
 
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace zelk::ui {
 
@@ -8,6 +9,11 @@ namespace {
 
 MessageBox::Handler& handler() {
     static MessageBox::Handler instance;
+    return instance;
+}
+
+MessageBox::SaveHandler& saveHandler() {
+    static MessageBox::SaveHandler instance;
     return instance;
 }
 
@@ -42,6 +48,29 @@ void MessageBox::error(QWidget* parent, const QString& text, const QString& deta
 
 bool MessageBox::question(QWidget* parent, const QString& text) {
     return show(parent, Kind::Question, text, {});
+}
+
+MessageBox::SaveAnswer MessageBox::askToSave(QWidget* parent, const QString& text) {
+    if (saveHandler())
+        return saveHandler()(text);
+    if (handler())
+        return handler()(Kind::Question, text, {}) ? SaveAnswer::Save : SaveAnswer::Discard;
+    QMessageBox box(QMessageBox::Question, noticeCaption(), text, QMessageBox::NoButton, parent);
+    QPushButton* save = box.addButton(QStringLiteral("保存"), QMessageBox::AcceptRole);
+    QPushButton* discard = box.addButton(QStringLiteral("不保存"), QMessageBox::DestructiveRole);
+    QPushButton* cancel = box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
+    box.setDefaultButton(save);
+    box.setEscapeButton(cancel);
+    box.exec();
+    if (box.clickedButton() == save)
+        return SaveAnswer::Save;
+    if (box.clickedButton() == discard)
+        return SaveAnswer::Discard;
+    return SaveAnswer::Cancel;
+}
+
+void MessageBox::setSaveHandler(SaveHandler h) {
+    saveHandler() = std::move(h);
 }
 
 void MessageBox::setHandler(Handler h) {

@@ -22,10 +22,18 @@ public:
     // Returns whether the operator answered Yes.
     static bool question(QWidget* parent, const QString& text);
 
+    // The answers to "save the changes first?" (保存 / 不保存 / 取消).
+    enum class SaveAnswer { Save, Discard, Cancel };
+    static SaveAnswer askToSave(QWidget* parent, const QString& text);
+
     // Returns the answer to a question (ignored for the other kinds).
     using Handler = std::function<bool(Kind, const QString& text, const QString& detail)>;
     // Replaces showing the boxes; an empty handler restores the real boxes.
     static void setHandler(Handler handler);
+    // Answers askToSave instead of showing it; without one, a set Handler answers it as a
+    // question (Yes: save, No: don't save).
+    using SaveHandler = std::function<SaveAnswer(const QString& text)>;
+    static void setSaveHandler(SaveHandler handler);
 
     static QString noticeCaption() { return QStringLiteral("提示"); }
     static QString errorCaption() { return QStringLiteral("错误"); }

@@ -9,6 +9,8 @@
 #include "receipt/entrypage.h"
 #include "receipt/historypage.h"
 #include "receipt/receiptloader.h"
+#include "receipt/receiptpreview.h"
+#include "report/fonts.h"
 #include "settings/basicsetdialog.h"
 #include "testsupport.h"
 
@@ -20,11 +22,15 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDialogButtonBox>
+#include <QFileIconProvider>
+#include <QGlyphRun>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QTextLayout>
 #include <QtTest>
 
 using zelk::test::MessageRecorder;
@@ -101,6 +107,11 @@ private slots:
     void openFailures();
     void entryPage();
     void settingsAfterFailedLookup();
+    // Receipts imported from older files: more than five lines, dates the form cannot show.
+    void importedReceiptsKeepEverything();
+    // 退出 and closing the window with unsaved changes ask; each answer does what it says.
+    void quitAsksToSave_data();
+    void quitAsksToSave();
 };
 
 void TestMainWindow::startUpFillsTheEntryPage() {
@@ -334,6 +345,17 @@ void TestMainWindow::chinese() {
     QVERIFY2(app::setUpChinese(), "Qt's Chinese translations missing (qt6-translations-l10n)");
     QDialogButtonBox box(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     QCOMPARE(box.button(QDialogButtonBox::Ok)->text(), QStringLiteral("确定"));
+    // The file dialog's type column names a folder in Chinese.
+    QCOMPARE(QFileIconProvider().type(QFileInfo(QDir::tempPath())), QStringLiteral("文件夹"));
+    // Characters of CJK Extension B print, from the fallback font that has them.
+    QTextLayout layout(QStringLiteral("𠀀"), QFont(QStringLiteral("SimSun")));
+    report::initFonts();
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+    const QList<QGlyphRun> runs = layout.glyphRuns();
+    QVERIFY(!runs.isEmpty() && runs.first().glyphIndexes().value(0) != 0);
+    QCOMPARE(runs.first().rawFont().familyName(), QStringLiteral("HanaMinB"));
     QLineEdit field;
     const std::unique_ptr<QMenu> menu(field.createStandardContextMenu());
     for (const QAction* action : menu->actions())
@@ -471,6 +493,118 @@ void TestMainWindow::settingsAfterFailedLookup() {
     db.exec(QStringLiteral("alter table Gone rename to SysSet"));
     dlg.findChild<QPushButton*>(QStringLiteral("saveButton"))->click();
     QCOMPARE(db.column("select SetValue from SysSet order by SetId"), stored);
+}
+
+void TestMainWindow::importedReceiptsKeepEverything() {
+    MessageRecorder messages;
+    Main m;
+    m.installTemplate();
+    // As an import leaves them: seven lines; a seven-digit date.
+    m.exec(QStringLiteral(
+        "insert into fpmain (kpid,fphm,kpdate,kpdate2,fkfmc,jexx,jedx,bz2) values "
+        "(1,'A7',20240105,'2024-01-05','七行','28.00','贰拾捌元整','旧备注'),"
+        "(2,'B9',2013109,'2013-10-9','日期坏','3.00','叁元整','');"
+        "insert into fpdetail (kpid,xm,je) values (1,'一','1'),(1,'二','2'),(1,'三','3'),"
+        "(1,'四','4'),(1,'五','5'),(1,'六','6'),(1,'七','7'),(2,'甲','3');"));
+    const auto lines = [&](int kpid) {
+        return m.column(
+            QStringLiteral("select xm||je from fpdetail where kpid=%1 order by fpmxid").arg(kpid));
+    };
+    const QStringList seven = lines(1);
+    QList<int> previews; // pages of each preview
+    receipt::setReportShower(
+        [&](const report::PreparedReport& r, QWidget*, const std::function<void()>&) {
+            previews << int(r.pages.size());
+        });
+    QVERIFY(m.showActive());
+    m.button("historyButton")->click();
+    m.child<QCheckBox>("startDateCheck")->setChecked(false);
+    m.child<QCheckBox>("endDateCheck")->setChecked(false);
+    m.field("searchText")->setText(QStringLiteral("A7"));
+    m.button("searchButton")->click();
+    m.button("selectButton")->click();
+    auto* page = m.w.entryPage();
+    QCOMPARE(page->receiptId(), QStringLiteral("1"));
+    QCOMPARE(m.field("totalFigures")->text(), QStringLiteral("28.00"));
+    QVERIFY(m.child<QLabel>("extraLinesNote")->isVisibleTo(page));
+    m.child<QPlainTextEdit>("remarks")->setPlainText(QStringLiteral("新备注"));
+    m.button("saveButton")->click();
+    QCOMPARE(messages.texts().last(), QStringLiteral("保存成功！"));
+    QCOMPARE(lines(1), seven);
+    QCOMPARE(m.scalar(QStringLiteral("select jexx||bz2 from fpmain where kpid=1")),
+             QStringLiteral("28.00新备注"));
+    // Lines the first page cannot hold print on a second.
+    m.button("previewButton")->click();
+    QCOMPARE(previews, QList<int>{2});
+
+    // The seven-digit date: the values reach the form, the date box says 未知 and the warning
+    // quotes the stored text; preview works; a save keeps the date as stored.
+    messages.clear();
+    m.button("historyButton")->click();
+    m.field("searchText")->setText(QStringLiteral("B9"));
+    m.button("searchButton")->click();
+    m.button("selectButton")->click();
+    QCOMPARE(page->receiptId(), QStringLiteral("2"));
+    QCOMPARE(page->payerField()->text(), QStringLiteral("日期坏"));
+    QCOMPARE(m.child<QDateEdit>("issueDate")->text(), QStringLiteral("未知"));
+    QCOMPARE(messages.texts().size(), 1);
+    QVERIFY(messages.texts().at(0).contains(QStringLiteral("“2013109”")));
+    m.button("previewButton")->click();
+    receipt::setReportShower({});
+    QCOMPARE(previews, (QList<int>{2, 1}));
+    m.button("saveButton")->click();
+    QCOMPARE(m.scalar(QStringLiteral(
+                 "select cast(kpdate as text)||' '||kpdate2||' '||jexx from fpmain where kpid=2")),
+             QStringLiteral("2013109 2013-10-9 3.00"));
+    // A date set by the operator replaces it.
+    m.child<QDateEdit>("issueDate")->setDate(QDate(2013, 10, 9));
+    m.button("saveButton")->click();
+    QCOMPARE(m.scalar(QStringLiteral("select kpdate||' '||kpdate2 from fpmain where kpid=2")),
+             QStringLiteral("20131009 2013-10-09"));
+}
+
+void TestMainWindow::quitAsksToSave_data() {
+    QTest::addColumn<int>("answer"); // ui::MessageBox::SaveAnswer
+    QTest::addColumn<bool>("byExitButton");
+    QTest::addColumn<bool>("closed");
+    QTest::addColumn<int>("stored");
+    using A = ui::MessageBox::SaveAnswer;
+    QTest::newRow("退出, 保存") << int(A::Save) << true << true << 1;
+    QTest::newRow("退出, 不保存") << int(A::Discard) << true << true << 0;
+    QTest::newRow("退出, 取消") << int(A::Cancel) << true << false << 0;
+    QTest::newRow("close, 保存") << int(A::Save) << false << true << 1;
+    QTest::newRow("close, 取消") << int(A::Cancel) << false << false << 0;
+}
+
+void TestMainWindow::quitAsksToSave() {
+    QFETCH(int, answer);
+    QFETCH(bool, byExitButton);
+    QFETCH(bool, closed);
+    QFETCH(int, stored);
+    MessageRecorder messages;
+    QStringList asked;
+    ui::MessageBox::setSaveHandler([&](const QString& text) {
+        asked << text;
+        return ui::MessageBox::SaveAnswer(answer);
+    });
+    Main m;
+    QVERIFY(m.showActive());
+    // Nothing typed: no question.
+    m.w.close();
+    QVERIFY(asked.isEmpty() && !m.w.isVisible());
+    QVERIFY(m.showActive());
+    m.field("payerName")->setText(QStringLiteral("付款方"));
+    m.w.entryPage()->amountCell(0)->setText(QStringLiteral("8"));
+    if (byExitButton)
+        m.button("exitButton")->click();
+    else
+        m.w.close();
+    ui::MessageBox::setSaveHandler({});
+    QCOMPARE(asked, QStringList{QStringLiteral("当前收据尚未保存，是否保存？")});
+    QCOMPARE(m.w.isVisible(), !closed);
+    if (byExitButton)
+        QCOMPARE(m.dm.Database3_ado.isOpen(), !closed);
+    QCOMPARE(m.receiptCount(), stored);
 }
 
 QTEST_MAIN(TestMainWindow)

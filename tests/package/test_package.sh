@@ -54,7 +54,7 @@ done
 ! grep -qE 'zelk\.mdb|/test_' <<<"$list" || fail "files of the build tree in the package"
 fields=$(dpkg-deb -f "$deb" Depends Recommends)
 echo "$fields"
-for word in libqt6widgets6 libsqlcipher0 qt6-qpa-plugins xchm xdg-utils; do
+for word in libqt6widgets6 libsqlcipher0 qt6-qpa-plugins qt6-translations-l10n fonts-hanazono xchm xdg-utils; do
   grep -q "$word" <<<"$fields" || fail "$word is not among the dependencies"
 done
 
