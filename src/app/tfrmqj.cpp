@@ -277,7 +277,15 @@ void Tfrmqj::legacyImportClick() {
                                  "服务器”把票据复制到服务器。"));
         return;
     }
-    const settings::LegacyImportResult result = settings::runLegacyImport(this, dm_->Database3_ado);
+    QString path;
+    bool settings = false;
+    if (settings::askLegacyImport(this, &path, &settings))
+        importLegacy(path, settings);
+}
+
+void Tfrmqj::importLegacy(const QString& path, bool settings) {
+    const settings::LegacyImportResult result =
+        settings::importLegacyFile(this, dm_->Database3_ado, path, settings);
     if (!result.imported)
         return;
     // The imported basic information reaches the form at once.

@@ -64,6 +64,11 @@ public:
     receipt::HistoryPage* historyPage() const { return historyPage_; }
     QStackedWidget* pages() const { return pages_; }
 
+    // The import of an old program's file once the file and the settings question are
+    // answered (设置 → 导入旧数据…): imported basic information goes into the form at once,
+    // and the history lists the imported receipts.
+    void importLegacy(const QString& path, bool settings);
+
     // The window's tab order: the top bar, the entry page, the history page.
     QList<QWidget*> tabOrder() const;
 

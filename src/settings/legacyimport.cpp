@@ -77,20 +77,21 @@ QDialog* showImportSummary(QWidget* parent, const QString& text) {
     return dialog;
 }
 
-LegacyImportResult runLegacyImport(QWidget* parent, data::Connection& connection) {
-    const QString path = QFileDialog::getOpenFileName(
+bool askLegacyImport(QWidget* parent, QString* path, bool* settings) {
+    *path = QFileDialog::getOpenFileName(
         parent, QStringLiteral("选择旧程序的数据文件（Data\\zelk.mdb）"), QString(),
         QStringLiteral("Access 数据文件 (*.mdb *.MDB);;所有文件 (*)"));
-    if (path.isEmpty())
-        return {};
+    if (path->isEmpty())
+        return false;
     const auto answer = QMessageBox::question(
         parent, title,
         QStringLiteral("是否同时导入旧程序的基础信息（收款单位、行业分类、开票人、收据备注）？\n"
                        "选“否”则保留本程序中现有的基础信息。"),
         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::No);
     if (answer == QMessageBox::Cancel)
-        return {};
-    return importLegacyFile(parent, connection, path, answer == QMessageBox::Yes);
+        return false;
+    *settings = answer == QMessageBox::Yes;
+    return true;
 }
 
 LegacyImportResult importLegacyFile(QWidget* parent, data::Connection& connection,

@@ -22,8 +22,8 @@ struct LegacyImportResult {
 };
 
 // 设置 → 导入旧数据…: asks for the old program's Access file and whether its basic information
-// (settings 27-30) comes along, then imports it.
-LegacyImportResult runLegacyImport(QWidget* parent, data::Connection& connection);
+// (settings 27-30) comes along; false when the operator cancelled either question.
+bool askLegacyImport(QWidget* parent, QString* path, bool* settings);
 
 // The import itself, once the questions are answered: a progress dialog with "取消" while it
 // works (the window keeps answering; a cancel leaves the database as it was), then the summary

@@ -7,6 +7,7 @@
 #include "data/schema.h"
 #include "data/tdmtd.h"
 #include "receipt/entrypage.h"
+#include "receipt/historymodel.h"
 #include "receipt/historypage.h"
 #include "receipt/receiptloader.h"
 #include "receipt/receiptpreview.h"
@@ -21,6 +22,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileIconProvider>
 #include <QGlyphRun>
@@ -110,6 +112,9 @@ private slots:
     // Receipts imported from older files: more than five lines, dates the form cannot show.
     void importedReceiptsKeepEverything();
     // 退出 and closing the window with unsaved changes ask; each answer does what it says.
+    // After an import: the basic information in the form, the receipts in the history; the
+    // same receipts again only when confirmed.
+    void importFollowUps();
     void quitAsksToSave_data();
     void quitAsksToSave();
 };
@@ -561,6 +566,32 @@ void TestMainWindow::importedReceiptsKeepEverything() {
     m.button("saveButton")->click();
     QCOMPARE(m.scalar(QStringLiteral("select kpdate||' '||kpdate2 from fpmain where kpid=2")),
              QStringLiteral("20131009 2013-10-09"));
+}
+
+void TestMainWindow::importFollowUps() {
+    MessageRecorder messages;
+    Main m;
+    QVERIFY(m.showActive());
+    const QString mdb = test::sourceFile(QStringLiteral("tests/legacy/fixtures/legacy-small.mdb"));
+    m.w.importLegacy(mdb, true);
+    QCOMPARE(messages.texts(), QStringList());
+    QCOMPARE(m.field("payeeName")->text(), QStringLiteral("杭州明远信息技术有限公司"));
+    QVERIFY(!m.w.entryPage()->hasUnsavedChanges());
+    QCOMPARE(m.w.pages()->currentWidget(), m.w.historyPage());
+    QCOMPARE(m.w.historyPage()->model()->rowCount(), 31);
+    auto* summary = m.w.findChild<QDialog*>(QStringLiteral("legacySummaryDialog"));
+    QVERIFY(summary && summary->findChild<QPushButton*>(QStringLiteral("printSummaryButton")));
+    summary->close();
+    // Again: refused unless confirmed.
+    messages.setAnswer(false);
+    m.w.importLegacy(mdb, false);
+    QCOMPARE(messages.messages().size(), 1);
+    QCOMPARE(messages.messages().at(0).kind, Kind::Question);
+    QVERIFY(messages.texts().at(0).contains(QStringLiteral("导入过")));
+    QCOMPARE(m.receiptCount(), 31);
+    messages.setAnswer(true);
+    m.w.importLegacy(mdb, false);
+    QCOMPARE(m.receiptCount(), 62);
 }
 
 void TestMainWindow::quitAsksToSave_data() {
