@@ -1,6 +1,7 @@
 #include "legacy/stderrcapture.h"
 
 #include <QByteArray>
+#include <QtGlobal>
 
 #include <cstdio>
 
@@ -11,11 +12,31 @@
 #define close _close
 #define lseek _lseek
 #define read _read
+#define write _write
 #else
 #include <unistd.h>
 #endif
 
 namespace zelk::legacy {
+
+namespace {
+
+// The terminal's standard error while a capture lives, and Qt's handler before it.
+int terminal = -1;
+QtMessageHandler previousHandler = nullptr;
+
+// Qt's own messages (the window may run while the file is read) are not libmdb's: they go to
+// the terminal as before instead of into the capture.
+void toTerminal(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    const QByteArray line = qFormatLogMessage(type, context, message).toLocal8Bit() + '\n';
+    if (terminal >= 0) {
+        // Nothing is left to tell a failed write to.
+        [[maybe_unused]] const auto written =
+            write(terminal, line.constData(), static_cast<unsigned>(line.size()));
+    }
+}
+
+} // namespace
 
 StderrCapture::StderrCapture() {
     std::fflush(stderr);
@@ -32,12 +53,17 @@ StderrCapture::StderrCapture() {
         if (file_ >= 0)
             close(file_);
         saved_ = file_ = -1;
+        return;
     }
+    terminal = saved_;
+    previousHandler = qInstallMessageHandler(toTerminal);
 }
 
 StderrCapture::~StderrCapture() {
     if (saved_ < 0)
         return;
+    qInstallMessageHandler(previousHandler);
+    terminal = -1;
     std::fflush(stderr);
     dup2(saved_, 2);
     close(saved_);
