@@ -247,18 +247,16 @@ private:
         for (const QList<LegacyValue>& row : main.rows) {
             const auto id = wholeNumber(row.at(0));
             if (!id)
-                throw LegacyError(
-                    QStringLiteral("旧数据文件 fpmain 中有一行没有收据编号（kpid）。"));
+                throw LegacyError(QStringLiteral("旧数据文件中有一张收据没有编号，无法导入。"));
             if (receipts_.contains(*id))
                 throw LegacyError(
-                    QStringLiteral("旧数据文件 fpmain 中收据编号 %1 重复。").arg(*id));
+                    QStringLiteral("旧数据文件中有两张收据的编号都是 %1，无法导入。").arg(*id));
             receipts_.insert(*id, &row);
         }
         for (const QList<LegacyValue>& row : data_.fpdetail.rows) {
             const auto id = wholeNumber(row.at(0));
             if (!id)
-                throw LegacyError(
-                    QStringLiteral("旧数据文件 fpdetail 中有一行没有明细编号（fpmxid）。"));
+                throw LegacyError(QStringLiteral("旧数据文件中有一行明细没有编号，无法导入。"));
             const auto receipt = wholeNumber(row.at(1));
             const QStringList& columns = data_.fpdetail.columns;
             const QString name =
