@@ -2,6 +2,7 @@
 
 #include "designer/autosave.h"
 #include "designer/designcanvas.h"
+#include "designer/fieldguard.h"
 #include "designer/propertypanel.h"
 #include "designer/ruler.h"
 #include "designer/templatedocument.h"
@@ -20,6 +21,7 @@
 #include <QGridLayout>
 #include <QImageReader>
 #include <QInputDialog>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLineF>
@@ -263,6 +265,23 @@ void DesignerWindow::createLayout() {
     });
     updateRulers();
     updatePrintableArea();
+    // No default button: Enter in a field only confirms the field.
+    for (QPushButton* button : findChildren<QPushButton*>()) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
+    auto* guard = new FieldGuard([this] { doc_->undoStack()->undo(); },
+                                 [this] { doc_->undoStack()->redo(); }, this);
+    guard->guard(this);
+}
+
+void DesignerWindow::keyPressEvent(QKeyEvent* event) {
+    // Enter never presses a button of the window (a field has taken its value by then).
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void DesignerWindow::fitBackground() {

@@ -70,6 +70,7 @@ public:
 protected:
     void done(int result) override;
     void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void createActions();

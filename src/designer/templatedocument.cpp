@@ -310,7 +310,10 @@ void TemplateDocument::setItemRect(int i, const QRectF& pageRectMm, int mergeKey
         d.insert(QStringLiteral("width"), roundMm(pageRectMm.width()));
         d.insert(QStringLiteral("height"), roundMm(pageRectMm.height()));
     }
-    apply(QStringLiteral("改变大小"), std::move(next), mergeKey);
+    const bool sameSize = std::abs(pageRectMm.width() - old.width()) < 0.005 &&
+                          std::abs(pageRectMm.height() - old.height()) < 0.005;
+    apply(sameSize || isLine(d) ? QStringLiteral("移动") : QStringLiteral("改变大小"),
+          std::move(next), mergeKey);
 }
 
 void TemplateDocument::align(AlignMode mode) {

@@ -21,13 +21,17 @@ ReportShower& reportShower() {
 
 void showReport(const report::PreparedReport& prepared, QWidget* parent,
                 const std::function<void()>& onHelp, data::Connection& connection,
-                const QString& templatePath) {
+                const QString& templatePath,
+                const std::function<report::PreparedReport()>& prepareAgain) {
     if (const ReportShower& shower = reportShower()) {
         shower(prepared, parent, onHelp);
         return;
     }
     report::PreviewWindow window(prepared, parent);
     window.setHelpHandler(onHelp);
+    // A template changed while the preview is open (in the designer it opens, or by another
+    // copy of the program) lays the receipt out again, so 打印 prints what the template says.
+    window.setTemplateSource(templatePath, prepareAgain);
     new printing::PreviewPrinting(window, connection, templatePath, receiptFieldNames());
     window.exec();
 }
@@ -114,7 +118,8 @@ void previewReceipt(QWidget* parent, store::Store& store, data::Connection& loca
     const QString templatePath = receiptTemplatePath(executablePath);
     const report::PreparedReport prepared =
         prepareReceiptReport(store, receiptId, remarks, templatePath);
-    showReport(prepared, parent, onHelp, local, templatePath);
+    showReport(prepared, parent, onHelp, local, templatePath,
+               [&] { return prepareReceiptReport(store, receiptId, remarks, templatePath); });
 }
 
 void previewReceipt(QWidget* parent, data::Tdmtd& dm, const QString& receiptId,

@@ -1,17 +1,21 @@
 // The designer window: mouse drags and arrow-key nudges move items by the
 // right number of millimetres, a moved and saved template prints the value at
-// the new place, and closing with changes asks first.
+// the new place (also from a preview that was open before), and closing with
+// changes asks first.
 
 #include "designer/designcanvas.h"
 #include "designer/designerwindow.h"
 #include "designer/fieldcatalog.h"
+#include "designer/propertypanel.h"
 #include "designer/templatedocument.h"
 #include "report/layout.h"
 #include "report/previewwindow.h"
 #include "report/render.h"
 
 #include <QAction>
+#include <QDoubleSpinBox>
 #include <QFile>
+#include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -43,6 +47,15 @@ QPointF printedAt(const QString& templatePath, const QString& pdf, const QString
                                            designer::sampleDataSet(), designer::sampleVariables()),
                       pdf);
     return wordInPdf(pdf, word);
+}
+
+void turnWheel(QWidget* w, int notches) {
+    const QPointF at(w->width() / 2.0, w->height() / 2.0);
+    for (int i = 0; i < notches; ++i) {
+        QWheelEvent event(at, w->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(w, &event);
+    }
 }
 
 void sendMouse(QWidget* w, QEvent::Type type, const QPointF& at) {
@@ -122,6 +135,106 @@ private slots:
         QTest::keyClick(window_.get(), Qt::Key_Z, Qt::ControlModifier);
         QTest::keyClick(window_.get(), Qt::Key_Y, Qt::ControlModifier);
         QCOMPARE(doc()->itemRect(8).topLeft(), expected);
+    }
+
+    // Enter in a field takes its value and presses no button (the image picker stays shut);
+    // the wheel over a field without the focus changes nothing, with the focus it does;
+    // Ctrl+Z and Ctrl+Y in a field undo and redo the template; typed moves are named 移动.
+    void keysAndWheelChangeNothingByAccident() {
+        window_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+        bool picked = false;
+        window_->findChild<designer::PropertyPanel*>()->setImageChooser([&] {
+            picked = true;
+            return QString();
+        });
+        doc()->setSelection({8});
+        auto* width = window_->findChild<QDoubleSpinBox*>(QStringLiteral("widthBox"));
+        width->setFocus();
+        width->selectAll();
+        QTest::keyClicks(width, QStringLiteral("51"));
+        QTest::keyClick(width, Qt::Key_Return);
+        QVERIFY(!picked);
+        QCOMPARE(doc()->itemRect(8).width(), 51.0);
+
+        auto* paperWidth = window_->findChild<QDoubleSpinBox*>(QStringLiteral("paperWidthBox"));
+        const double paper = paperWidth->value();
+        const int steps = doc()->undoStack()->count();
+        turnWheel(paperWidth, 3);
+        QCOMPARE(paperWidth->value(), paper);
+        QCOMPARE(doc()->undoStack()->count(), steps);
+        paperWidth->setFocus();
+        turnWheel(paperWidth, 1);
+        QCOMPARE(doc()->templateValue(QStringLiteral("paper.width")).toDouble(), paper + 0.1);
+        QTest::keyClick(paperWidth, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(doc()->templateValue(QStringLiteral("paper.width")).toDouble(), paper);
+        QTest::keyClick(paperWidth, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(doc()->itemRect(8).width(), 107.0);
+        QTest::keyClick(paperWidth, Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(doc()->itemRect(8).width(), 51.0);
+
+        window_->findChild<QDoubleSpinBox*>(QStringLiteral("yBox"))->setValue(70);
+        QCOMPARE(doc()->itemRect(8).y(), 70.0);
+        QCOMPARE(doc()->undoStack()->undoText(), QStringLiteral("移动"));
+    }
+
+    // Preview → 设计 → move the amount 10 mm → 保存 → close: the preview shows it and prints it
+    // at the new place. A save by another copy (a new file renamed over the template) is seen
+    // by the watch; a template that no longer lays out stops printing instead of printing the
+    // old layout.
+    void previewFollowsSavedTemplate() {
+        window_.reset(); // the designer is opened from the preview here
+        const QString word = QStringLiteral("壹仟贰佰叁拾肆元伍角整");
+        const auto prepare = [this] {
+            return report::layoutReport(report::loadTemplate(path_), designer::sampleDataSet(),
+                                        designer::sampleVariables());
+        };
+        report::PreviewWindow preview(prepare());
+        QString said;
+        preview.setMessageHandler([&](const QString& text) { said = text; });
+        preview.setTemplateSource(path_, prepare);
+        preview.setDesignHandler([&] {
+            DesignerWindow designer(path_, DesignerWindow::ValuesLoader(), &preview);
+            designer.show();
+            designer.document()->setSelection({8});
+            designer.document()->moveSelection(10, 0);
+            designer.save();
+            designer.close();
+        });
+        preview.show();
+        const auto shownX = [&] {
+            for (const report::PlacedText& t : preview.report().pages.at(0).texts)
+                if (t.text == word)
+                    return t.rect.x();
+            return -1.0;
+        };
+        const auto printedX = [&](const QString& name) {
+            QPrinter printer(QPrinter::HighResolution);
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(dir_.filePath(name));
+            return preview.printTo(printer) ? wordInPdf(dir_.filePath(name), word).x() : -1.0;
+        };
+        const double shownBefore = shownX();
+        const double printedBefore = printedX(QStringLiteral("before.pdf"));
+        preview.findChild<QAction*>(QStringLiteral("designAction"))->trigger();
+        QCOMPARE(shownX(), shownBefore + 10);
+        QVERIFY(std::abs(printedX(QStringLiteral("after.pdf")) - printedBefore - 10) < 0.2);
+
+        designer::TemplateDocument other;
+        other.load(path_);
+        other.setSelection({8});
+        other.moveSelection(-10, 0);
+        QString error;
+        QVERIFY2(other.save(&error), qPrintable(error));
+        QTRY_COMPARE(shownX(), shownBefore);
+
+        QFile broken(path_);
+        QVERIFY(broken.open(QIODevice::WriteOnly));
+        broken.write("{\"paper\":");
+        broken.close();
+        QTRY_VERIFY(!preview.findChild<QAction*>(QStringLiteral("printAction"))->isEnabled());
+        QCOMPARE(printedX(QStringLiteral("broken.pdf")), -1.0);
+        QVERIFY(said.contains(QStringLiteral("不能打印")));
     }
 
     // The preview's "设计" button calls the program's hook with the preview.
