@@ -6,6 +6,7 @@
 #include "designer/propertypanel.h"
 #include "designer/ruler.h"
 #include "designer/templatedocument.h"
+#include "designer/templaterescue.h"
 #include "report/layout.h"
 #include "report/previewwindow.h"
 #include "report/reporterror.h"
@@ -17,6 +18,8 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QImageReader>
@@ -61,6 +64,25 @@ DesignerWindow::Answer askSave(QWidget* parent, const QString& text) {
     return DesignerWindow::Answer::Cancel;
 }
 
+DesignerWindow::RescueQuestion& rescueQuestion() {
+    static DesignerWindow::RescueQuestion question;
+    return question;
+}
+
+int askRescue(QWidget* parent, const QString& text, const QStringList& choices) {
+    if (rescueQuestion())
+        return rescueQuestion()(text, choices);
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("提示"), text, QMessageBox::NoButton,
+                    parent);
+    QList<QAbstractButton*> buttons;
+    for (const QString& choice : choices)
+        buttons.append(box.addButton(QStringLiteral("用%1").arg(choice), QMessageBox::AcceptRole));
+    box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
+    box.setDefaultButton(qobject_cast<QPushButton*>(buttons.value(0)));
+    box.exec();
+    return int(buttons.indexOf(box.clickedButton()));
+}
+
 } // namespace
 
 DesignerWindow::DesignerWindow(const QString& templatePath, ValuesLoader loader, QWidget* parent)
@@ -74,6 +96,40 @@ DesignerWindow::DesignerWindow(const QString& templatePath, ValuesLoader loader,
     createLayout();
     resize(1200, 760);
     loadValues(QString());
+    connect(autosave_, &Autosave::failed, this,
+            [this](const QString& message) { status_->setText(message); });
+    if (const QString warning = readOnlyWarning(); !warning.isEmpty())
+        status_->setText(warning);
+}
+
+QString DesignerWindow::readOnlyWarning() const {
+    const QFileInfo file(doc_->path());
+    const QFileInfo folder(file.absolutePath());
+    if (folder.isWritable() && (!file.exists() || file.isWritable()))
+        return {};
+    return QStringLiteral("模板 %1 所在的文件夹或文件不能写入：修改无法保存到这里，也不会自动保存。"
+                          "请用“另存为…”把模板存到可以写入的地方。")
+        .arg(QDir::toNativeSeparators(doc_->path()));
+}
+
+bool DesignerWindow::saveAs() {
+    QString path = chooseSaveAs_ ? chooseSaveAs_()
+                                 : QFileDialog::getSaveFileName(this, QStringLiteral("模板另存为"),
+                                                                doc_->path(),
+                                                                QStringLiteral("报表模板 (*.frf)"));
+    if (path.isEmpty())
+        return false;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".frf");
+    QString error;
+    if (!doc_->saveAs(path, &error, &values_)) {
+        showMessage(error, true);
+        return false;
+    }
+    autosave_->followTemplate();
+    setWindowTitle(QStringLiteral("票据模板设计 - %1").arg(QFileInfo(path).fileName()));
+    status_->setText(QStringLiteral("已另存为 %1。").arg(QDir::toNativeSeparators(path)));
+    return true;
 }
 
 DesignerWindow::~DesignerWindow() = default;
@@ -94,6 +150,8 @@ void DesignerWindow::createActions() {
     };
     make(QStringLiteral("saveAction"), QStringLiteral("保存"), QKeySequence::Save,
          [this] { save(); });
+    make(QStringLiteral("saveAsAction"), QStringLiteral("另存为…"), QKeySequence::SaveAs,
+         [this] { saveAs(); });
     make(QStringLiteral("previewAction"), QStringLiteral("预览"), QKeySequence::Print,
          [this] { preview(); });
     actions_.append(nullptr);
@@ -439,6 +497,12 @@ void DesignerWindow::preview() {
 }
 
 bool DesignerWindow::offerRecovery() {
+    if (autosave_->otherCopyEditing()) {
+        // Its autosaved copy belongs to the copy still at work: neither offered nor removed.
+        status_->setText(QStringLiteral("这个模板正在另一个设计窗口（本机的另一个程序窗口或另一台"
+                                        "电脑）中修改；在这里保存会覆盖那边保存的修改。"));
+        return false;
+    }
     QDateTime written;
     const QByteArray copy = Autosave::leftOver(doc_->path(), &written);
     if (copy.isEmpty())
@@ -453,7 +517,17 @@ bool DesignerWindow::offerRecovery() {
         status_->setText(QStringLiteral("自动保存的修改已损坏，无法恢复：%1").arg(e.message()));
         return false;
     }
-    if (!(recoverQuestion_ ? recoverQuestion_(text) : ui::MessageBox::question(this, text))) {
+    const auto ask = [this, &text] {
+        // 是 is the default: Enter keeps the work.
+        QMessageBox box(QMessageBox::Question, QStringLiteral("提示"), text, QMessageBox::NoButton,
+                        this);
+        QPushButton* yes = box.addButton(QStringLiteral("是"), QMessageBox::YesRole);
+        box.addButton(QStringLiteral("否"), QMessageBox::NoRole);
+        box.setDefaultButton(yes);
+        box.exec();
+        return box.clickedButton() == yes;
+    };
+    if (!(recoverQuestion_ ? recoverQuestion_(text) : ask())) {
         autosave_->discard();
         return false;
     }
@@ -474,9 +548,45 @@ void DesignerWindow::done(int result) {
     QDialog::done(result);
 }
 
+void DesignerWindow::setRescueQuestion(RescueQuestion question) {
+    rescueQuestion() = std::move(question);
+}
+
 void DesignerWindow::open(QWidget* parent, const QString& templatePath, ValuesLoader loader) {
+    QString kept;
+    try {
+        TemplateDocument probe;
+        probe.load(templatePath);
+    } catch (const report::ReportError& e) {
+        const QList<RescueSource> sources = rescueSources(templatePath);
+        if (sources.isEmpty()) {
+            ui::MessageBox::error(parent, e.message());
+            return;
+        }
+        QStringList choices;
+        for (const RescueSource& source : sources)
+            choices.append(source.caption);
+        const int chosen = askRescue(
+            parent,
+            QStringLiteral("%1\n\n可以改用%2重新开始设计。坏的模板不会删除，会改名保留在原处。")
+                .arg(e.message(), choices.join(QStringLiteral("或"))),
+            choices);
+        if (chosen < 0 || chosen >= sources.size())
+            return;
+        try {
+            kept = replaceBrokenTemplate(templatePath, sources.at(chosen).content);
+        } catch (const report::ReportError& error) {
+            ui::MessageBox::error(parent, error.message());
+            return;
+        }
+    }
     try {
         DesignerWindow window(templatePath, std::move(loader), parent);
+        if (!kept.isEmpty())
+            window.status_->setText(
+                QStringLiteral("坏的模板已保留为 %1。").arg(QDir::toNativeSeparators(kept)));
+        if (const QString warning = window.readOnlyWarning(); !warning.isEmpty())
+            ui::MessageBox::information(parent, warning);
         window.offerRecovery();
         window.exec();
     } catch (const report::ReportError& e) {

@@ -59,13 +59,23 @@ public:
     Autosave* autosave() const { return autosave_; }
 
     bool save();
+    // "另存为…": asks for a file (tests replace the chooser) and saves the template there.
+    bool saveAs();
+    void setSaveAsChooser(std::function<QString()> chooser) { chooseSaveAs_ = std::move(chooser); }
+    // A warning when the template's file or folder cannot be written, else empty.
+    QString readOnlyWarning() const;
     void preview();
     void loadValues(const QString& number);
     void fitToWindow();
 
-    // Opens the designer on the template, modal, and returns when it closes.
-    // Errors reading the template are shown in the error box.
+    // Opens the designer on the template, modal, and returns when it closes. A template that
+    // cannot be read is kept aside (<name>.broken-<time>) and the designer opens on the .bak or
+    // the shipped template when the clerk chooses one; other errors go to the error box.
     static void open(QWidget* parent, const QString& templatePath, ValuesLoader loader);
+    // Asks which template to start from when the template cannot be read: the index of the
+    // choice, or -1 (tests replace it).
+    using RescueQuestion = std::function<int(const QString& text, const QStringList& choices)>;
+    static void setRescueQuestion(RescueQuestion question);
 
 protected:
     void done(int result) override;
@@ -92,6 +102,7 @@ private:
     std::function<bool(const QString&)> recoverQuestion_;
     Autosave* autosave_ = nullptr;
     std::function<void(const QByteArray&)> showPreview_;
+    std::function<QString()> chooseSaveAs_;
     bool fitted_ = false;
 
     DesignCanvas* canvas_ = nullptr;

@@ -6,6 +6,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QFormLayout>
@@ -166,8 +167,9 @@ PropertyPanel::PropertyPanel(TemplateDocument* doc, QWidget* parent) : QWidget(p
                                  : QFileDialog::getOpenFileName(
                                        this, QStringLiteral("选择扫描的空白票据"), QString(),
                                        QStringLiteral("图片 (*.png *.jpg *.jpeg)"));
-        if (!file.isEmpty() && !loadBackground(file))
-            ui::MessageBox::error(this, QStringLiteral("无法读取图片 %1。").arg(file));
+        QString error;
+        if (!file.isEmpty() && !loadBackground(file, &error))
+            ui::MessageBox::error(this, error);
     });
     bgWidth_ = lengthBox(QStringLiteral("backgroundWidthBox"), 1, 2000);
     bgHeight_ = lengthBox(QStringLiteral("backgroundHeightBox"), 1, 2000);
@@ -289,11 +291,28 @@ int PropertyPanel::current() const {
     return doc_->selection().size() == 1 ? doc_->selection().first() : -1;
 }
 
-bool PropertyPanel::loadBackground(const QString& file) {
+bool PropertyPanel::loadBackground(const QString& file, QString* error) {
     QImageReader reader(file);
-    const QImage image = reader.read();
-    if (image.isNull())
+    const QSize pixels = reader.size();
+    // Qt refuses images above its allocation limit (in MB, 4 bytes a pixel); say so plainly.
+    const qint64 limit = qint64(QImageReader::allocationLimit()) * 1024 * 1024;
+    if (pixels.isValid() && limit > 0 && qint64(pixels.width()) * pixels.height() * 4 > limit) {
+        if (error)
+            *error = QStringLiteral("图片 %1 太大（%2 × %3 像素），无法作为背景。"
+                                    "请用 200 dpi 扫描，或把图片缩小到 %4 万像素以内。")
+                         .arg(QDir::toNativeSeparators(file))
+                         .arg(pixels.width())
+                         .arg(pixels.height())
+                         .arg(limit / 4 / 10000);
         return false;
+    }
+    const QImage image = reader.read();
+    if (image.isNull()) {
+        if (error)
+            *error = QStringLiteral("无法读取图片 %1：%2")
+                         .arg(QDir::toNativeSeparators(file), reader.errorString());
+        return false;
+    }
     // Qt reports 96 dpi for an image that states no resolution; a scan never
     // has exactly that, so it means "unknown" here.
     QSizeF size = doc_->pageSize();

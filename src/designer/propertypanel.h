@@ -28,8 +28,9 @@ public:
     void setImageChooser(std::function<QString()> chooser) { chooseImage_ = std::move(chooser); }
     // Loads a scanned form as background at its physical size: from the
     // image's resolution when it has one, else the paper's size (which the
-    // operator then corrects in mm). Returns false when it is no image.
-    bool loadBackground(const QString& file);
+    // operator then corrects in mm). Returns false, with the reason in error, when it is no
+    // image or too large to load.
+    bool loadBackground(const QString& file, QString* error = nullptr);
 
 private:
     void refresh();

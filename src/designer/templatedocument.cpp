@@ -592,4 +592,22 @@ bool TemplateDocument::save(QString* error, const DesignValues* values) {
     return true;
 }
 
+bool TemplateDocument::saveAs(const QString& path, QString* error, const DesignValues* values) {
+    const QString image = templateValue(QStringLiteral("background.image")).toString();
+    const QDir from = QFileInfo(path_).dir(), to = QFileInfo(path).dir();
+    if (!image.isEmpty() && QFileInfo::exists(from.filePath(image)) &&
+        !QFileInfo::exists(to.filePath(image)) &&
+        !QFile::copy(from.filePath(image), to.filePath(image))) {
+        *error = QStringLiteral("背景图 %1 无法复制到 %2，未保存。")
+                     .arg(image, QDir::toNativeSeparators(to.absolutePath()));
+        return false;
+    }
+    const QString old = path_;
+    path_ = path;
+    if (save(error, values))
+        return true;
+    path_ = old;
+    return false;
+}
+
 } // namespace zelk::designer

@@ -149,6 +149,10 @@ public:
     // item and is returned as a message; nothing is written then.
     bool save(QString* error, const DesignValues* values = nullptr);
 
+    // Saves under another name (checked as save does); the background image goes along when
+    // the new folder lacks it. The document then stands for the new file.
+    bool saveAs(const QString& path, QString* error, const DesignValues* values = nullptr);
+
     // Replaces the state (the undo commands call this).
     void restore(const DesignState& state);
 

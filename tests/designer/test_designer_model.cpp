@@ -2,14 +2,18 @@
 // round trip of the shipped template.
 
 #include "data/connection.h"
+#include "designer/autosave.h"
 #include "designer/designvalues.h"
 #include "designer/fieldcatalog.h"
 #include "designer/templatedocument.h"
+#include "designer/templaterescue.h"
 #include "report/layout.h"
 #include "report/reporterror.h"
 #include "testsupport.h"
 
+#include <QDir>
 #include <QFile>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -22,6 +26,12 @@ namespace {
 QByteArray readAll(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeAll(const QString& path, const QByteArray& content) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(content);
 }
 
 report::PreparedReport laidOut(const report::Template& tpl) {
@@ -163,6 +173,62 @@ private slots:
         QCOMPARE(readAll(path_), before);
         QVERIFY(!QFile::exists(path_ + QStringLiteral(".bak")));
         QVERIFY(doc_.isModified());
+    }
+
+    // A template that cannot be read: the .bak, then the shipped template are offered, and the
+    // broken file is kept under a new name each time, never overwritten.
+    void brokenTemplateIsKeptAndReplaced() {
+        doc_.setSelection({8});
+        doc_.moveSelection(1, 0);
+        QString error;
+        QVERIFY2(doc_.save(&error), qPrintable(error));
+        writeAll(path_, "{\"paper\": ");
+        const QList<designer::RescueSource> sources = designer::rescueSources(path_);
+        QCOMPARE(sources.size(), 2);
+        QVERIFY(sources.at(0).caption.contains(QStringLiteral("fp3.frf.bak")));
+        QCOMPARE(sources.at(1).caption, QStringLiteral("程序自带的模板"));
+        QCOMPARE(sources.at(1).content,
+                 readAll(QStringLiteral(ZELK_TEST_BINARY_DIR "/report/fp3.frf")));
+        const QString kept = designer::replaceBrokenTemplate(path_, sources.at(0).content);
+        QVERIFY(kept.startsWith(path_ + QStringLiteral(".broken-")));
+        QCOMPARE(readAll(kept), QByteArray("{\"paper\": "));
+        doc_.load(path_);
+        QCOMPARE(doc_.itemRect(8).x(), 42.0); // the template before the last save
+        writeAll(path_, "broken again");
+        const QString second = designer::replaceBrokenTemplate(path_, sources.at(1).content);
+        QVERIFY(second != kept);
+        QCOMPARE(readAll(kept), QByteArray("{\"paper\": "));
+        QCOMPARE(readAll(second), QByteArray("broken again"));
+        QFile::remove(path_ + QStringLiteral(".bak"));
+        QCOMPARE(designer::rescueSources(path_).size(), 1);
+    }
+
+    // Two designers on one template: the second neither writes nor removes the first one's
+    // autosaved copy. A copy that cannot be written is said, not dropped silently.
+    void autosaveBelongsToTheFirstCopy() {
+        designer::Autosave first(&doc_);
+        TemplateDocument other;
+        other.load(path_);
+        designer::Autosave second(&other);
+        QVERIFY(!first.otherCopyEditing());
+        QVERIFY(second.otherCopyEditing());
+        doc_.addText(QPointF(50, 50));
+        other.addText(QPointF(60, 60));
+        QVERIFY(first.saveNow());
+        QVERIFY(!second.saveNow());
+        second.discard();
+        QVERIFY(QFile::exists(designer::Autosave::pathFor(path_)));
+        QVERIFY(!designer::Autosave::leftOver(path_, nullptr).isEmpty());
+        first.discard();
+        QVERIFY(!QFile::exists(designer::Autosave::pathFor(path_)));
+
+        QVERIFY(QDir().mkpath(designer::Autosave::pathFor(path_))); // cannot be written as a file
+        QSignalSpy failed(&first, &designer::Autosave::failed);
+        doc_.addText(QPointF(70, 70));
+        QVERIFY(!first.saveNow());
+        QCOMPARE(failed.count(), 1);
+        QVERIFY(failed.at(0).at(0).toString().startsWith(QStringLiteral("自动保存失败")));
+        QDir(designer::Autosave::pathFor(path_)).removeRecursively();
     }
 };
 

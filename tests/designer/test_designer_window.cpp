@@ -178,6 +178,20 @@ private slots:
         QCOMPARE(doc()->undoStack()->undoText(), QStringLiteral("移动"));
     }
 
+    // An image too large to load says why (a 10000 × 10000 scan), and changes nothing.
+    void tooLargeImageSaysWhy() {
+        const QString file = dir_.filePath(QStringLiteral("huge.pgm"));
+        QFile huge(file);
+        QVERIFY(huge.open(QIODevice::WriteOnly));
+        huge.write("P5\n10000 10000\n255\n");
+        huge.close();
+        QString error;
+        const QByteArray before = doc()->toJson();
+        QVERIFY(!window_->findChild<designer::PropertyPanel*>()->loadBackground(file, &error));
+        QVERIFY2(error.contains(QStringLiteral("太大（10000 × 10000 像素）")), qPrintable(error));
+        QCOMPARE(doc()->toJson(), before);
+    }
+
     // Preview → 设计 → move the amount 10 mm → 保存 → close: the preview shows it and prints it
     // at the new place. A save by another copy (a new file renamed over the template) is seen
     // by the watch; a template that no longer lays out stops printing instead of printing the

@@ -226,6 +226,16 @@ private slots:
         while (!QFile::exists(designer::Autosave::pathFor(path)) && !timer.hasExpired(30000) &&
                child.state() == QProcess::Running)
             QTest::qWait(50);
+        {
+            // A second designer while the first is alive: not offered, and its no removes nothing.
+            designer::DesignerWindow second(path, {});
+            bool asked = false;
+            second.setRecoverQuestion([&asked](const QString&) { return asked = true, false; });
+            QVERIFY(!second.offerRecovery());
+            QVERIFY(!asked);
+            second.reject();
+            QVERIFY(QFile::exists(designer::Autosave::pathFor(path)));
+        }
         child.kill(); // as a crash would end it: no close, no clean-up
         child.waitForFinished();
         QVERIFY2(QFile::exists(designer::Autosave::pathFor(path)),
