@@ -516,6 +516,22 @@ TemplateDocument::Problem TemplateDocument::validate(const DesignValues* values)
             return problem(QStringLiteral("宽度和高度必须大于 0"));
         if (!paper.intersects(r.adjusted(-0.01, -0.01, 0.01, 0.01)))
             return problem(QStringLiteral("整个项目在纸张之外"));
+        if (!isLine(item(i).data)) {
+            // Every row of the band too: a box that leaves the paper prints cut or not at all.
+            QRectF all = r;
+            if (item(i).section == Section::Band)
+                all |= r.translated(0, std::max(0, bandRows() - 1) * bandPitch());
+            if (r.height() > paper.height() + 0.01)
+                return problem(QStringLiteral("高 %1 mm，比纸张（高 %2 mm）还高，印不到纸上")
+                                   .arg(r.height())
+                                   .arg(paper.height()));
+            if (r.width() > paper.width() + 0.01)
+                return problem(QStringLiteral("宽 %1 mm，比纸张（宽 %2 mm）还宽，印不到纸上")
+                                   .arg(r.width())
+                                   .arg(paper.width()));
+            if (!paper.adjusted(-0.01, -0.01, 0.01, 0.01).contains(all))
+                return problem(QStringLiteral("框超出纸张边缘，超出的部分印不出来"));
+        }
         if (!isText(i))
             continue;
         QList<report::TextPart> parts;

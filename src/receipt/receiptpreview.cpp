@@ -6,6 +6,7 @@
 #include "data/tdmtd.h"
 #include "printing/previewprinting.h"
 #include "report/previewwindow.h"
+#include "report/reporterror.h"
 #include "report/template.h"
 #include "store/filestore.h"
 #include "ui/messagebox.h"
@@ -95,7 +96,15 @@ report::PreparedReport prepareReceiptReport(store::Store& store, const QString& 
     // The remarks are handed over as they are: the engine never evaluates a value, so no
     // quoting is needed and quotes or line breaks in them print as typed.
     const report::Variables variables{{QStringLiteral("V0"), remarks}};
-    return report::layoutReport(tpl, dataSet, variables);
+    try {
+        return report::layoutReport(tpl, dataSet, variables);
+    } catch (const report::UnplaceableError& e) {
+        // Said with the field's own name: "付款方名称（[fkfmc]）的框…".
+        const QString name = receiptFieldNames().value(e.field());
+        if (name.isEmpty())
+            throw;
+        throw e.named(name);
+    }
 }
 
 report::PreparedReport prepareReceiptReport(data::Connection& connection, const QString& receiptId,

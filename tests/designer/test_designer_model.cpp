@@ -155,6 +155,10 @@ private slots:
                                   << QStringLiteral("没有对应的");
         QTest::newRow("off the paper")
             << 4 << QStringLiteral("x") << QJsonValue(300) << QStringLiteral("纸张之外");
+        QTest::newRow("taller than the paper") << 3 << QStringLiteral("height") << QJsonValue(999)
+                                               << QStringLiteral("比纸张（高 93.1 mm）还高");
+        QTest::newRow("over the edge")
+            << 4 << QStringLiteral("x") << QJsonValue(230) << QStringLiteral("框超出纸张边缘");
         QTest::newRow("min size over size") << 6 << QStringLiteral("minSize") << QJsonValue(20)
                                             << QStringLiteral("items[6].minSize");
     }
