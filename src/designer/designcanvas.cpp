@@ -364,6 +364,7 @@ void DesignCanvas::mousePressEvent(QMouseEvent* event) {
 
 void DesignCanvas::mouseMoveEvent(QMouseEvent* event) {
     const QPointF mm = toMm(event->position());
+    emit cursorMoved(mm);
     if (pickDone_)
         return;
     if (drag_ == Drag::None) {
@@ -453,7 +454,7 @@ void DesignCanvas::wheelEvent(QWheelEvent* event) {
         event->ignore();
         return;
     }
-    emit zoomStepRequested(event->angleDelta().y() > 0 ? 1 : -1);
+    emit zoomStepRequested(event->angleDelta().y() > 0 ? 1 : -1, event->position());
     event->accept();
 }
 

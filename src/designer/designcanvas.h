@@ -60,7 +60,8 @@ public:
 
 signals:
     void zoomChanged(double zoom);
-    void zoomStepRequested(int steps); // Ctrl+wheel
+    void zoomStepRequested(int steps, const QPointF& at); // Ctrl+wheel, at the pointer
+    void cursorMoved(const QPointF& mm);                  // the pointer's place on the paper
 
 protected:
     void paintEvent(QPaintEvent* event) override;

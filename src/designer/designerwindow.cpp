@@ -17,11 +17,15 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDir>
+#include <QDoubleSpinBox>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFormLayout>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QImageReader>
 #include <QInputDialog>
 #include <QKeyEvent>
@@ -309,12 +313,23 @@ void DesignerWindow::createLayout() {
     layout->addWidget(toolBar);
     layout->addWidget(viewBar);
     layout->addWidget(splitter, 1);
-    layout->addWidget(status_);
+    auto* statusRow = new QHBoxLayout;
+    statusRow->addWidget(status_, 1);
+    statusRow->addWidget(cursorLabel_);
+    layout->addLayout(statusRow);
 
     for (QScrollBar* bar : {scroll_->horizontalScrollBar(), scroll_->verticalScrollBar()})
         connect(bar, &QScrollBar::valueChanged, this, &DesignerWindow::updateRulers);
     connect(canvas_, &DesignCanvas::zoomChanged, this, &DesignerWindow::updateRulers);
-    connect(canvas_, &DesignCanvas::zoomStepRequested, this, &DesignerWindow::zoomBy);
+    connect(canvas_, &DesignCanvas::zoomStepRequested, this, &DesignerWindow::zoomAt);
+    cursorLabel_ = new QLabel(this);
+    cursorLabel_->setObjectName(QStringLiteral("cursorLabel"));
+    cursorLabel_->setContentsMargins(6, 2, 6, 2);
+    connect(canvas_, &DesignCanvas::cursorMoved, this, [this](const QPointF& mm) {
+        cursorLabel_->setText(QStringLiteral("光标：左 %1 mm，上 %2 mm")
+                                  .arg(mm.x(), 0, 'f', 1)
+                                  .arg(mm.y(), 0, 'f', 1));
+    });
     connect(doc_, &TemplateDocument::changed, this, &DesignerWindow::updateRulers);
     connect(doc_, &TemplateDocument::changed, this, &DesignerWindow::updatePrintableArea);
     connect(doc_->undoStack(), &QUndoStack::cleanChanged, this, [this](bool clean) {
@@ -362,28 +377,59 @@ void DesignerWindow::finishFit(const QPointF& firstMm, const QPointF& secondMm) 
         showMessage(QStringLiteral("无法读取背景图 %1。").arg(file), true);
         return;
     }
-    bool ok = false;
-    const double distance = QInputDialog::getDouble(
-        this, QStringLiteral("两点校正背景"), QStringLiteral("两点之间的实际距离（毫米）："),
-        QLineF(firstMm, secondMm).length(), 1, 2000, 2, &ok);
-    if (!ok)
-        return;
-    const QStringList turns{QStringLiteral("转正：两点在同一水平线上"),
-                            QStringLiteral("转正：两点在同一竖直线上"),
-                            QStringLiteral("不转动，只改比例")};
-    const QString turn =
-        QInputDialog::getItem(this, QStringLiteral("两点校正背景"),
-                              QStringLiteral("背景图的方向："), turns, 0, false, &ok);
-    if (!ok)
+    // One question for all: the distance, the turn, and where the first point lies on the
+    // paper (pre-filled with where it was clicked), so place, scale and angle are all set.
+    QDialog ask(this);
+    ask.setObjectName(QStringLiteral("scanFitDialog"));
+    ask.setWindowTitle(QStringLiteral("两点校正背景"));
+    auto* form = new QFormLayout(&ask);
+    const auto number = [&ask](double value, double min, double max) {
+        auto* box = new QDoubleSpinBox(&ask);
+        box->setRange(min, max);
+        box->setDecimals(2);
+        box->setValue(value);
+        return box;
+    };
+    QDoubleSpinBox* distance = number(QLineF(firstMm, secondMm).length(), 1, 2000);
+    distance->setObjectName(QStringLiteral("fitDistanceBox"));
+    auto* turn = new QComboBox(&ask);
+    turn->setObjectName(QStringLiteral("fitTurnBox"));
+    turn->addItems({QStringLiteral("转正：两点在同一水平线上"),
+                    QStringLiteral("转正：两点在同一竖直线上"),
+                    QStringLiteral("不转动，只改比例")});
+    QDoubleSpinBox* firstX = number(roundMm(firstMm.x()), -1000, 2000);
+    firstX->setObjectName(QStringLiteral("fitFirstXBox"));
+    QDoubleSpinBox* firstY = number(roundMm(firstMm.y()), -1000, 2000);
+    firstY->setObjectName(QStringLiteral("fitFirstYBox"));
+    form->addRow(QStringLiteral("两点之间的实际距离 (mm)"), distance);
+    form->addRow(QStringLiteral("背景图的方向"), turn);
+    form->addRow(
+        new QLabel(QStringLiteral("第一点在纸上的位置（量纸上该点到纸左边、上边的距离）："), &ask));
+    form->addRow(QStringLiteral("距左边 (mm)"), firstX);
+    form->addRow(QStringLiteral("距上边 (mm)"), firstY);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &ask);
+    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("校正"));
+    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("取消"));
+    connect(buttons, &QDialogButtonBox::accepted, &ask, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, &ask, &QDialog::reject);
+    form->addRow(buttons);
+    if ((fitAnswer_ ? fitAnswer_(ask) : ask.exec()) != QDialog::Accepted)
         return;
     const Placement now = doc_->backgroundPlacement();
     const QTransform toImage = placementTransform(now, size).inverted();
-    doc_->setBackgroundPlacement(fitByTwoPoints(now, size, toImage.map(firstMm),
-                                                toImage.map(secondMm), distance,
-                                                turn == turns.at(0)   ? FitTurn::Level
-                                                : turn == turns.at(1) ? FitTurn::Upright
-                                                                      : FitTurn::Keep));
-    status_->setText(QStringLiteral("背景图已按两点校正为实际尺寸。"));
+    const QPointF a = toImage.map(firstMm), b = toImage.map(secondMm);
+    const QPointF onPaper(firstX->value(), firstY->value());
+    const FitTurn how = turn->currentIndex() == 0   ? FitTurn::Level
+                        : turn->currentIndex() == 1 ? FitTurn::Upright
+                                                    : FitTurn::Keep;
+    const Placement fitted = fitByTwoPoints(now, size, a, b, distance->value(), how, &onPaper);
+    doc_->setBackgroundPlacement(fitted);
+    status_->setText(QStringLiteral("背景图已按两点校正：第一点在纸上 %1, %2 mm，转角 %3°；"
+                                    "按模板保存的精度，两点与应在的位置最多相差 %4 mm。")
+                         .arg(onPaper.x(), 0, 'f', 2)
+                         .arg(onPaper.y(), 0, 'f', 2)
+                         .arg(roundedPlacement(fitted).rotation, 0, 'f', 3)
+                         .arg(fitResidual(fitted, size, a, b), 0, 'f', 3));
 }
 
 void DesignerWindow::updatePrintableArea() {
@@ -414,6 +460,19 @@ void DesignerWindow::updateRulers() {
 
 void DesignerWindow::zoomBy(int steps) {
     canvas_->setZoom(canvas_->zoom() * std::pow(1.25, steps));
+}
+
+void DesignerWindow::zoomAt(int steps, const QPointF& at) {
+    const QPointF mm = canvas_->toMm(at);
+    const QPointF inView = canvas_->mapTo(scroll_->viewport(), at);
+    zoomBy(steps);
+    const QPointF now = canvas_->toWidget(mm);
+    scroll_->horizontalScrollBar()->setValue(int(std::lround(now.x() - inView.x())));
+    scroll_->verticalScrollBar()->setValue(int(std::lround(now.y() - inView.y())));
+}
+
+QString DesignerWindow::statusText() const {
+    return status_->text();
 }
 
 void DesignerWindow::fitToWindow() {

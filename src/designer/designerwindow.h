@@ -56,6 +56,13 @@ public:
     // to restore it: yes puts it in as one undoable change (still unsaved), no removes it.
     // Returns whether it was restored.
     bool offerRecovery();
+    // Replaces showing the two-point fit's question (tests): fills it in and returns the
+    // dialog's result.
+    void setFitAnswer(std::function<int(QDialog& dialog)> answer) {
+        fitAnswer_ = std::move(answer);
+    }
+    // The status line's text.
+    QString statusText() const;
     Autosave* autosave() const { return autosave_; }
 
     bool save();
@@ -94,6 +101,8 @@ private:
     // Two-point fit of the background: the clerk clicks two points, then types their distance.
     void fitBackground();
     void finishFit(const QPointF& firstMm, const QPointF& secondMm);
+    // Ctrl+wheel: zooms keeping the point under the pointer (canvas position) where it is.
+    void zoomAt(int steps, const QPointF& at);
 
     TemplateDocument* doc_;
     ValuesLoader loader_;
@@ -103,6 +112,8 @@ private:
     Autosave* autosave_ = nullptr;
     std::function<void(const QByteArray&)> showPreview_;
     std::function<QString()> chooseSaveAs_;
+    std::function<int(QDialog&)> fitAnswer_;
+    QLabel* cursorLabel_ = nullptr;
     bool fitted_ = false;
 
     DesignCanvas* canvas_ = nullptr;

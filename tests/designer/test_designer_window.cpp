@@ -15,6 +15,7 @@
 #include <QAction>
 #include <QDoubleSpinBox>
 #include <QFile>
+#include <QLabel>
 #include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
@@ -176,6 +177,27 @@ private slots:
         window_->findChild<QDoubleSpinBox*>(QStringLiteral("yBox"))->setValue(70);
         QCOMPARE(doc()->itemRect(8).y(), 70.0);
         QCOMPARE(doc()->undoStack()->undoText(), QStringLiteral("移动"));
+    }
+
+    // Ctrl+wheel zooms about the pointer: the paper under it stays under it (across; the paper
+    // is not tall enough to scroll much); the status line tells the pointer's place in mm.
+    void zoomKeepsThePaperUnderThePointer() {
+        designer::DesignCanvas* canvas = window_->canvas();
+        QWidget* view = canvas->parentWidget();
+        const QPointF mm(200, 46);
+        const QPointF at = canvas->toWidget(mm);
+        const QPointF inView = canvas->mapTo(view, at);
+        QWheelEvent wheel(at, canvas->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton,
+                          Qt::ControlModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(canvas, &wheel);
+        QCOMPARE(canvas->zoom(), 1.5 * 1.25);
+        QVERIFY(std::abs(canvas->mapTo(view, canvas->toWidget(mm)).x() - inView.x()) <= 1.0);
+        const QPointF now = canvas->toWidget(mm);
+        QMouseEvent move(QEvent::MouseMove, now, canvas->mapToGlobal(now), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(canvas, &move);
+        QCOMPARE(window_->findChild<QLabel*>(QStringLiteral("cursorLabel"))->text(),
+                 QStringLiteral("光标：左 200.0 mm，上 46.0 mm"));
     }
 
     // An image too large to load says why (a 10000 × 10000 scan), and changes nothing.

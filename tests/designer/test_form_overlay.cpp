@@ -183,21 +183,25 @@ private slots:
         doc.load(dir.filePath(QStringLiteral("t.frf")));
         doc.setBackground(dir.filePath(QStringLiteral("scan.png")), doc.pageSize());
 
-        // The clerk clicks the frame's top corners (to the pixel) and types 221 mm.
+        // The clerk clicks the frame's top corners (to the pixel), types 221 mm and says the
+        // first corner lies 10 mm from the paper's left edge and 20 mm from its top.
         const QPointF a = scan({10, 20}).toPoint(), b = scan({231, 20}).toPoint();
-        doc.setBackgroundPlacement(designer::fitByTwoPoints(doc.backgroundPlacement(), image.size(),
-                                                            a, b, 221, designer::FitTurn::Level));
+        const QPointF onPaper(10, 20);
+        const designer::Placement fitted = designer::fitByTwoPoints(
+            doc.backgroundPlacement(), image.size(), a, b, 221, designer::FitTurn::Level, &onPaper);
+        QVERIFY(designer::fitResidual(fitted, image.size(), a, b) < 0.01);
+        doc.setBackgroundPlacement(fitted);
         // As stored in the template and read back by the engine.
         const report::Template tpl = doc.toTemplate();
         const QRectF box = tpl.backgroundRect;
         const QTransform placed = designer::placementTransform(
             {box.x(), box.y(), box.width(), box.height(), tpl.backgroundRotation}, image.size());
-        const QPointF origin = placed.map(scan({10, 20}));
-        for (const QPointF& f :
-             {QPointF(231, 20), QPointF(231, 76), QPointF(10, 76), QPointF(120, 50)}) {
-            const QPointF got = placed.map(scan(f)) - origin, want = f - QPointF(10, 20);
+        // Every point of the form lands where it lies on the paper: place, scale and angle.
+        for (const QPointF& f : {QPointF(10, 20), QPointF(231, 20), QPointF(231, 76),
+                                 QPointF(10, 76), QPointF(120, 50)}) {
+            const QPointF got = placed.map(scan(f)), want = f;
             QVERIFY2(QLineF(got, want).length() <= 0.2,
-                     qPrintable(QStringLiteral("form point %1, %2 lands at %3, %4 from the corner")
+                     qPrintable(QStringLiteral("form point %1, %2 lands at %3, %4 on the paper")
                                     .arg(f.x())
                                     .arg(f.y())
                                     .arg(got.x())
