@@ -94,7 +94,7 @@ DesignerWindow::DesignerWindow(const QString& templatePath, ValuesLoader loader,
     setObjectName(QStringLiteral("designerWindow"));
     doc_->load(templatePath);
     autosave_ = new Autosave(doc_, this);
-    setWindowTitle(QStringLiteral("票据模板设计 - %1").arg(QFileInfo(templatePath).fileName()));
+    setWindowTitle(QStringLiteral("票据模板设计 - %1[*]").arg(QFileInfo(templatePath).fileName()));
     setModal(true);
     createActions();
     createLayout();
@@ -131,7 +131,7 @@ bool DesignerWindow::saveAs() {
         return false;
     }
     autosave_->followTemplate();
-    setWindowTitle(QStringLiteral("票据模板设计 - %1").arg(QFileInfo(path).fileName()));
+    setWindowTitle(QStringLiteral("票据模板设计 - %1[*]").arg(QFileInfo(path).fileName()));
     status_->setText(QStringLiteral("已另存为 %1。").arg(QDir::toNativeSeparators(path)));
     return true;
 }
@@ -332,10 +332,17 @@ void DesignerWindow::createLayout() {
     });
     connect(doc_, &TemplateDocument::changed, this, &DesignerWindow::updateRulers);
     connect(doc_, &TemplateDocument::changed, this, &DesignerWindow::updatePrintableArea);
+    // The unsaved mark (* in the title and the status line) follows undo back to the saved state.
     connect(doc_->undoStack(), &QUndoStack::cleanChanged, this, [this](bool clean) {
+        setWindowModified(!clean);
+        const QString unsaved = QStringLiteral("模板已修改，尚未保存。");
         if (!clean)
-            status_->setText(QStringLiteral("模板已修改，尚未保存。"));
+            status_->setText(unsaved);
+        else if (status_->text() == unsaved)
+            status_->setText(QStringLiteral("模板与保存的一致。"));
     });
+    // A click on the grey desk beside the paper clears the selection, as one on the paper does.
+    scroll_->viewport()->installEventFilter(this);
     updateRulers();
     updatePrintableArea();
     // No default button: Enter in a field only confirms the field.
@@ -346,6 +353,12 @@ void DesignerWindow::createLayout() {
     auto* guard = new FieldGuard([this] { doc_->undoStack()->undo(); },
                                  [this] { doc_->undoStack()->redo(); }, this);
     guard->guard(this);
+}
+
+bool DesignerWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == scroll_->viewport() && event->type() == QEvent::MouseButtonPress)
+        doc_->setSelection({});
+    return QDialog::eventFilter(watched, event);
 }
 
 void DesignerWindow::keyPressEvent(QKeyEvent* event) {

@@ -298,22 +298,29 @@ void TemplateDocument::moveSelection(double dxMm, double dyMm, int mergeKey) {
 }
 
 void TemplateDocument::setItemRect(int i, const QRectF& pageRectMm, int mergeKey) {
+    setItemRects({{i, pageRectMm}}, mergeKey);
+}
+
+void TemplateDocument::setItemRects(const QList<QPair<int, QRectF>>& rects, int mergeKey) {
     DesignState next = state_;
-    QJsonObject& d = next.items[i].data;
-    const QRectF old = itemRect(i);
-    if (isLine(d)) {
-        shift(d, pageRectMm.x() - old.x(), pageRectMm.y() - old.y());
-    } else {
+    bool sameSize = true;
+    for (const auto& [i, pageRectMm] : rects) {
+        QJsonObject& d = next.items[i].data;
+        const QRectF old = itemRect(i);
+        if (isLine(d)) {
+            shift(d, pageRectMm.x() - old.x(), pageRectMm.y() - old.y());
+            continue;
+        }
         const double top = pageRectMm.y() - (item(i).section == Section::Band ? bandY() : 0.0);
         d.insert(QStringLiteral("x"), roundMm(pageRectMm.x()));
         d.insert(QStringLiteral("y"), roundMm(top));
         d.insert(QStringLiteral("width"), roundMm(pageRectMm.width()));
         d.insert(QStringLiteral("height"), roundMm(pageRectMm.height()));
+        sameSize = sameSize && std::abs(pageRectMm.width() - old.width()) < 0.005 &&
+                   std::abs(pageRectMm.height() - old.height()) < 0.005;
     }
-    const bool sameSize = std::abs(pageRectMm.width() - old.width()) < 0.005 &&
-                          std::abs(pageRectMm.height() - old.height()) < 0.005;
-    apply(sameSize || isLine(d) ? QStringLiteral("移动") : QStringLiteral("改变大小"),
-          std::move(next), mergeKey);
+    apply(sameSize ? QStringLiteral("移动") : QStringLiteral("改变大小"), std::move(next),
+          mergeKey);
 }
 
 void TemplateDocument::align(AlignMode mode) {
@@ -424,14 +431,28 @@ void TemplateDocument::setItemValue(int i, const QString& key, const QJsonValue&
     apply(QStringLiteral("修改属性"), std::move(next));
 }
 
+void TemplateDocument::setItemsValue(const QList<int>& items, const QString& key,
+                                     const QJsonValue& value) {
+    DesignState next = state_;
+    for (int i : items)
+        setValueAt(next.items[i].data, key,
+                   value.isDouble() ? QJsonValue(roundMm(value.toDouble())) : value);
+    apply(QStringLiteral("修改属性"), std::move(next));
+}
+
 void TemplateDocument::setItemCells(int i, const QJsonValue& cells) {
     DesignState next = state_;
     QJsonObject& d = next.items[i].data;
     if (cells.isObject()) {
+        const report::Cells before = itemCells(d);
+        const double right = num(d, QStringLiteral("x")) + num(d, QStringLiteral("width"));
         d.insert(QStringLiteral("cells"), cells);
         const report::Cells c = itemCells(d);
         if (c.count > 0)
             d.insert(QStringLiteral("width"), roundMm(c.pitch * c.count));
+        // An amount fills from the right: its last cell stays over the form's last box.
+        if (c.count > 0 && before.count > 0 && before.fromRight && c.fromRight)
+            d.insert(QStringLiteral("x"), roundMm(right - c.pitch * c.count));
     } else {
         d.remove(QStringLiteral("cells"));
     }

@@ -100,6 +100,8 @@ public:
     // in a row merge into one step (a mouse drag is one step).
     void moveSelection(double dxMm, double dyMm, int mergeKey = 0);
     void setItemRect(int i, const QRectF& pageRectMm, int mergeKey = 0);
+    // Several boxes at once (one undo step, named 移动 when no size changes).
+    void setItemRects(const QList<QPair<int, QRectF>>& rects, int mergeKey = 0);
     void align(AlignMode mode);
     QByteArray copySelection() const;
     // Pastes copied items 2 mm below and right of the originals, selected.
@@ -111,8 +113,11 @@ public:
     // an undefined value removes the field.
     QJsonValue itemValue(int i, const QString& key) const;
     void setItemValue(int i, const QString& key, const QJsonValue& value);
+    // The same value for several items (one undo step).
+    void setItemsValue(const QList<int>& items, const QString& key, const QJsonValue& value);
     // Sets the item's "one character per cell" settings (an object as the file writes it) or
-    // removes them (undefined); the box's width follows the row of cells. One undo step.
+    // removes them (undefined); the box's width follows the row of cells, keeping its right edge
+    // when the cells were filled from the right before and still are. One undo step.
     void setItemCells(int i, const QJsonValue& cells);
     // key is a dotted path in the template ("paper.width", "band.pitch",
     // "background.image"); an undefined value removes the field.

@@ -179,6 +179,36 @@ private slots:
         QVERIFY(doc_.isModified());
     }
 
+    // The panel's text with captions goes back to names; the confusable fields are told apart.
+    void captionsAndNamesRoundTrip() {
+        const QString source = QStringLiteral("No. [fphm] 于 [kpdate2]，[未知]");
+        const QString shown = designer::displayText(source, nullptr, {}, 0);
+        QCOMPARE(shown, QStringLiteral("No. [发票号码] 于 [开票日期]，[未知]"));
+        QCOMPARE(designer::sourceText(shown), source);
+        const auto label = [](const QString& name) {
+            for (const designer::Field& f : designer::receiptFields())
+                if (f.name == name)
+                    return designer::fieldChoiceLabel(f);
+            return QString();
+        };
+        QVERIFY(label(QStringLiteral("kpid")).contains(QStringLiteral("不是票面号码")));
+        QVERIFY(label(QStringLiteral("fphm")).contains(QStringLiteral("印在票面上")));
+    }
+
+    // Fewer cells of an amount filled from the right keep its right edge over the form's box.
+    void cellCountKeepsTheRightEdge() {
+        const auto cells = [](int count) {
+            return QJsonObject{{QStringLiteral("pitch"), 5},
+                               {QStringLiteral("count"), count},
+                               {QStringLiteral("fill"), QStringLiteral("right")}};
+        };
+        doc_.setItemCells(8, cells(10));
+        const double right = doc_.itemRect(8).right();
+        doc_.setItemCells(8, cells(8));
+        QCOMPARE(doc_.itemRect(8).right(), right);
+        QCOMPARE(doc_.itemRect(8).width(), 40.0);
+    }
+
     // A template that cannot be read: the .bak, then the shipped template are offered, and the
     // broken file is kept under a new name each time, never overwritten.
     void brokenTemplateIsKeptAndReplaced() {

@@ -11,11 +11,13 @@
 #include "report/layout.h"
 #include "report/previewwindow.h"
 #include "report/render.h"
+#include "ui/messagebox.h"
 
 #include <QAction>
 #include <QDoubleSpinBox>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
@@ -198,6 +200,43 @@ private slots:
         QApplication::sendEvent(canvas, &move);
         QCOMPARE(window_->findChild<QLabel*>(QStringLiteral("cursorLabel"))->text(),
                  QStringLiteral("光标：左 200.0 mm，上 46.0 mm"));
+    }
+
+    // Several items: the panel shows what they share, an edit applies to all in one step; the
+    // text speaks captions; a negative width is refused, not flipped; the unsaved mark follows
+    // undo; a click on the grey desk clears the selection.
+    void panelEditsSeveralAndRefusesNonsense() {
+        QString refused;
+        ui::MessageBox::setHandler([&](ui::MessageBox::Kind, const QString& text, const QString&) {
+            refused = text;
+            return false;
+        });
+        auto* x = window_->findChild<QDoubleSpinBox*>(QStringLiteral("xBox"));
+        auto* size = window_->findChild<QDoubleSpinBox*>(QStringLiteral("sizeBox"));
+        auto* width = window_->findChild<QDoubleSpinBox*>(QStringLiteral("widthBox"));
+        doc()->setSelection({1});
+        QCOMPARE(window_->findChild<QLineEdit*>(QStringLiteral("textEdit"))->text(),
+                 QStringLiteral("[行业分类]"));
+        doc()->setSelection({8, 9});
+        QCOMPARE(x->text(), QStringLiteral("多个值"));
+        size->setValue(12);
+        QCOMPARE(doc()->itemValue(8, QStringLiteral("font.size")).toDouble(), 12.0);
+        QCOMPARE(doc()->itemValue(9, QStringLiteral("font.size")).toDouble(), 12.0);
+        QCOMPARE(doc()->undoStack()->count(), 1);
+        x->setValue(30);
+        QCOMPARE(doc()->itemRect(8).x() + doc()->itemRect(9).x(), 60.0);
+        QCOMPARE(doc()->undoStack()->undoText(), QStringLiteral("移动"));
+        width->setValue(-5);
+        QCOMPARE(refused, QStringLiteral("宽度和高度必须大于 0，未修改。"));
+        QCOMPARE(doc()->itemRect(8).width(), 107.0);
+        QCOMPARE(doc()->undoStack()->count(), 2);
+        ui::MessageBox::setHandler({});
+        QVERIFY(window_->isWindowModified());
+        doc()->undoStack()->undo();
+        doc()->undoStack()->undo();
+        QVERIFY(!window_->isWindowModified());
+        sendMouse(window_->canvas()->parentWidget(), QEvent::MouseButtonPress, QPointF(2, 2));
+        QVERIFY(doc()->selection().isEmpty());
     }
 
     // An image too large to load says why (a 10000 × 10000 scan), and changes nothing.
