@@ -11,6 +11,7 @@
 #include "report/previewwindow.h"
 #include "report/reporterror.h"
 #include "report/screenscale.h"
+#include "settings/help.h"
 #include "ui/messagebox.h"
 
 #include <QAction>
@@ -37,6 +38,7 @@
 #include <QMimeData>
 #include <QPrinterInfo>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSplitter>
@@ -98,7 +100,9 @@ DesignerWindow::DesignerWindow(const QString& templatePath, ValuesLoader loader,
     setModal(true);
     createActions();
     createLayout();
-    resize(1200, 760);
+    // The whole window on the screen, also a 1366 × 768 one.
+    const QRect room = screen() ? screen()->availableGeometry() : QRect(0, 0, 1366, 768);
+    resize(std::min(1200, room.width() - 20), std::min(760, room.height() - 40));
     loadValues(QString());
     connect(autosave_, &Autosave::failed, this,
             [this](const QString& message) { status_->setText(message); });
@@ -197,6 +201,10 @@ void DesignerWindow::createActions() {
     for (const auto& [mode, text] : aligns)
         make(QStringLiteral("alignAction%1").arg(n++), QString::fromUtf8(text), {},
              [this, mode = mode] { doc_->align(mode); });
+    make(QStringLiteral("backgroundAction"), QStringLiteral("载入背景图…"), {}, [this] {
+        if (auto* button = panel_->findChild<QPushButton*>(QStringLiteral("backgroundButton")))
+            button->click();
+    });
     make(QStringLiteral("scanFitAction"), QStringLiteral("两点校正背景"), {},
          [this] { fitBackground(); });
     actions_.append(nullptr);
@@ -220,6 +228,12 @@ void DesignerWindow::createActions() {
     connect(grid, &QAction::toggled, this, [this](bool on) {
         canvas_->setGrid(on ? 0.5 : 0.0);
         canvas_->setGridVisible(on);
+    });
+    make(QStringLiteral("helpAction"), QStringLiteral("帮助"), QKeySequence::HelpContents, [this] {
+        if (help_)
+            help_();
+        else
+            settings::openHelp(this, QCoreApplication::applicationFilePath());
     });
     showValues_ = make(QStringLiteral("showValuesAction"), QStringLiteral("显示数据"), {}, [] {});
     showValues_->setCheckable(true);

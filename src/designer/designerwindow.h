@@ -61,6 +61,8 @@ public:
     void setFitAnswer(std::function<int(QDialog& dialog)> answer) {
         fitAnswer_ = std::move(answer);
     }
+    // Replaces opening help.chm by 帮助 (tests).
+    void setHelpHandler(std::function<void()> handler) { help_ = std::move(handler); }
     // The status line's text.
     QString statusText() const;
     Autosave* autosave() const { return autosave_; }
@@ -114,6 +116,7 @@ private:
     std::function<void(const QByteArray&)> showPreview_;
     std::function<QString()> chooseSaveAs_;
     std::function<int(QDialog&)> fitAnswer_;
+    std::function<void()> help_;
     QLabel* cursorLabel_ = nullptr;
     bool fitted_ = false;
 

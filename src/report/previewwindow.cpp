@@ -147,7 +147,8 @@ void PreviewWindow::setDesignHandler(std::function<void()> handler) {
     if (!designAction_) {
         designAction_ = new QAction(QStringLiteral("设计"), this);
         designAction_->setObjectName(QStringLiteral("designAction"));
-        toolBar_->insertAction(helpAction_, designAction_);
+        // Early in the bar, so a narrow window never hides it behind the » overflow.
+        toolBar_->insertAction(printAction_, designAction_);
     }
     designAction_->disconnect();
     // The designer is modal: when it closes, the preview shows what was saved at once.

@@ -110,7 +110,7 @@ public:
     // status line says why, and printing and export are refused until it can.
     bool refreshFromTemplate();
 
-    // Shows a "设计" button (before help) that calls handler; the report
+    // Shows a "设计" button (before 打印) that calls handler; the report
     // library knows nothing of what it opens.
     void setDesignHandler(std::function<void()> handler);
     // What every preview window gets as design handler (the program opens the

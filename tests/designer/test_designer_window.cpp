@@ -22,6 +22,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QToolBar>
 #include <QtTest>
 
 using namespace zelk;
@@ -239,6 +240,23 @@ private slots:
         QVERIFY(doc()->selection().isEmpty());
     }
 
+    // The window fits the screen; 载入背景图… and 帮助 are on its tool bars.
+    void windowFitsAndHelps() {
+        const QRect room = window_->screen()->availableGeometry();
+        QVERIFY(window_->width() <= room.width() && window_->height() <= room.height());
+        bool helped = false;
+        window_->setHelpHandler([&] { helped = true; });
+        window_->findChild<QAction*>(QStringLiteral("helpAction"))->trigger();
+        QVERIFY(helped);
+        bool picked = false;
+        window_->findChild<designer::PropertyPanel*>()->setImageChooser([&] {
+            picked = true;
+            return QString();
+        });
+        window_->findChild<QAction*>(QStringLiteral("backgroundAction"))->trigger();
+        QVERIFY(picked);
+    }
+
     // An image too large to load says why (a 10000 × 10000 scan), and changes nothing.
     void tooLargeImageSaysWhy() {
         const QString file = dir_.filePath(QStringLiteral("huge.pgm"));
@@ -277,6 +295,11 @@ private slots:
             designer.close();
         });
         preview.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&preview));
+        // 设计 stays on the bar at the preview's own size, not behind the » overflow.
+        QVERIFY(preview.toolBar()
+                    ->widgetForAction(preview.findChild<QAction*>(QStringLiteral("designAction")))
+                    ->isVisible());
         const auto shownX = [&] {
             for (const report::PlacedText& t : preview.report().pages.at(0).texts)
                 if (t.text == word)
