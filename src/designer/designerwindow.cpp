@@ -327,6 +327,9 @@ void DesignerWindow::createLayout() {
     layout->addWidget(toolBar);
     layout->addWidget(viewBar);
     layout->addWidget(splitter, 1);
+    cursorLabel_ = new QLabel(this);
+    cursorLabel_->setObjectName(QStringLiteral("cursorLabel"));
+    cursorLabel_->setContentsMargins(6, 2, 6, 2);
     auto* statusRow = new QHBoxLayout;
     statusRow->addWidget(status_, 1);
     statusRow->addWidget(cursorLabel_);
@@ -336,9 +339,6 @@ void DesignerWindow::createLayout() {
         connect(bar, &QScrollBar::valueChanged, this, &DesignerWindow::updateRulers);
     connect(canvas_, &DesignCanvas::zoomChanged, this, &DesignerWindow::updateRulers);
     connect(canvas_, &DesignCanvas::zoomStepRequested, this, &DesignerWindow::zoomAt);
-    cursorLabel_ = new QLabel(this);
-    cursorLabel_->setObjectName(QStringLiteral("cursorLabel"));
-    cursorLabel_->setContentsMargins(6, 2, 6, 2);
     connect(canvas_, &DesignCanvas::cursorMoved, this, [this](const QPointF& mm) {
         cursorLabel_->setText(QStringLiteral("光标：左 %1 mm，上 %2 mm")
                                   .arg(mm.x(), 0, 'f', 1)
