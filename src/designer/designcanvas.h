@@ -1,5 +1,6 @@
 #pragma once
 
+#include "designer/smartguides.h"
 #include "report/printablearea.h"
 
 #include <QImage>
@@ -98,7 +99,9 @@ private:
     report::PrintableArea printable_;
     std::function<void(const QPointF&, const QPointF&)> pickDone_;
     QList<QPointF> picked_;
-    QString backgroundFile_; // the image file background_ was read from
+    QList<Guide> guides_;                   // shown while a drag lines up with other items
+    static constexpr double kGuidePx = 5.0; // how near (screen pixels) a guide catches
+    QString backgroundFile_;                // the image file background_ was read from
     QImage background_;
 };
 

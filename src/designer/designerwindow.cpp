@@ -194,13 +194,19 @@ void DesignerWindow::createActions() {
          [this] { doc_->deleteSelection(); });
     actions_.append(nullptr);
     const std::pair<AlignMode, const char*> aligns[] = {
-        {AlignMode::Left, "左对齐"},    {AlignMode::Right, "右对齐"},
-        {AlignMode::Top, "顶端对齐"},   {AlignMode::Bottom, "底端对齐"},
-        {AlignMode::SameWidth, "同宽"}, {AlignMode::SameHeight, "同高"}};
+        {AlignMode::Left, "左对齐"},        {AlignMode::Right, "右对齐"},
+        {AlignMode::Top, "顶端对齐"},       {AlignMode::Bottom, "底端对齐"},
+        {AlignMode::SameWidth, "同宽"},     {AlignMode::SameHeight, "同高"},
+        {AlignMode::SameSize, "同大小"},    {AlignMode::CentreAcross, "左右居中"},
+        {AlignMode::CentreDown, "上下居中"}};
     int n = 0;
     for (const auto& [mode, text] : aligns)
         make(QStringLiteral("alignAction%1").arg(n++), QString::fromUtf8(text), {},
              [this, mode = mode] { doc_->align(mode); });
+    make(QStringLiteral("distributeAcrossAction"), QStringLiteral("水平等距"), {},
+         [this] { doc_->distribute(true); });
+    make(QStringLiteral("distributeDownAction"), QStringLiteral("垂直等距"), {},
+         [this] { doc_->distribute(false); });
     make(QStringLiteral("backgroundAction"), QStringLiteral("载入背景图…"), {}, [this] {
         if (auto* button = panel_->findChild<QPushButton*>(QStringLiteral("backgroundButton")))
             button->click();
@@ -290,6 +296,21 @@ void DesignerWindow::createLayout() {
 
     canvas_ = new DesignCanvas(doc_, this);
     canvas_->setValues(&values_);
+    // Right-click on an item: the editing commands, on what is selected.
+    canvas_->setContextMenuPolicy(Qt::ActionsContextMenu);
+    for (QAction* a : std::as_const(actions_)) {
+        const QString name = a ? a->objectName() : QString();
+        if (!a) {
+            auto* separator = new QAction(canvas_);
+            separator->setSeparator(true);
+            canvas_->addAction(separator);
+        } else if (name.startsWith(QLatin1String("align")) ||
+                   name.startsWith(QLatin1String("distribute")) ||
+                   name == QLatin1String("copyAction") || name == QLatin1String("pasteAction") ||
+                   name == QLatin1String("deleteAction")) {
+            canvas_->addAction(a);
+        }
+    }
     scroll_ = new QScrollArea(this);
     scroll_->setObjectName(QStringLiteral("canvasScrollArea"));
     scroll_->setFrameShape(QFrame::NoFrame);

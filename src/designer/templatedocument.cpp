@@ -361,9 +361,43 @@ void TemplateDocument::align(AlignMode mode) {
             if (!isLine(d))
                 d.insert(QStringLiteral("height"), roundMm(first.height()));
             break;
+        case AlignMode::CentreAcross:
+            shift(d, first.center().x() - r.center().x(), 0);
+            break;
+        case AlignMode::CentreDown:
+            shift(d, 0, first.center().y() - r.center().y());
+            break;
+        case AlignMode::SameSize:
+            if (!isLine(d)) {
+                d.insert(QStringLiteral("width"), roundMm(first.width()));
+                d.insert(QStringLiteral("height"), roundMm(first.height()));
+            }
+            break;
         }
     }
     apply(QStringLiteral("对齐"), std::move(next));
+}
+
+void TemplateDocument::distribute(bool across) {
+    QList<int> sel = state_.selection;
+    if (sel.size() < 3)
+        return;
+    const auto start = [&](int i) { return across ? itemRect(i).left() : itemRect(i).top(); };
+    const auto length = [&](int i) { return across ? itemRect(i).width() : itemRect(i).height(); };
+    std::sort(sel.begin(), sel.end(), [&](int a, int b) { return start(a) < start(b); });
+    double used = 0;
+    for (int i : sel)
+        used += length(i);
+    const double span = start(sel.last()) + length(sel.last()) - start(sel.first());
+    const double gap = (span - used) / double(sel.size() - 1);
+    DesignState next = state_;
+    double at = start(sel.first());
+    for (int i : std::as_const(sel)) {
+        const double move = at - start(i);
+        shift(next.items[i].data, across ? move : 0, across ? 0 : move);
+        at += length(i) + gap;
+    }
+    apply(QStringLiteral("等距分布"), std::move(next));
 }
 
 QByteArray TemplateDocument::copySelection() const {

@@ -45,7 +45,19 @@ struct DesignState {
     }
 };
 
-enum class AlignMode { Left, Right, Top, Bottom, SameWidth, SameHeight };
+// Centres: the selection's centres on one vertical (Across) or horizontal (Down) line, that of
+// the first selected item; SameSize: width and height of the first selected item.
+enum class AlignMode {
+    Left,
+    Right,
+    Top,
+    Bottom,
+    SameWidth,
+    SameHeight,
+    CentreAcross,
+    CentreDown,
+    SameSize
+};
 
 class TemplateDocument : public QObject {
     Q_OBJECT
@@ -103,6 +115,9 @@ public:
     // Several boxes at once (one undo step, named 移动 when no size changes).
     void setItemRects(const QList<QPair<int, QRectF>>& rects, int mergeKey = 0);
     void align(AlignMode mode);
+    // Equal gaps between three or more selected items, across (left to right) or down; the
+    // outermost two stay. One undo step.
+    void distribute(bool across);
     QByteArray copySelection() const;
     // Pastes copied items 2 mm below and right of the originals, selected.
     bool paste(const QByteArray& copied);

@@ -5,6 +5,7 @@
 #include "designer/autosave.h"
 #include "designer/designvalues.h"
 #include "designer/fieldcatalog.h"
+#include "designer/smartguides.h"
 #include "designer/templatedocument.h"
 #include "designer/templaterescue.h"
 #include "report/layout.h"
@@ -193,6 +194,50 @@ private slots:
         };
         QVERIFY(label(QStringLiteral("kpid")).contains(QStringLiteral("不是票面号码")));
         QVERIFY(label(QStringLiteral("fphm")).contains(QStringLiteral("印在票面上")));
+    }
+
+    // A dragged box lines up with the nearest edge or centre of another within the tolerance,
+    // across and down on their own, and names the guides to draw.
+    void smartGuidesSnap_data() {
+        QTest::addColumn<QRectF>("moving");
+        QTest::addColumn<QPointF>("shift");
+        QTest::addColumn<int>("guides");
+        // The other boxes: (10, 10, 20 × 5) and (50, 40, 30 × 10).
+        QTest::newRow("left to left") << QRectF(10.4, 25, 8, 4) << QPointF(-0.4, 0) << 1;
+        QTest::newRow("centre to centre, top to bottom")
+            << QRectF(61.3, 15.2, 8, 4) << QPointF(-0.3, -0.2) << 2;
+        QTest::newRow("right to left, nearer wins")
+            << QRectF(41.5, 30, 8, 4) << QPointF(0.5, 0) << 1;
+        QTest::newRow("too far") << QRectF(33, 25, 8, 4) << QPointF(0, 0) << 0;
+    }
+    void smartGuidesSnap() {
+        QFETCH(QRectF, moving);
+        QFETCH(QPointF, shift);
+        QFETCH(int, guides);
+        const designer::GuideSnap snap =
+            designer::snapToOthers(moving, {QRectF(10, 10, 20, 5), QRectF(50, 40, 30, 10)}, 1.0);
+        QVERIFY(QLineF(snap.shift, shift).length() < 1e-9);
+        QCOMPARE(snap.guides.size(), guides);
+    }
+
+    // Equal gaps, centres and one size for several items, each one undo step.
+    void distributeCentreAndSameSize() {
+        doc_.setSelection({0, 8, 12});
+        const QRectF a = doc_.itemRect(0), c = doc_.itemRect(12);
+        doc_.distribute(false);
+        QList<QRectF> r;
+        for (int i : {0, 8, 12})
+            r.append(doc_.itemRect(i));
+        std::sort(r.begin(), r.end(),
+                  [](const QRectF& p, const QRectF& q) { return p.top() < q.top(); });
+        QVERIFY(std::abs((r[1].top() - r[0].bottom()) - (r[2].top() - r[1].bottom())) < 0.011);
+        QCOMPARE(doc_.itemRect(0), a); // the outermost stay
+        QCOMPARE(doc_.itemRect(12), c);
+        doc_.align(AlignMode::CentreAcross);
+        QVERIFY(std::abs(doc_.itemRect(8).center().x() - a.center().x()) < 0.011);
+        doc_.align(AlignMode::SameSize);
+        QCOMPARE(doc_.itemRect(12).size(), a.size());
+        QCOMPARE(doc_.undoStack()->count(), 3);
     }
 
     // Fewer cells of an amount filled from the right keep its right edge over the form's box.
