@@ -34,6 +34,7 @@
 #include <QLineEdit>
 #include <QLineF>
 #include <QLocale>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPrinterInfo>
@@ -43,6 +44,7 @@
 #include <QScrollBar>
 #include <QSplitter>
 #include <QToolBar>
+#include <QToolButton>
 #include <QTransform>
 #include <QVBoxLayout>
 
@@ -255,14 +257,29 @@ void DesignerWindow::createLayout() {
     toolBar->setObjectName(QStringLiteral("designerToolBar"));
     auto* viewBar = new QToolBar(this);
     viewBar->setObjectName(QStringLiteral("designerViewBar"));
+    // Aligning and distributing share one 对齐 button, so the first row fits a 1366-pixel screen
+    // with 载入背景图… and 两点校正背景 on it.
+    auto* alignButton = new QToolButton(this);
+    alignButton->setObjectName(QStringLiteral("alignButton"));
+    alignButton->setText(QStringLiteral("对齐"));
+    alignButton->setPopupMode(QToolButton::InstantPopup);
+    auto* alignMenu = new QMenu(alignButton);
+    alignButton->setMenu(alignMenu);
     QToolBar* bar = toolBar;
     for (QAction* a : std::as_const(actions_)) {
-        if (a && a->objectName() == QLatin1String("fitAction"))
+        const QString name = a ? a->objectName() : QString();
+        if (name == QLatin1String("fitAction"))
             bar = viewBar;
-        if (a)
+        if (name.startsWith(QLatin1String("align")) ||
+            name.startsWith(QLatin1String("distribute"))) {
+            if (alignMenu->isEmpty())
+                toolBar->addWidget(alignButton);
+            alignMenu->addAction(a);
+        } else if (a) {
             bar->addAction(a);
-        else
+        } else {
             bar->addSeparator();
+        }
     }
     for (QToolBar* b : {toolBar, viewBar})
         b->setToolButtonStyle(Qt::ToolButtonTextOnly);
