@@ -14,6 +14,7 @@
 #include "ui/messagebox.h"
 
 #include <QAction>
+#include <QDir>
 #include <QDoubleSpinBox>
 #include <QFile>
 #include <QLabel>
@@ -268,6 +269,38 @@ private slots:
         });
         window_->findChild<QAction*>(QStringLiteral("backgroundAction"))->trigger();
         QVERIFY(picked);
+    }
+
+    // A template that cannot be read: the designer offers the shipped template (no .bak here),
+    // keeps the broken file under a new name and opens on the template put in its place.
+    void brokenTemplateStartsAgain() {
+        window_.reset();
+        QFile broken(path_);
+        QVERIFY(broken.open(QIODevice::WriteOnly));
+        broken.write("{\"paper\": ");
+        broken.close();
+        QStringList offered;
+        DesignerWindow::setRescueQuestion([&](const QString&, const QStringList& choices) {
+            offered = choices;
+            return int(choices.size()) - 1;
+        });
+        int items = -1;
+        QTimer::singleShot(0, [&items] {
+            if (auto* w = qobject_cast<DesignerWindow*>(QApplication::activeModalWidget())) {
+                items = w->document()->itemCount();
+                w->reject();
+            }
+        });
+        DesignerWindow::open(nullptr, path_, {});
+        DesignerWindow::setRescueQuestion({});
+        QCOMPARE(offered, QStringList{QStringLiteral("程序自带的模板")});
+        QCOMPARE(items, 19);
+        const QStringList kept =
+            QDir(dir_.path()).entryList({QStringLiteral("fp3.frf.broken-*")}, QDir::Files);
+        QCOMPARE(kept.size(), 1);
+        QFile keptFile(dir_.filePath(kept.first()));
+        QVERIFY(keptFile.open(QIODevice::ReadOnly));
+        QCOMPARE(keptFile.readAll(), QByteArray("{\"paper\": "));
     }
 
     // An image too large to load says why (a 10000 × 10000 scan), and changes nothing.
