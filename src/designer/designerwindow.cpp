@@ -586,7 +586,8 @@ bool DesignerWindow::save() {
     QString error;
     if (doc_->save(&error, &values_)) {
         autosave_->discard();
-        status_->setText(QStringLiteral("已保存 %1，下次预览时生效。").arg(doc_->path()));
+        status_->setText(QStringLiteral("已保存 %1，打开着的预览随即按它重新排版。")
+                             .arg(QDir::toNativeSeparators(doc_->path())));
         return true;
     }
     showMessage(error, true);
