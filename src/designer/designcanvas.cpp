@@ -3,6 +3,7 @@
 #include "designer/designvalues.h"
 #include "designer/fieldcatalog.h"
 #include "designer/scanfit.h"
+#include "designer/smartguides.h"
 #include "designer/templatedocument.h"
 #include "report/layout.h"
 #include "report/preparedreport.h"
@@ -188,6 +189,12 @@ void DesignCanvas::paintEvent(QPaintEvent*) {
             p.drawRect(QRectF(h - QPointF(3, 3), QSizeF(6, 6)));
     }
     p.setPen(QPen(Qt::red, 1.5));
+    // Smart guides: the edges and centres the dragged box lines up with.
+    p.setPen(QPen(QColor(220, 0, 180), 1, Qt::DashLine));
+    const QSizeF page = doc_->pageSize();
+    for (const Guide& g : std::as_const(guides_))
+        p.drawLine(g.vertical ? QLineF(toWidget({g.at, 0}), toWidget({g.at, page.height()}))
+                              : QLineF(toWidget({0, g.at}), toWidget({page.width(), g.at})));
     for (const QPointF& mm : std::as_const(picked_)) {
         const QPointF w = toWidget(mm);
         p.drawLine(w - QPointF(8, 0), w + QPointF(8, 0));
@@ -309,6 +316,13 @@ void DesignCanvas::pickTwoPoints(std::function<void(const QPointF&, const QPoint
 
 void DesignCanvas::mousePressEvent(QMouseEvent* event) {
     setFocus();
+    if (event->button() == Qt::RightButton && !pickDone_) {
+        // The context menu acts on the item under the pointer.
+        const int hit = doc_->itemAt(toMm(event->position()));
+        if (hit >= 0 && !doc_->selection().contains(hit))
+            doc_->setSelection({hit});
+        return;
+    }
     if (event->button() != Qt::LeftButton)
         return;
     const QPointF pos = event->position();
@@ -364,6 +378,7 @@ void DesignCanvas::mousePressEvent(QMouseEvent* event) {
 
 void DesignCanvas::mouseMoveEvent(QMouseEvent* event) {
     const QPointF mm = toMm(event->position());
+    emit cursorMoved(mm);
     if (pickDone_)
         return;
     if (drag_ == Drag::None) {
@@ -383,8 +398,22 @@ void DesignCanvas::mouseMoveEvent(QMouseEvent* event) {
     } else if (drag_ == Drag::Move && !doc_->selection().isEmpty()) {
         // The primary item's corner follows the mouse onto the grid; the
         // others keep their distance to it.
-        const QPointF target(snap(startRect_.x() + delta.x(), grid_),
-                             snap(startRect_.y() + delta.y(), grid_));
+        // Alt drags freely: no grid, no guides.
+        const bool free = event->modifiers() & Qt::AltModifier;
+        const double grid = free ? 0.0 : grid_;
+        QPointF target(snap(startRect_.x() + delta.x(), grid),
+                       snap(startRect_.y() + delta.y(), grid));
+        guides_.clear();
+        if (!free) {
+            QList<QRectF> others;
+            for (int i = 0; i < doc_->itemCount(); ++i)
+                if (!doc_->selection().contains(i))
+                    others.append(doc_->itemRect(i));
+            const GuideSnap lined =
+                snapToOthers(QRectF(target, startRect_.size()), others, kGuidePx / scale());
+            target += lined.shift;
+            guides_ = lined.guides;
+        }
         const QPointF now = doc_->itemRect(doc_->selection().first()).topLeft();
         if (target != now)
             doc_->moveSelection(target.x() - now.x(), target.y() - now.y(), dragKey_);
@@ -404,6 +433,7 @@ void DesignCanvas::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void DesignCanvas::mouseReleaseEvent(QMouseEvent* event) {
+    guides_.clear();
     if (drag_ == Drag::Rubber) {
         QList<int> sel =
             (event->modifiers() & Qt::ControlModifier) ? doc_->selection() : QList<int>();
@@ -453,7 +483,7 @@ void DesignCanvas::wheelEvent(QWheelEvent* event) {
         event->ignore();
         return;
     }
-    emit zoomStepRequested(event->angleDelta().y() > 0 ? 1 : -1);
+    emit zoomStepRequested(event->angleDelta().y() > 0 ? 1 : -1, event->position());
     event->accept();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "designer/smartguides.h"
 #include "report/printablearea.h"
 
 #include <QImage>
@@ -60,7 +61,8 @@ public:
 
 signals:
     void zoomChanged(double zoom);
-    void zoomStepRequested(int steps); // Ctrl+wheel
+    void zoomStepRequested(int steps, const QPointF& at); // Ctrl+wheel, at the pointer
+    void cursorMoved(const QPointF& mm);                  // the pointer's place on the paper
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -97,7 +99,9 @@ private:
     report::PrintableArea printable_;
     std::function<void(const QPointF&, const QPointF&)> pickDone_;
     QList<QPointF> picked_;
-    QString backgroundFile_; // the image file background_ was read from
+    QList<Guide> guides_;                   // shown while a drag lines up with other items
+    static constexpr double kGuidePx = 5.0; // how near (screen pixels) a guide catches
+    QString backgroundFile_;                // the image file background_ was read from
     QImage background_;
 };
 

@@ -2,36 +2,49 @@
 
 #include "designer/autosave.h"
 #include "designer/designcanvas.h"
+#include "designer/fieldguard.h"
 #include "designer/propertypanel.h"
 #include "designer/ruler.h"
 #include "designer/templatedocument.h"
+#include "designer/templaterescue.h"
 #include "report/layout.h"
 #include "report/previewwindow.h"
 #include "report/reporterror.h"
 #include "report/screenscale.h"
+#include "settings/help.h"
 #include "ui/messagebox.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDir>
+#include <QDoubleSpinBox>
+#include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QFormLayout>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QImageReader>
 #include <QInputDialog>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLineF>
 #include <QLocale>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPrinterInfo>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QToolBar>
+#include <QToolButton>
 #include <QTransform>
 #include <QVBoxLayout>
 
@@ -59,6 +72,25 @@ DesignerWindow::Answer askSave(QWidget* parent, const QString& text) {
     return DesignerWindow::Answer::Cancel;
 }
 
+DesignerWindow::RescueQuestion& rescueQuestion() {
+    static DesignerWindow::RescueQuestion question;
+    return question;
+}
+
+int askRescue(QWidget* parent, const QString& text, const QStringList& choices) {
+    if (rescueQuestion())
+        return rescueQuestion()(text, choices);
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("提示"), text, QMessageBox::NoButton,
+                    parent);
+    QList<QAbstractButton*> buttons;
+    for (const QString& choice : choices)
+        buttons.append(box.addButton(QStringLiteral("用%1").arg(choice), QMessageBox::AcceptRole));
+    box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
+    box.setDefaultButton(qobject_cast<QPushButton*>(buttons.value(0)));
+    box.exec();
+    return int(buttons.indexOf(box.clickedButton()));
+}
+
 } // namespace
 
 DesignerWindow::DesignerWindow(const QString& templatePath, ValuesLoader loader, QWidget* parent)
@@ -66,12 +98,48 @@ DesignerWindow::DesignerWindow(const QString& templatePath, ValuesLoader loader,
     setObjectName(QStringLiteral("designerWindow"));
     doc_->load(templatePath);
     autosave_ = new Autosave(doc_, this);
-    setWindowTitle(QStringLiteral("票据模板设计 - %1").arg(QFileInfo(templatePath).fileName()));
+    setWindowTitle(QStringLiteral("票据模板设计 - %1[*]").arg(QFileInfo(templatePath).fileName()));
     setModal(true);
     createActions();
     createLayout();
-    resize(1200, 760);
+    // The whole window on the screen, also a 1366 × 768 one.
+    const QRect room = screen() ? screen()->availableGeometry() : QRect(0, 0, 1366, 768);
+    resize(std::min(1200, room.width() - 20), std::min(760, room.height() - 40));
     loadValues(QString());
+    connect(autosave_, &Autosave::failed, this,
+            [this](const QString& message) { status_->setText(message); });
+    if (const QString warning = readOnlyWarning(); !warning.isEmpty())
+        status_->setText(warning);
+}
+
+QString DesignerWindow::readOnlyWarning() const {
+    const QFileInfo file(doc_->path());
+    const QFileInfo folder(file.absolutePath());
+    if (folder.isWritable() && (!file.exists() || file.isWritable()))
+        return {};
+    return QStringLiteral("模板 %1 所在的文件夹或文件不能写入：修改无法保存到这里，也不会自动保存。"
+                          "请用“另存为…”把模板存到可以写入的地方。")
+        .arg(QDir::toNativeSeparators(doc_->path()));
+}
+
+bool DesignerWindow::saveAs() {
+    QString path = chooseSaveAs_ ? chooseSaveAs_()
+                                 : QFileDialog::getSaveFileName(this, QStringLiteral("模板另存为"),
+                                                                doc_->path(),
+                                                                QStringLiteral("报表模板 (*.frf)"));
+    if (path.isEmpty())
+        return false;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".frf");
+    QString error;
+    if (!doc_->saveAs(path, &error, &values_)) {
+        showMessage(error, true);
+        return false;
+    }
+    autosave_->followTemplate();
+    setWindowTitle(QStringLiteral("票据模板设计 - %1[*]").arg(QFileInfo(path).fileName()));
+    status_->setText(QStringLiteral("已另存为 %1。").arg(QDir::toNativeSeparators(path)));
+    return true;
 }
 
 DesignerWindow::~DesignerWindow() = default;
@@ -92,6 +160,8 @@ void DesignerWindow::createActions() {
     };
     make(QStringLiteral("saveAction"), QStringLiteral("保存"), QKeySequence::Save,
          [this] { save(); });
+    make(QStringLiteral("saveAsAction"), QStringLiteral("另存为…"), QKeySequence::SaveAs,
+         [this] { saveAs(); });
     make(QStringLiteral("previewAction"), QStringLiteral("预览"), QKeySequence::Print,
          [this] { preview(); });
     actions_.append(nullptr);
@@ -126,13 +196,23 @@ void DesignerWindow::createActions() {
          [this] { doc_->deleteSelection(); });
     actions_.append(nullptr);
     const std::pair<AlignMode, const char*> aligns[] = {
-        {AlignMode::Left, "左对齐"},    {AlignMode::Right, "右对齐"},
-        {AlignMode::Top, "顶端对齐"},   {AlignMode::Bottom, "底端对齐"},
-        {AlignMode::SameWidth, "同宽"}, {AlignMode::SameHeight, "同高"}};
+        {AlignMode::Left, "左对齐"},        {AlignMode::Right, "右对齐"},
+        {AlignMode::Top, "顶端对齐"},       {AlignMode::Bottom, "底端对齐"},
+        {AlignMode::SameWidth, "同宽"},     {AlignMode::SameHeight, "同高"},
+        {AlignMode::SameSize, "同大小"},    {AlignMode::CentreAcross, "左右居中"},
+        {AlignMode::CentreDown, "上下居中"}};
     int n = 0;
     for (const auto& [mode, text] : aligns)
         make(QStringLiteral("alignAction%1").arg(n++), QString::fromUtf8(text), {},
              [this, mode = mode] { doc_->align(mode); });
+    make(QStringLiteral("distributeAcrossAction"), QStringLiteral("水平等距"), {},
+         [this] { doc_->distribute(true); });
+    make(QStringLiteral("distributeDownAction"), QStringLiteral("垂直等距"), {},
+         [this] { doc_->distribute(false); });
+    make(QStringLiteral("backgroundAction"), QStringLiteral("载入背景图…"), {}, [this] {
+        if (auto* button = panel_->findChild<QPushButton*>(QStringLiteral("backgroundButton")))
+            button->click();
+    });
     make(QStringLiteral("scanFitAction"), QStringLiteral("两点校正背景"), {},
          [this] { fitBackground(); });
     actions_.append(nullptr);
@@ -157,6 +237,12 @@ void DesignerWindow::createActions() {
         canvas_->setGrid(on ? 0.5 : 0.0);
         canvas_->setGridVisible(on);
     });
+    make(QStringLiteral("helpAction"), QStringLiteral("帮助"), QKeySequence::HelpContents, [this] {
+        if (help_)
+            help_();
+        else
+            settings::openHelp(this, QCoreApplication::applicationFilePath());
+    });
     showValues_ = make(QStringLiteral("showValuesAction"), QStringLiteral("显示数据"), {}, [] {});
     showValues_->setCheckable(true);
     showValues_->setChecked(true);
@@ -171,14 +257,29 @@ void DesignerWindow::createLayout() {
     toolBar->setObjectName(QStringLiteral("designerToolBar"));
     auto* viewBar = new QToolBar(this);
     viewBar->setObjectName(QStringLiteral("designerViewBar"));
+    // Aligning and distributing share one 对齐 button, so the first row fits a 1366-pixel screen
+    // with 载入背景图… and 两点校正背景 on it.
+    auto* alignButton = new QToolButton(this);
+    alignButton->setObjectName(QStringLiteral("alignButton"));
+    alignButton->setText(QStringLiteral("对齐"));
+    alignButton->setPopupMode(QToolButton::InstantPopup);
+    auto* alignMenu = new QMenu(alignButton);
+    alignButton->setMenu(alignMenu);
     QToolBar* bar = toolBar;
     for (QAction* a : std::as_const(actions_)) {
-        if (a && a->objectName() == QLatin1String("fitAction"))
+        const QString name = a ? a->objectName() : QString();
+        if (name == QLatin1String("fitAction"))
             bar = viewBar;
-        if (a)
+        if (name.startsWith(QLatin1String("align")) ||
+            name.startsWith(QLatin1String("distribute"))) {
+            if (alignMenu->isEmpty())
+                toolBar->addWidget(alignButton);
+            alignMenu->addAction(a);
+        } else if (a) {
             bar->addAction(a);
-        else
+        } else {
             bar->addSeparator();
+        }
     }
     for (QToolBar* b : {toolBar, viewBar})
         b->setToolButtonStyle(Qt::ToolButtonTextOnly);
@@ -212,6 +313,21 @@ void DesignerWindow::createLayout() {
 
     canvas_ = new DesignCanvas(doc_, this);
     canvas_->setValues(&values_);
+    // Right-click on an item: the editing commands, on what is selected.
+    canvas_->setContextMenuPolicy(Qt::ActionsContextMenu);
+    for (QAction* a : std::as_const(actions_)) {
+        const QString name = a ? a->objectName() : QString();
+        if (!a) {
+            auto* separator = new QAction(canvas_);
+            separator->setSeparator(true);
+            canvas_->addAction(separator);
+        } else if (name.startsWith(QLatin1String("align")) ||
+                   name.startsWith(QLatin1String("distribute")) ||
+                   name == QLatin1String("copyAction") || name == QLatin1String("pasteAction") ||
+                   name == QLatin1String("deleteAction")) {
+            canvas_->addAction(a);
+        }
+    }
     scroll_ = new QScrollArea(this);
     scroll_->setObjectName(QStringLiteral("canvasScrollArea"));
     scroll_->setFrameShape(QFrame::NoFrame);
@@ -249,20 +365,61 @@ void DesignerWindow::createLayout() {
     layout->addWidget(toolBar);
     layout->addWidget(viewBar);
     layout->addWidget(splitter, 1);
-    layout->addWidget(status_);
+    cursorLabel_ = new QLabel(this);
+    cursorLabel_->setObjectName(QStringLiteral("cursorLabel"));
+    cursorLabel_->setContentsMargins(6, 2, 6, 2);
+    auto* statusRow = new QHBoxLayout;
+    statusRow->addWidget(status_, 1);
+    statusRow->addWidget(cursorLabel_);
+    layout->addLayout(statusRow);
 
     for (QScrollBar* bar : {scroll_->horizontalScrollBar(), scroll_->verticalScrollBar()})
         connect(bar, &QScrollBar::valueChanged, this, &DesignerWindow::updateRulers);
     connect(canvas_, &DesignCanvas::zoomChanged, this, &DesignerWindow::updateRulers);
-    connect(canvas_, &DesignCanvas::zoomStepRequested, this, &DesignerWindow::zoomBy);
+    connect(canvas_, &DesignCanvas::zoomStepRequested, this, &DesignerWindow::zoomAt);
+    connect(canvas_, &DesignCanvas::cursorMoved, this, [this](const QPointF& mm) {
+        cursorLabel_->setText(QStringLiteral("光标：左 %1 mm，上 %2 mm")
+                                  .arg(mm.x(), 0, 'f', 1)
+                                  .arg(mm.y(), 0, 'f', 1));
+    });
     connect(doc_, &TemplateDocument::changed, this, &DesignerWindow::updateRulers);
     connect(doc_, &TemplateDocument::changed, this, &DesignerWindow::updatePrintableArea);
+    // The unsaved mark (* in the title and the status line) follows undo back to the saved state.
     connect(doc_->undoStack(), &QUndoStack::cleanChanged, this, [this](bool clean) {
+        setWindowModified(!clean);
+        const QString unsaved = QStringLiteral("模板已修改，尚未保存。");
         if (!clean)
-            status_->setText(QStringLiteral("模板已修改，尚未保存。"));
+            status_->setText(unsaved);
+        else if (status_->text() == unsaved)
+            status_->setText(QStringLiteral("模板与保存的一致。"));
     });
+    // A click on the grey desk beside the paper clears the selection, as one on the paper does.
+    scroll_->viewport()->installEventFilter(this);
     updateRulers();
     updatePrintableArea();
+    // No default button: Enter in a field only confirms the field.
+    for (QPushButton* button : findChildren<QPushButton*>()) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
+    auto* guard = new FieldGuard([this] { doc_->undoStack()->undo(); },
+                                 [this] { doc_->undoStack()->redo(); }, this);
+    guard->guard(this);
+}
+
+bool DesignerWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == scroll_->viewport() && event->type() == QEvent::MouseButtonPress)
+        doc_->setSelection({});
+    return QDialog::eventFilter(watched, event);
+}
+
+void DesignerWindow::keyPressEvent(QKeyEvent* event) {
+    // Enter never presses a button of the window (a field has taken its value by then).
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void DesignerWindow::fitBackground() {
@@ -285,28 +442,59 @@ void DesignerWindow::finishFit(const QPointF& firstMm, const QPointF& secondMm) 
         showMessage(QStringLiteral("无法读取背景图 %1。").arg(file), true);
         return;
     }
-    bool ok = false;
-    const double distance = QInputDialog::getDouble(
-        this, QStringLiteral("两点校正背景"), QStringLiteral("两点之间的实际距离（毫米）："),
-        QLineF(firstMm, secondMm).length(), 1, 2000, 2, &ok);
-    if (!ok)
-        return;
-    const QStringList turns{QStringLiteral("转正：两点在同一水平线上"),
-                            QStringLiteral("转正：两点在同一竖直线上"),
-                            QStringLiteral("不转动，只改比例")};
-    const QString turn =
-        QInputDialog::getItem(this, QStringLiteral("两点校正背景"),
-                              QStringLiteral("背景图的方向："), turns, 0, false, &ok);
-    if (!ok)
+    // One question for all: the distance, the turn, and where the first point lies on the
+    // paper (pre-filled with where it was clicked), so place, scale and angle are all set.
+    QDialog ask(this);
+    ask.setObjectName(QStringLiteral("scanFitDialog"));
+    ask.setWindowTitle(QStringLiteral("两点校正背景"));
+    auto* form = new QFormLayout(&ask);
+    const auto number = [&ask](double value, double min, double max) {
+        auto* box = new QDoubleSpinBox(&ask);
+        box->setRange(min, max);
+        box->setDecimals(2);
+        box->setValue(value);
+        return box;
+    };
+    QDoubleSpinBox* distance = number(QLineF(firstMm, secondMm).length(), 1, 2000);
+    distance->setObjectName(QStringLiteral("fitDistanceBox"));
+    auto* turn = new QComboBox(&ask);
+    turn->setObjectName(QStringLiteral("fitTurnBox"));
+    turn->addItems({QStringLiteral("转正：两点在同一水平线上"),
+                    QStringLiteral("转正：两点在同一竖直线上"),
+                    QStringLiteral("不转动，只改比例")});
+    QDoubleSpinBox* firstX = number(roundMm(firstMm.x()), -1000, 2000);
+    firstX->setObjectName(QStringLiteral("fitFirstXBox"));
+    QDoubleSpinBox* firstY = number(roundMm(firstMm.y()), -1000, 2000);
+    firstY->setObjectName(QStringLiteral("fitFirstYBox"));
+    form->addRow(QStringLiteral("两点之间的实际距离 (mm)"), distance);
+    form->addRow(QStringLiteral("背景图的方向"), turn);
+    form->addRow(
+        new QLabel(QStringLiteral("第一点在纸上的位置（量纸上该点到纸左边、上边的距离）："), &ask));
+    form->addRow(QStringLiteral("距左边 (mm)"), firstX);
+    form->addRow(QStringLiteral("距上边 (mm)"), firstY);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &ask);
+    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("校正"));
+    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("取消"));
+    connect(buttons, &QDialogButtonBox::accepted, &ask, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, &ask, &QDialog::reject);
+    form->addRow(buttons);
+    if ((fitAnswer_ ? fitAnswer_(ask) : ask.exec()) != QDialog::Accepted)
         return;
     const Placement now = doc_->backgroundPlacement();
     const QTransform toImage = placementTransform(now, size).inverted();
-    doc_->setBackgroundPlacement(fitByTwoPoints(now, size, toImage.map(firstMm),
-                                                toImage.map(secondMm), distance,
-                                                turn == turns.at(0)   ? FitTurn::Level
-                                                : turn == turns.at(1) ? FitTurn::Upright
-                                                                      : FitTurn::Keep));
-    status_->setText(QStringLiteral("背景图已按两点校正为实际尺寸。"));
+    const QPointF a = toImage.map(firstMm), b = toImage.map(secondMm);
+    const QPointF onPaper(firstX->value(), firstY->value());
+    const FitTurn how = turn->currentIndex() == 0   ? FitTurn::Level
+                        : turn->currentIndex() == 1 ? FitTurn::Upright
+                                                    : FitTurn::Keep;
+    const Placement fitted = fitByTwoPoints(now, size, a, b, distance->value(), how, &onPaper);
+    doc_->setBackgroundPlacement(fitted);
+    status_->setText(QStringLiteral("背景图已按两点校正：第一点在纸上 %1, %2 mm，转角 %3°；"
+                                    "按模板保存的精度，两点与应在的位置最多相差 %4 mm。")
+                         .arg(onPaper.x(), 0, 'f', 2)
+                         .arg(onPaper.y(), 0, 'f', 2)
+                         .arg(roundedPlacement(fitted).rotation, 0, 'f', 3)
+                         .arg(fitResidual(fitted, size, a, b), 0, 'f', 3));
 }
 
 void DesignerWindow::updatePrintableArea() {
@@ -337,6 +525,19 @@ void DesignerWindow::updateRulers() {
 
 void DesignerWindow::zoomBy(int steps) {
     canvas_->setZoom(canvas_->zoom() * std::pow(1.25, steps));
+}
+
+void DesignerWindow::zoomAt(int steps, const QPointF& at) {
+    const QPointF mm = canvas_->toMm(at);
+    const QPointF inView = canvas_->mapTo(scroll_->viewport(), at);
+    zoomBy(steps);
+    const QPointF now = canvas_->toWidget(mm);
+    scroll_->horizontalScrollBar()->setValue(int(std::lround(now.x() - inView.x())));
+    scroll_->verticalScrollBar()->setValue(int(std::lround(now.y() - inView.y())));
+}
+
+QString DesignerWindow::statusText() const {
+    return status_->text();
 }
 
 void DesignerWindow::fitToWindow() {
@@ -385,7 +586,8 @@ bool DesignerWindow::save() {
     QString error;
     if (doc_->save(&error, &values_)) {
         autosave_->discard();
-        status_->setText(QStringLiteral("已保存 %1，下次预览时生效。").arg(doc_->path()));
+        status_->setText(QStringLiteral("已保存 %1，打开着的预览随即按它重新排版。")
+                             .arg(QDir::toNativeSeparators(doc_->path())));
         return true;
     }
     showMessage(error, true);
@@ -420,6 +622,12 @@ void DesignerWindow::preview() {
 }
 
 bool DesignerWindow::offerRecovery() {
+    if (autosave_->otherCopyEditing()) {
+        // Its autosaved copy belongs to the copy still at work: neither offered nor removed.
+        status_->setText(QStringLiteral("这个模板正在另一个设计窗口（本机的另一个程序窗口或另一台"
+                                        "电脑）中修改；在这里保存会覆盖那边保存的修改。"));
+        return false;
+    }
     QDateTime written;
     const QByteArray copy = Autosave::leftOver(doc_->path(), &written);
     if (copy.isEmpty())
@@ -434,7 +642,17 @@ bool DesignerWindow::offerRecovery() {
         status_->setText(QStringLiteral("自动保存的修改已损坏，无法恢复：%1").arg(e.message()));
         return false;
     }
-    if (!(recoverQuestion_ ? recoverQuestion_(text) : ui::MessageBox::question(this, text))) {
+    const auto ask = [this, &text] {
+        // 是 is the default: Enter keeps the work.
+        QMessageBox box(QMessageBox::Question, QStringLiteral("提示"), text, QMessageBox::NoButton,
+                        this);
+        QPushButton* yes = box.addButton(QStringLiteral("是"), QMessageBox::YesRole);
+        box.addButton(QStringLiteral("否"), QMessageBox::NoRole);
+        box.setDefaultButton(yes);
+        box.exec();
+        return box.clickedButton() == yes;
+    };
+    if (!(recoverQuestion_ ? recoverQuestion_(text) : ask())) {
         autosave_->discard();
         return false;
     }
@@ -455,9 +673,45 @@ void DesignerWindow::done(int result) {
     QDialog::done(result);
 }
 
+void DesignerWindow::setRescueQuestion(RescueQuestion question) {
+    rescueQuestion() = std::move(question);
+}
+
 void DesignerWindow::open(QWidget* parent, const QString& templatePath, ValuesLoader loader) {
+    QString kept;
+    try {
+        TemplateDocument probe;
+        probe.load(templatePath);
+    } catch (const report::ReportError& e) {
+        const QList<RescueSource> sources = rescueSources(templatePath);
+        if (sources.isEmpty()) {
+            ui::MessageBox::error(parent, e.message());
+            return;
+        }
+        QStringList choices;
+        for (const RescueSource& source : sources)
+            choices.append(source.caption);
+        const int chosen = askRescue(
+            parent,
+            QStringLiteral("%1\n\n可以改用%2重新开始设计。坏的模板不会删除，会改名保留在原处。")
+                .arg(e.message(), choices.join(QStringLiteral("或"))),
+            choices);
+        if (chosen < 0 || chosen >= sources.size())
+            return;
+        try {
+            kept = replaceBrokenTemplate(templatePath, sources.at(chosen).content);
+        } catch (const report::ReportError& error) {
+            ui::MessageBox::error(parent, error.message());
+            return;
+        }
+    }
     try {
         DesignerWindow window(templatePath, std::move(loader), parent);
+        if (!kept.isEmpty())
+            window.status_->setText(
+                QStringLiteral("坏的模板已保留为 %1。").arg(QDir::toNativeSeparators(kept)));
+        if (const QString warning = window.readOnlyWarning(); !warning.isEmpty())
+            ui::MessageBox::information(parent, warning);
         window.offerRecovery();
         window.exec();
     } catch (const report::ReportError& e) {

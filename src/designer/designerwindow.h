@@ -56,20 +56,41 @@ public:
     // to restore it: yes puts it in as one undoable change (still unsaved), no removes it.
     // Returns whether it was restored.
     bool offerRecovery();
+    // Replaces showing the two-point fit's question (tests): fills it in and returns the
+    // dialog's result.
+    void setFitAnswer(std::function<int(QDialog& dialog)> answer) {
+        fitAnswer_ = std::move(answer);
+    }
+    // Replaces opening help.chm by 帮助 (tests).
+    void setHelpHandler(std::function<void()> handler) { help_ = std::move(handler); }
+    // The status line's text.
+    QString statusText() const;
     Autosave* autosave() const { return autosave_; }
 
     bool save();
+    // "另存为…": asks for a file (tests replace the chooser) and saves the template there.
+    bool saveAs();
+    void setSaveAsChooser(std::function<QString()> chooser) { chooseSaveAs_ = std::move(chooser); }
+    // A warning when the template's file or folder cannot be written, else empty.
+    QString readOnlyWarning() const;
     void preview();
     void loadValues(const QString& number);
     void fitToWindow();
 
-    // Opens the designer on the template, modal, and returns when it closes.
-    // Errors reading the template are shown in the error box.
+    // Opens the designer on the template, modal, and returns when it closes. A template that
+    // cannot be read is kept aside (<name>.broken-<time>) and the designer opens on the .bak or
+    // the shipped template when the clerk chooses one; other errors go to the error box.
     static void open(QWidget* parent, const QString& templatePath, ValuesLoader loader);
+    // Asks which template to start from when the template cannot be read: the index of the
+    // choice, or -1 (tests replace it).
+    using RescueQuestion = std::function<int(const QString& text, const QStringList& choices)>;
+    static void setRescueQuestion(RescueQuestion question);
 
 protected:
     void done(int result) override;
     void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void createActions();
@@ -83,6 +104,8 @@ private:
     // Two-point fit of the background: the clerk clicks two points, then types their distance.
     void fitBackground();
     void finishFit(const QPointF& firstMm, const QPointF& secondMm);
+    // Ctrl+wheel: zooms keeping the point under the pointer (canvas position) where it is.
+    void zoomAt(int steps, const QPointF& at);
 
     TemplateDocument* doc_;
     ValuesLoader loader_;
@@ -91,6 +114,10 @@ private:
     std::function<bool(const QString&)> recoverQuestion_;
     Autosave* autosave_ = nullptr;
     std::function<void(const QByteArray&)> showPreview_;
+    std::function<QString()> chooseSaveAs_;
+    std::function<int(QDialog&)> fitAnswer_;
+    std::function<void()> help_;
+    QLabel* cursorLabel_ = nullptr;
     bool fitted_ = false;
 
     DesignCanvas* canvas_ = nullptr;

@@ -2,6 +2,8 @@
 
 #include "report/template.h"
 
+#include <QRegularExpression>
+
 namespace zelk::designer {
 
 const QList<Field>& receiptFields() {
@@ -39,6 +41,38 @@ QString fieldCaption(const QString& name) {
         if (f.name == name)
             return f.caption;
     return name;
+}
+
+QString sourceText(const QString& shown) {
+    static const QRegularExpression bracket(QStringLiteral("\\[([^\\[\\]]+)\\]"));
+    QString out;
+    qsizetype from = 0;
+    for (auto it = bracket.globalMatch(shown); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        out += shown.mid(from, m.capturedStart() - from);
+        QString name = m.captured(1);
+        for (const Field& f : receiptFields())
+            if (f.caption == name)
+                name = f.name;
+        out += u'[' + name + u']';
+        from = m.capturedEnd();
+    }
+    return out + shown.mid(from);
+}
+
+QString fieldChoiceLabel(const Field& field) {
+    QString note;
+    if (field.name == QLatin1String("kpid"))
+        note = QStringLiteral("（程序内部的流水号，不是票面号码）");
+    else if (field.name == QLatin1String("fphm"))
+        note = QStringLiteral("（印在票面上的号码）");
+    else if (field.name == QLatin1String("bz2"))
+        note = QStringLiteral("（票据存储的备注）");
+    else if (field.name == QLatin1String("V0"))
+        note = QStringLiteral("（打印时填写的备注）");
+    else if (field.perLine)
+        note = QStringLiteral("（明细）");
+    return QStringLiteral("%1%2 [%3]").arg(field.caption, note, field.name);
 }
 
 report::DataSet sampleDataSet() {

@@ -21,6 +21,14 @@ const QList<Field>& receiptFields();
 // The Chinese name of a field, or the name itself when it is not a receipt field.
 QString fieldCaption(const QString& name);
 
+// The item text as the file writes it from the text the panel shows: each [中文名] of a receipt
+// field back to [name]; other brackets stay as typed.
+QString sourceText(const QString& shown);
+
+// How the field is offered in 插入字段: caption, what it is where two are easily confused,
+// and its name, e.g. "发票编号（程序内部的流水号，不是票面号码）[kpid]".
+QString fieldChoiceLabel(const Field& field);
+
 // A receipt of built-in example values (three lines), for a database that
 // holds no receipt yet.
 report::DataSet sampleDataSet();

@@ -6,6 +6,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QFormLayout>
@@ -27,53 +28,71 @@ PropertyPanel::PropertyPanel(TemplateDocument* doc, QWidget* parent) : QWidget(p
     auto* form = new QFormLayout(item);
     x_ = lengthBox(QStringLiteral("xBox"), -1000, 1000);
     y_ = lengthBox(QStringLiteral("yBox"), -1000, 1000);
-    width_ = lengthBox(QStringLiteral("widthBox"), 0.1, 1000);
-    height_ = lengthBox(QStringLiteral("heightBox"), 0.1, 1000);
+    // Negative sizes can be typed, to be refused rather than silently turned positive.
+    width_ = lengthBox(QStringLiteral("widthBox"), -1000, 1000);
+    height_ = lengthBox(QStringLiteral("heightBox"), -1000, 1000);
     form->addRow(QStringLiteral("左 (mm)"), x_);
     form->addRow(QStringLiteral("上 (mm)"), y_);
     form->addRow(QStringLiteral("宽 (mm)"), width_);
     form->addRow(QStringLiteral("高 (mm)"), height_);
-    connect(x_, &QDoubleSpinBox::valueChanged, this, [this](double v) {
-        if (!refreshing_ && current() >= 0)
-            doc_->setItemRect(current(), doc_->itemRect(current()).translated(
-                                             v - doc_->itemRect(current()).x(), 0));
-    });
-    connect(y_, &QDoubleSpinBox::valueChanged, this, [this](double v) {
-        if (!refreshing_ && current() >= 0)
-            doc_->setItemRect(current(), doc_->itemRect(current()).translated(
-                                             0, v - doc_->itemRect(current()).y()));
-    });
-    itemNumber(width_, QStringLiteral("width"));
-    itemNumber(height_, QStringLiteral("height"));
+    // Every selected item to the typed edge.
+    for (auto [box, across] : {std::pair{x_, true}, std::pair{y_, false}})
+        connect(box, &QDoubleSpinBox::valueChanged, this, [this, across](double v) {
+            if (refreshing_ || doc_->selection().isEmpty())
+                return;
+            QList<QPair<int, QRectF>> rects;
+            for (int i : doc_->selection()) {
+                const QRectF r = doc_->itemRect(i);
+                rects.append({i, across ? r.translated(v - r.x(), 0) : r.translated(0, v - r.y())});
+            }
+            doc_->setItemRects(rects);
+        });
+    for (auto [box, key] :
+         {std::pair{width_, QStringLiteral("width")}, std::pair{height_, QStringLiteral("height")}})
+        connect(box, &QDoubleSpinBox::valueChanged, this, [this, key](double v) {
+            if (refreshing_ || doc_->selection().isEmpty())
+                return;
+            if (v <= 0) {
+                ui::MessageBox::error(this, QStringLiteral("宽度和高度必须大于 0，未修改。"));
+                refresh();
+                return;
+            }
+            QList<int> boxes; // a line has ends, not a size
+            for (int i : doc_->selection())
+                if (doc_->itemValue(i, QStringLiteral("type")).toString() != QLatin1String("line"))
+                    boxes.append(i);
+            doc_->setItemsValue(boxes, key, v);
+        });
 
     text_ = new QLineEdit(item);
     text_->setObjectName(QStringLiteral("textEdit"));
     connect(text_, &QLineEdit::editingFinished, this, [this] {
+        // Shown with the fields' Chinese names, written with their names.
         if (!refreshing_ && current() >= 0 &&
-            text_->text() != doc_->itemValue(current(), QStringLiteral("text")).toString())
-            doc_->setItemValue(current(), QStringLiteral("text"), text_->text());
+            sourceText(text_->text()) !=
+                doc_->itemValue(current(), QStringLiteral("text")).toString())
+            doc_->setItemValue(current(), QStringLiteral("text"), sourceText(text_->text()));
     });
     form->addRow(QStringLiteral("文字"), text_);
     field_ = new QComboBox(item);
     field_->setObjectName(QStringLiteral("fieldPicker"));
     field_->addItem(QStringLiteral("插入字段…"));
     for (const Field& f : receiptFields())
-        field_->addItem(f.perLine ? QStringLiteral("%1（明细）").arg(f.caption) : f.caption,
-                        f.name);
+        field_->addItem(fieldChoiceLabel(f), f.caption);
     connect(field_, &QComboBox::activated, this, [this](int index) {
         if (index <= 0 || current() < 0)
             return;
         text_->insert(u'[' + field_->itemData(index).toString() + u']');
         field_->setCurrentIndex(0);
-        doc_->setItemValue(current(), QStringLiteral("text"), text_->text());
+        doc_->setItemValue(current(), QStringLiteral("text"), sourceText(text_->text()));
     });
     form->addRow(QString(), field_);
 
     family_ = new QLineEdit(item);
     family_->setObjectName(QStringLiteral("familyEdit"));
     connect(family_, &QLineEdit::editingFinished, this, [this] {
-        if (!refreshing_ && current() >= 0 && !family_->text().trimmed().isEmpty())
-            doc_->setItemValue(current(), QStringLiteral("font.family"), family_->text());
+        if (!refreshing_ && !texts().isEmpty() && !family_->text().trimmed().isEmpty())
+            doc_->setItemsValue(texts(), QStringLiteral("font.family"), family_->text());
     });
     form->addRow(QStringLiteral("字体"), family_);
     size_ = lengthBox(QStringLiteral("sizeBox"), 1, 500);
@@ -97,8 +116,8 @@ PropertyPanel::PropertyPanel(TemplateDocument* doc, QWidget* parent) : QWidget(p
     for (auto [box, key] :
          {std::pair{align_, QStringLiteral("align")}, std::pair{valign_, QStringLiteral("valign")}})
         connect(box, &QComboBox::activated, this, [this, box, key](int) {
-            if (current() >= 0)
-                doc_->setItemValue(current(), key, box->currentData().toString());
+            if (!texts().isEmpty())
+                doc_->setItemsValue(texts(), key, box->currentData().toString());
         });
     form->addRow(QStringLiteral("水平"), align_);
     form->addRow(QStringLiteral("垂直"), valign_);
@@ -166,8 +185,9 @@ PropertyPanel::PropertyPanel(TemplateDocument* doc, QWidget* parent) : QWidget(p
                                  : QFileDialog::getOpenFileName(
                                        this, QStringLiteral("选择扫描的空白票据"), QString(),
                                        QStringLiteral("图片 (*.png *.jpg *.jpeg)"));
-        if (!file.isEmpty() && !loadBackground(file))
-            ui::MessageBox::error(this, QStringLiteral("无法读取图片 %1。").arg(file));
+        QString error;
+        if (!file.isEmpty() && !loadBackground(file, &error))
+            ui::MessageBox::error(this, error);
     });
     bgWidth_ = lengthBox(QStringLiteral("backgroundWidthBox"), 1, 2000);
     bgHeight_ = lengthBox(QStringLiteral("backgroundHeightBox"), 1, 2000);
@@ -212,16 +232,24 @@ QDoubleSpinBox* PropertyPanel::lengthBox(const QString& name, double min, double
 
 void PropertyPanel::itemNumber(QDoubleSpinBox* box, const QString& key) {
     connect(box, &QDoubleSpinBox::valueChanged, this, [this, key](double v) {
-        if (!refreshing_ && current() >= 0)
-            doc_->setItemValue(current(), key, v);
+        if (!refreshing_ && !texts().isEmpty())
+            doc_->setItemsValue(texts(), key, v);
     });
 }
 
 void PropertyPanel::itemCheck(QCheckBox* box, const QString& key) {
     connect(box, &QCheckBox::toggled, this, [this, key](bool on) {
-        if (!refreshing_ && current() >= 0)
-            doc_->setItemValue(current(), key, on);
+        if (!refreshing_ && !texts().isEmpty())
+            doc_->setItemsValue(texts(), key, on);
     });
+}
+
+QList<int> PropertyPanel::texts() const {
+    QList<int> found;
+    for (int i : doc_->selection())
+        if (doc_->isText(i))
+            found.append(i);
+    return found;
 }
 
 void PropertyPanel::templateNumber(QDoubleSpinBox* box, const QString& key) {
@@ -289,11 +317,28 @@ int PropertyPanel::current() const {
     return doc_->selection().size() == 1 ? doc_->selection().first() : -1;
 }
 
-bool PropertyPanel::loadBackground(const QString& file) {
+bool PropertyPanel::loadBackground(const QString& file, QString* error) {
     QImageReader reader(file);
-    const QImage image = reader.read();
-    if (image.isNull())
+    const QSize pixels = reader.size();
+    // Qt refuses images above its allocation limit (in MB, 4 bytes a pixel); say so plainly.
+    const qint64 limit = qint64(QImageReader::allocationLimit()) * 1024 * 1024;
+    if (pixels.isValid() && limit > 0 && qint64(pixels.width()) * pixels.height() * 4 > limit) {
+        if (error)
+            *error = QStringLiteral("图片 %1 太大（%2 × %3 像素），无法作为背景。"
+                                    "请用 200 dpi 扫描，或把图片缩小到 %4 万像素以内。")
+                         .arg(QDir::toNativeSeparators(file))
+                         .arg(pixels.width())
+                         .arg(pixels.height())
+                         .arg(limit / 4 / 10000);
         return false;
+    }
+    const QImage image = reader.read();
+    if (image.isNull()) {
+        if (error)
+            *error = QStringLiteral("无法读取图片 %1：%2")
+                         .arg(QDir::toNativeSeparators(file), reader.errorString());
+        return false;
+    }
     // Qt reports 96 dpi for an image that states no resolution; a scan never
     // has exactly that, so it means "unknown" here.
     QSizeF size = doc_->pageSize();
@@ -306,48 +351,73 @@ bool PropertyPanel::loadBackground(const QString& file) {
 
 void PropertyPanel::refresh() {
     refreshing_ = true;
-    const int i = current();
+    const QList<int> selected = doc_->selection();
+    const int i = selected.isEmpty() ? -1 : selected.first();
+    const bool several = selected.size() > 1;
     itemBox_->setEnabled(i >= 0);
+    itemBox_->setTitle(
+        several ? QStringLiteral("选中的 %1 个项目（修改对全部生效）").arg(selected.size())
+                : QStringLiteral("选中的项目"));
     if (i >= 0) {
-        const QRectF r = doc_->itemRect(i);
-        x_->setValue(r.x());
-        y_->setValue(r.y());
-        width_->setValue(r.width());
-        height_->setValue(r.height());
+        // A value the selected items share is shown; one they do not share shows "多个值".
+        const auto common = [&](QDoubleSpinBox* box, const std::function<double(int)>& of) {
+            bool same = true;
+            for (int k : selected)
+                same = same && std::abs(of(k) - of(i)) < 0.005;
+            box->setSpecialValueText(same ? QString() : QStringLiteral("多个值"));
+            box->setValue(same ? of(i) : box->minimum());
+        };
+        common(x_, [this](int k) { return doc_->itemRect(k).x(); });
+        common(y_, [this](int k) { return doc_->itemRect(k).y(); });
+        common(width_, [this](int k) { return doc_->itemRect(k).width(); });
+        common(height_, [this](int k) { return doc_->itemRect(k).height(); });
         const bool text = doc_->isText(i);
+        const bool anyText = !texts().isEmpty();
         // A line has ends, not a box: it is moved, not sized, here.
-        const bool boxed =
-            doc_->itemValue(i, QStringLiteral("type")).toString() != QLatin1String("line");
+        const bool boxed = several || doc_->itemValue(i, QStringLiteral("type")).toString() !=
+                                          QLatin1String("line");
         width_->setEnabled(boxed);
         height_->setEnabled(boxed);
-        for (QWidget* w : std::initializer_list<QWidget*>{
-                 text_, field_, family_, size_, bold_, align_, valign_, wrap_, shrink_, minSize_})
-            w->setEnabled(text);
+        for (QWidget* w : std::initializer_list<QWidget*>{family_, size_, bold_, align_, valign_,
+                                                          wrap_, shrink_, minSize_})
+            w->setEnabled(anyText);
+        // The text and its cells belong to one item.
+        text_->setEnabled(text && !several);
+        field_->setEnabled(text && !several);
         const QJsonObject base = doc_->templateValue(QStringLiteral("font")).toObject();
-        const auto value = [&](const QString& key) {
-            const QJsonValue v = doc_->itemValue(i, key);
+        const int first = anyText ? texts().first() : i;
+        const auto value = [&](const QString& key, int k) {
+            const QJsonValue v = doc_->itemValue(k, key);
             return v.isUndefined() && key.startsWith(QLatin1String("font."))
                        ? base.value(key.mid(5))
                        : v;
         };
-        text_->setText(value(QStringLiteral("text")).toString());
-        family_->setText(value(QStringLiteral("font.family")).toString(QStringLiteral("SimSun")));
-        size_->setValue(value(QStringLiteral("font.size")).toDouble(10));
-        bold_->setChecked(value(QStringLiteral("font.bold")).toBool());
+        text_->setText(
+            several ? QString()
+                    : displayText(value(QStringLiteral("text"), i).toString(), nullptr, {}, 0));
+        family_->setText(
+            value(QStringLiteral("font.family"), first).toString(QStringLiteral("SimSun")));
+        const QList<int> textItems = anyText ? texts() : QList<int>{i};
+        common(size_, [&](int k) {
+            return textItems.contains(k) ? value(QStringLiteral("font.size"), k).toDouble(10)
+                                         : value(QStringLiteral("font.size"), first).toDouble(10);
+        });
+        bold_->setChecked(value(QStringLiteral("font.bold"), first).toBool());
         align_->setCurrentIndex(
-            std::max(0, align_->findData(value(QStringLiteral("align")).toString())));
+            std::max(0, align_->findData(value(QStringLiteral("align"), first).toString())));
         valign_->setCurrentIndex(
-            std::max(0, valign_->findData(value(QStringLiteral("valign")).toString())));
-        wrap_->setChecked(value(QStringLiteral("wrap")).toBool());
-        shrink_->setChecked(value(QStringLiteral("shrink")).toBool());
+            std::max(0, valign_->findData(value(QStringLiteral("valign"), first).toString())));
+        wrap_->setChecked(value(QStringLiteral("wrap"), first).toBool());
+        shrink_->setChecked(value(QStringLiteral("shrink"), first).toBool());
         minSize_->setValue(
-            value(QStringLiteral("minSize")).toDouble(std::min(6.0, size_->value())));
+            value(QStringLiteral("minSize"), first)
+                .toDouble(std::min(6.0, value(QStringLiteral("font.size"), first).toDouble(10))));
         const report::Cells cells = itemCells(doc_->item(i).data);
-        cells_->setEnabled(text);
+        cells_->setEnabled(text && !several);
         cells_->setChecked(cells.count > 0);
         for (QWidget* w : std::initializer_list<QWidget*>{cellPitch_, cellCount_, cellFill_})
-            w->setEnabled(cells.count > 0);
-        cellSymbol_->setEnabled(cells.count > 0 && cells.fromRight);
+            w->setEnabled(cells.count > 0 && !several);
+        cellSymbol_->setEnabled(cells.count > 0 && cells.fromRight && !several);
         cellPitch_->setValue(cells.count > 0 ? cells.pitch : 5.0);
         cellCount_->setValue(std::max(1, cells.count));
         cellFill_->setCurrentIndex(cells.fromRight ? 0 : 1);

@@ -8,6 +8,7 @@ class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
 class QFormLayout;
+class QGroupBox;
 class QLineEdit;
 class QPushButton;
 class QSpinBox;
@@ -28,8 +29,9 @@ public:
     void setImageChooser(std::function<QString()> chooser) { chooseImage_ = std::move(chooser); }
     // Loads a scanned form as background at its physical size: from the
     // image's resolution when it has one, else the paper's size (which the
-    // operator then corrects in mm). Returns false when it is no image.
-    bool loadBackground(const QString& file);
+    // operator then corrects in mm). Returns false, with the reason in error, when it is no
+    // image or too large to load.
+    bool loadBackground(const QString& file, QString* error = nullptr);
 
 private:
     void refresh();
@@ -37,7 +39,10 @@ private:
     void itemNumber(QDoubleSpinBox* box, const QString& key);
     void itemCheck(QCheckBox* box, const QString& key);
     void templateNumber(QDoubleSpinBox* box, const QString& key);
+    // The one selected item, or -1 (none or several).
     int current() const;
+    // The selected text items: what font and alignment edits apply to.
+    QList<int> texts() const;
     // "每格一个字符": the cells from the controls into the document.
     void createCellControls(QFormLayout* form, QWidget* parent);
     void storeCells();
@@ -46,7 +51,7 @@ private:
     std::function<QString()> chooseImage_;
     bool refreshing_ = false;
 
-    QWidget* itemBox_ = nullptr;
+    QGroupBox* itemBox_ = nullptr;
     QDoubleSpinBox *x_, *y_, *width_, *height_;
     QLineEdit* text_;
     QComboBox* field_;

@@ -32,13 +32,15 @@ QTransform placementTransform(const Placement& placement, const QSize& imagePx) 
 }
 
 Placement fitByTwoPoints(const Placement& current, const QSize& imagePx, const QPointF& first,
-                         const QPointF& second, double distanceMm, FitTurn turn) {
+                         const QPointF& second, double distanceMm, FitTurn turn,
+                         const QPointF* firstOnPaper) {
     const QLineF between(first, second);
     if (between.length() < 1.0 || !(distanceMm > 0) || imagePx.isEmpty())
         return current;
     const double mmPerPx = distanceMm / between.length();
-    // Where the first point lies now: it stays there.
-    const QPointF anchor = placementTransform(current, imagePx).map(first);
+    // Where the first point goes: where the clerk says, else where it lies now.
+    const QPointF anchor =
+        firstOnPaper ? *firstOnPaper : placementTransform(current, imagePx).map(first);
 
     Placement fitted = current;
     fitted.width = imagePx.width() * mmPerPx;
@@ -58,6 +60,19 @@ Placement fitByTwoPoints(const Placement& current, const QSize& imagePx, const Q
     fitted.x = corner.x();
     fitted.y = corner.y();
     return fitted;
+}
+
+Placement roundedPlacement(const Placement& p) {
+    const auto mm = [](double v) { return std::round(v * 100.0) / 100.0; };
+    return {mm(p.x), mm(p.y), mm(p.width), mm(p.height), std::round(p.rotation * 1000.0) / 1000.0};
+}
+
+double fitResidual(const Placement& fitted, const QSize& imagePx, const QPointF& first,
+                   const QPointF& second) {
+    const QTransform exact = placementTransform(fitted, imagePx);
+    const QTransform kept = placementTransform(roundedPlacement(fitted), imagePx);
+    return std::max(QLineF(exact.map(first), kept.map(first)).length(),
+                    QLineF(exact.map(second), kept.map(second)).length());
 }
 
 } // namespace zelk::designer

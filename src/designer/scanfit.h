@@ -29,10 +29,21 @@ enum class FitTurn {
 
 // Fits a scan at true scale by two of its points (image pixels) whose real distance the clerk
 // knows (distanceMm): the scan is scaled so that the points lie that far apart, turned as the
-// turn asks (by the smallest angle that does it), and moved so the first point stays where it
-// lay on the page. Scans have square pixels, so one scale serves both directions. Returns the
-// current placement unchanged for two points closer than a pixel or a distance not above 0.
+// turn asks (by the smallest angle that does it), and moved so the first point lands on
+// firstOnPaper (mm on the page), or stays where it lay when that is null. Scans have square
+// pixels, so one scale serves both directions. Returns the current placement unchanged for two
+// points closer than a pixel or a distance not above 0.
 Placement fitByTwoPoints(const Placement& current, const QSize& imagePx, const QPointF& first,
-                         const QPointF& second, double distanceMm, FitTurn turn);
+                         const QPointF& second, double distanceMm, FitTurn turn,
+                         const QPointF* firstOnPaper = nullptr);
+
+// How far (mm) either point lies from where the fit wanted it once the placement is kept as the
+// template keeps it (lengths to 0.01 mm, the angle to 0.001 degree): what the clerk can expect
+// of the fit.
+double fitResidual(const Placement& fitted, const QSize& imagePx, const QPointF& first,
+                   const QPointF& second);
+
+// The placement as the template file keeps it.
+Placement roundedPlacement(const Placement& placement);
 
 } // namespace zelk::designer

@@ -298,19 +298,29 @@ void TemplateDocument::moveSelection(double dxMm, double dyMm, int mergeKey) {
 }
 
 void TemplateDocument::setItemRect(int i, const QRectF& pageRectMm, int mergeKey) {
+    setItemRects({{i, pageRectMm}}, mergeKey);
+}
+
+void TemplateDocument::setItemRects(const QList<QPair<int, QRectF>>& rects, int mergeKey) {
     DesignState next = state_;
-    QJsonObject& d = next.items[i].data;
-    const QRectF old = itemRect(i);
-    if (isLine(d)) {
-        shift(d, pageRectMm.x() - old.x(), pageRectMm.y() - old.y());
-    } else {
+    bool sameSize = true;
+    for (const auto& [i, pageRectMm] : rects) {
+        QJsonObject& d = next.items[i].data;
+        const QRectF old = itemRect(i);
+        if (isLine(d)) {
+            shift(d, pageRectMm.x() - old.x(), pageRectMm.y() - old.y());
+            continue;
+        }
         const double top = pageRectMm.y() - (item(i).section == Section::Band ? bandY() : 0.0);
         d.insert(QStringLiteral("x"), roundMm(pageRectMm.x()));
         d.insert(QStringLiteral("y"), roundMm(top));
         d.insert(QStringLiteral("width"), roundMm(pageRectMm.width()));
         d.insert(QStringLiteral("height"), roundMm(pageRectMm.height()));
+        sameSize = sameSize && std::abs(pageRectMm.width() - old.width()) < 0.005 &&
+                   std::abs(pageRectMm.height() - old.height()) < 0.005;
     }
-    apply(QStringLiteral("改变大小"), std::move(next), mergeKey);
+    apply(sameSize ? QStringLiteral("移动") : QStringLiteral("改变大小"), std::move(next),
+          mergeKey);
 }
 
 void TemplateDocument::align(AlignMode mode) {
@@ -351,9 +361,43 @@ void TemplateDocument::align(AlignMode mode) {
             if (!isLine(d))
                 d.insert(QStringLiteral("height"), roundMm(first.height()));
             break;
+        case AlignMode::CentreAcross:
+            shift(d, first.center().x() - r.center().x(), 0);
+            break;
+        case AlignMode::CentreDown:
+            shift(d, 0, first.center().y() - r.center().y());
+            break;
+        case AlignMode::SameSize:
+            if (!isLine(d)) {
+                d.insert(QStringLiteral("width"), roundMm(first.width()));
+                d.insert(QStringLiteral("height"), roundMm(first.height()));
+            }
+            break;
         }
     }
     apply(QStringLiteral("对齐"), std::move(next));
+}
+
+void TemplateDocument::distribute(bool across) {
+    QList<int> sel = state_.selection;
+    if (sel.size() < 3)
+        return;
+    const auto start = [&](int i) { return across ? itemRect(i).left() : itemRect(i).top(); };
+    const auto length = [&](int i) { return across ? itemRect(i).width() : itemRect(i).height(); };
+    std::sort(sel.begin(), sel.end(), [&](int a, int b) { return start(a) < start(b); });
+    double used = 0;
+    for (int i : sel)
+        used += length(i);
+    const double span = start(sel.last()) + length(sel.last()) - start(sel.first());
+    const double gap = (span - used) / double(sel.size() - 1);
+    DesignState next = state_;
+    double at = start(sel.first());
+    for (int i : std::as_const(sel)) {
+        const double move = at - start(i);
+        shift(next.items[i].data, across ? move : 0, across ? 0 : move);
+        at += length(i) + gap;
+    }
+    apply(QStringLiteral("等距分布"), std::move(next));
 }
 
 QByteArray TemplateDocument::copySelection() const {
@@ -421,14 +465,28 @@ void TemplateDocument::setItemValue(int i, const QString& key, const QJsonValue&
     apply(QStringLiteral("修改属性"), std::move(next));
 }
 
+void TemplateDocument::setItemsValue(const QList<int>& items, const QString& key,
+                                     const QJsonValue& value) {
+    DesignState next = state_;
+    for (int i : items)
+        setValueAt(next.items[i].data, key,
+                   value.isDouble() ? QJsonValue(roundMm(value.toDouble())) : value);
+    apply(QStringLiteral("修改属性"), std::move(next));
+}
+
 void TemplateDocument::setItemCells(int i, const QJsonValue& cells) {
     DesignState next = state_;
     QJsonObject& d = next.items[i].data;
     if (cells.isObject()) {
+        const report::Cells before = itemCells(d);
+        const double right = num(d, QStringLiteral("x")) + num(d, QStringLiteral("width"));
         d.insert(QStringLiteral("cells"), cells);
         const report::Cells c = itemCells(d);
         if (c.count > 0)
             d.insert(QStringLiteral("width"), roundMm(c.pitch * c.count));
+        // An amount fills from the right: its last cell stays over the form's last box.
+        if (c.count > 0 && before.count > 0 && before.fromRight && c.fromRight)
+            d.insert(QStringLiteral("x"), roundMm(right - c.pitch * c.count));
     } else {
         d.remove(QStringLiteral("cells"));
     }
@@ -513,6 +571,22 @@ TemplateDocument::Problem TemplateDocument::validate(const DesignValues* values)
             return problem(QStringLiteral("宽度和高度必须大于 0"));
         if (!paper.intersects(r.adjusted(-0.01, -0.01, 0.01, 0.01)))
             return problem(QStringLiteral("整个项目在纸张之外"));
+        if (!isLine(item(i).data)) {
+            // Every row of the band too: a box that leaves the paper prints cut or not at all.
+            QRectF all = r;
+            if (item(i).section == Section::Band)
+                all |= r.translated(0, std::max(0, bandRows() - 1) * bandPitch());
+            if (r.height() > paper.height() + 0.01)
+                return problem(QStringLiteral("高 %1 mm，比纸张（高 %2 mm）还高，印不到纸上")
+                                   .arg(r.height())
+                                   .arg(paper.height()));
+            if (r.width() > paper.width() + 0.01)
+                return problem(QStringLiteral("宽 %1 mm，比纸张（宽 %2 mm）还宽，印不到纸上")
+                                   .arg(r.width())
+                                   .arg(paper.width()));
+            if (!paper.adjusted(-0.01, -0.01, 0.01, 0.01).contains(all))
+                return problem(QStringLiteral("框超出纸张边缘，超出的部分印不出来"));
+        }
         if (!isText(i))
             continue;
         QList<report::TextPart> parts;
@@ -587,6 +661,24 @@ bool TemplateDocument::save(QString* error, const DesignValues* values) {
     }
     undo_.setClean();
     return true;
+}
+
+bool TemplateDocument::saveAs(const QString& path, QString* error, const DesignValues* values) {
+    const QString image = templateValue(QStringLiteral("background.image")).toString();
+    const QDir from = QFileInfo(path_).dir(), to = QFileInfo(path).dir();
+    if (!image.isEmpty() && QFileInfo::exists(from.filePath(image)) &&
+        !QFileInfo::exists(to.filePath(image)) &&
+        !QFile::copy(from.filePath(image), to.filePath(image))) {
+        *error = QStringLiteral("背景图 %1 无法复制到 %2，未保存。")
+                     .arg(image, QDir::toNativeSeparators(to.absolutePath()));
+        return false;
+    }
+    const QString old = path_;
+    path_ = path;
+    if (save(error, values))
+        return true;
+    path_ = old;
+    return false;
 }
 
 } // namespace zelk::designer

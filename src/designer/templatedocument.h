@@ -45,7 +45,19 @@ struct DesignState {
     }
 };
 
-enum class AlignMode { Left, Right, Top, Bottom, SameWidth, SameHeight };
+// Centres: the selection's centres on one vertical (Across) or horizontal (Down) line, that of
+// the first selected item; SameSize: width and height of the first selected item.
+enum class AlignMode {
+    Left,
+    Right,
+    Top,
+    Bottom,
+    SameWidth,
+    SameHeight,
+    CentreAcross,
+    CentreDown,
+    SameSize
+};
 
 class TemplateDocument : public QObject {
     Q_OBJECT
@@ -100,7 +112,12 @@ public:
     // in a row merge into one step (a mouse drag is one step).
     void moveSelection(double dxMm, double dyMm, int mergeKey = 0);
     void setItemRect(int i, const QRectF& pageRectMm, int mergeKey = 0);
+    // Several boxes at once (one undo step, named 移动 when no size changes).
+    void setItemRects(const QList<QPair<int, QRectF>>& rects, int mergeKey = 0);
     void align(AlignMode mode);
+    // Equal gaps between three or more selected items, across (left to right) or down; the
+    // outermost two stay. One undo step.
+    void distribute(bool across);
     QByteArray copySelection() const;
     // Pastes copied items 2 mm below and right of the originals, selected.
     bool paste(const QByteArray& copied);
@@ -111,8 +128,11 @@ public:
     // an undefined value removes the field.
     QJsonValue itemValue(int i, const QString& key) const;
     void setItemValue(int i, const QString& key, const QJsonValue& value);
+    // The same value for several items (one undo step).
+    void setItemsValue(const QList<int>& items, const QString& key, const QJsonValue& value);
     // Sets the item's "one character per cell" settings (an object as the file writes it) or
-    // removes them (undefined); the box's width follows the row of cells. One undo step.
+    // removes them (undefined); the box's width follows the row of cells, keeping its right edge
+    // when the cells were filled from the right before and still are. One undo step.
     void setItemCells(int i, const QJsonValue& cells);
     // key is a dotted path in the template ("paper.width", "band.pitch",
     // "background.image"); an undefined value removes the field.
@@ -148,6 +168,10 @@ public:
     // replaces the old one, which is kept as <name>.bak. A problem selects its
     // item and is returned as a message; nothing is written then.
     bool save(QString* error, const DesignValues* values = nullptr);
+
+    // Saves under another name (checked as save does); the background image goes along when
+    // the new folder lacks it. The document then stands for the new file.
+    bool saveAs(const QString& path, QString* error, const DesignValues* values = nullptr);
 
     // Replaces the state (the undo commands call this).
     void restore(const DesignState& state);

@@ -6,6 +6,7 @@
 #include "data/tdmtd.h"
 #include "printing/previewprinting.h"
 #include "report/previewwindow.h"
+#include "report/reporterror.h"
 #include "report/template.h"
 #include "store/filestore.h"
 #include "ui/messagebox.h"
@@ -21,13 +22,17 @@ ReportShower& reportShower() {
 
 void showReport(const report::PreparedReport& prepared, QWidget* parent,
                 const std::function<void()>& onHelp, data::Connection& connection,
-                const QString& templatePath) {
+                const QString& templatePath,
+                const std::function<report::PreparedReport()>& prepareAgain) {
     if (const ReportShower& shower = reportShower()) {
         shower(prepared, parent, onHelp);
         return;
     }
     report::PreviewWindow window(prepared, parent);
     window.setHelpHandler(onHelp);
+    // A template changed while the preview is open (in the designer it opens, or by another
+    // copy of the program) lays the receipt out again, so 打印 prints what the template says.
+    window.setTemplateSource(templatePath, prepareAgain);
     new printing::PreviewPrinting(window, connection, templatePath, receiptFieldNames());
     window.exec();
 }
@@ -91,7 +96,15 @@ report::PreparedReport prepareReceiptReport(store::Store& store, const QString& 
     // The remarks are handed over as they are: the engine never evaluates a value, so no
     // quoting is needed and quotes or line breaks in them print as typed.
     const report::Variables variables{{QStringLiteral("V0"), remarks}};
-    return report::layoutReport(tpl, dataSet, variables);
+    try {
+        return report::layoutReport(tpl, dataSet, variables);
+    } catch (const report::UnplaceableError& e) {
+        // Said with the field's own name: "付款方名称（[fkfmc]）的框…".
+        const QString name = receiptFieldNames().value(e.field());
+        if (name.isEmpty())
+            throw;
+        throw e.named(name);
+    }
 }
 
 report::PreparedReport prepareReceiptReport(data::Connection& connection, const QString& receiptId,
@@ -114,7 +127,8 @@ void previewReceipt(QWidget* parent, store::Store& store, data::Connection& loca
     const QString templatePath = receiptTemplatePath(executablePath);
     const report::PreparedReport prepared =
         prepareReceiptReport(store, receiptId, remarks, templatePath);
-    showReport(prepared, parent, onHelp, local, templatePath);
+    showReport(prepared, parent, onHelp, local, templatePath,
+               [&] { return prepareReceiptReport(store, receiptId, remarks, templatePath); });
 }
 
 void previewReceipt(QWidget* parent, data::Tdmtd& dm, const QString& receiptId,

@@ -184,6 +184,39 @@ void placeGroup(Page& page, const ItemGroup& group, const Resolver& resolver, qs
         page.texts.append(place(item, resolver.text(item, row), shift));
 }
 
+// A value whose box cannot be on the paper would be left out of the printout without a word:
+// it is refused instead, naming the field.
+void refuseUnplaceable(const PreparedReport& report, const QString& path) {
+    const QRectF paper(QPointF(0, 0), report.pageSize());
+    constexpr double kSlack = 0.01; // the 0.01 mm the template keeps
+    for (const Page& page : report.pages)
+        for (const PlacedText& t : page.texts) {
+            if (t.text.trimmed().isEmpty())
+                continue;
+            QString why;
+            if (t.rect.height() > paper.height() + kSlack)
+                why = QStringLiteral("高 %1 mm，比纸张（高 %2 mm）还高")
+                          .arg(t.rect.height())
+                          .arg(paper.height());
+            else if (t.rect.width() > paper.width() + kSlack)
+                why = QStringLiteral("宽 %1 mm，比纸张（宽 %2 mm）还宽")
+                          .arg(t.rect.width())
+                          .arg(paper.width());
+            else if (!paper.intersects(t.rect))
+                why = QStringLiteral("（左 %1、上 %2 mm）整个在纸张之外")
+                          .arg(t.rect.x())
+                          .arg(t.rect.y());
+            else
+                continue;
+            const QString name = t.field.isEmpty() ? QStringLiteral("文字“%1”").arg(t.text)
+                                                   : QStringLiteral("[%1]").arg(t.field);
+            throw UnplaceableError(
+                t.field, name,
+                QStringLiteral("的框%1，这一项印不到纸上。请在模板设计中改正（报表模板 %2）。")
+                    .arg(why, QDir::toNativeSeparators(path)));
+        }
+}
+
 } // namespace
 
 int PlacedText::flags() const {
@@ -303,6 +336,7 @@ PreparedReport layoutReport(const Template& tpl, const DataSet& data, const Vari
         }
         out.pages.append(page);
     }
+    refuseUnplaceable(out, tpl.path);
     return out;
 }
 

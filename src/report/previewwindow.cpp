@@ -7,8 +7,10 @@
 #include "report/screenscale.h"
 
 #include <QAction>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,6 +21,7 @@
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QStyle>
+#include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -144,10 +147,81 @@ void PreviewWindow::setDesignHandler(std::function<void()> handler) {
     if (!designAction_) {
         designAction_ = new QAction(QStringLiteral("设计"), this);
         designAction_->setObjectName(QStringLiteral("designAction"));
-        toolBar_->insertAction(helpAction_, designAction_);
+        // Early in the bar, so a narrow window never hides it behind the » overflow.
+        toolBar_->insertAction(printAction_, designAction_);
     }
     designAction_->disconnect();
-    connect(designAction_, &QAction::triggered, this, std::move(handler));
+    // The designer is modal: when it closes, the preview shows what was saved at once.
+    connect(designAction_, &QAction::triggered, this, [this, handler = std::move(handler)] {
+        handler();
+        refreshFromTemplate();
+    });
+}
+
+namespace {
+
+QByteArray fileContent(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+void PreviewWindow::setTemplateSource(const QString& templatePath, Preparer prepare) {
+    templatePath_ = templatePath;
+    prepare_ = std::move(prepare);
+    templateSeen_ = fileContent(templatePath);
+    stale_ = false;
+    if (!watcher_) {
+        watcher_ = new QFileSystemWatcher(this);
+        refreshTimer_ = new QTimer(this);
+        refreshTimer_->setSingleShot(true);
+        refreshTimer_->setInterval(200); // a save is a write and a rename: one look after both
+        connect(refreshTimer_, &QTimer::timeout, this, &PreviewWindow::refreshFromTemplate);
+        connect(watcher_, &QFileSystemWatcher::fileChanged, refreshTimer_,
+                qOverload<>(&QTimer::start));
+        connect(watcher_, &QFileSystemWatcher::directoryChanged, refreshTimer_,
+                qOverload<>(&QTimer::start));
+    }
+    if (!watcher_->files().isEmpty())
+        watcher_->removePaths(watcher_->files());
+    if (!watcher_->directories().isEmpty())
+        watcher_->removePaths(watcher_->directories());
+    // The folder too: a file saved by renaming a new one over it is a new file the watch on
+    // the old one no longer sees.
+    watcher_->addPath(QFileInfo(templatePath).absolutePath());
+    if (QFileInfo::exists(templatePath))
+        watcher_->addPath(templatePath);
+}
+
+bool PreviewWindow::refreshFromTemplate() {
+    if (!prepare_)
+        return true;
+    if (QFileInfo::exists(templatePath_) && !watcher_->files().contains(templatePath_))
+        watcher_->addPath(templatePath_);
+    const QByteArray now = fileContent(templatePath_);
+    if (now == templateSeen_)
+        return !stale_;
+    templateSeen_ = now;
+    try {
+        const PreparedReport fresh = prepare_();
+        const int page = page_;
+        setReport(fresh);
+        setCurrentPage(page);
+        stale_ = false;
+        templateNote_ = QStringLiteral("模板已修改，预览已按新模板重新排版。");
+    } catch (const std::exception& e) {
+        // A template error, or the receipt's data could not be read again.
+        const auto* report = dynamic_cast<const ReportError*>(&e);
+        stale_ = true;
+        templateNote_ =
+            QStringLiteral("模板已修改，但无法按它排版：%1 预览显示的是修改前的样子，不能打印。")
+                .arg(report ? report->message() : QString::fromUtf8(e.what()));
+    }
+    printAction_->setEnabled(!stale_);
+    exportAction_->setEnabled(!stale_);
+    updateStatus();
+    return !stale_;
 }
 
 int PreviewWindow::showReport(const PreparedReport& report, QWidget* parent,
@@ -320,6 +394,8 @@ void PreviewWindow::updateStatus() {
         lines.append(
             QStringLiteral("%1伸入打印机印不到的页边（灰色斜线），靠边的部分可能印不出来。")
                 .arg(edgeNames.join(QStringLiteral("、"))));
+    if (!templateNote_.isEmpty())
+        lines.append(templateNote_);
     if (!note_.isEmpty())
         lines.append(note_);
     statusLabel_->setText(lines.join(QStringLiteral("  ")));
@@ -549,6 +625,10 @@ bool PreviewWindow::savePreparedFile(const QString& path) {
 }
 
 bool PreviewWindow::exportPdfFile(const QString& path) {
+    if (!refreshFromTemplate()) {
+        message(templateNote_);
+        return false;
+    }
     try {
         exportPdf(report_, path);
         return true;
@@ -559,6 +639,12 @@ bool PreviewWindow::exportPdfFile(const QString& path) {
 }
 
 bool PreviewWindow::printTo(QPrinter& target) {
+    // A template saved since the report was shown: lay it out again first, so the forms get
+    // what the template now says and the screen shows it too.
+    if (!refreshFromTemplate()) {
+        message(templateNote_);
+        return false;
+    }
     try {
         if (print_)
             print_(target, report_);

@@ -11,10 +11,12 @@
 #include <memory>
 
 class QAction;
+class QFileSystemWatcher;
 class QLabel;
 class QLineEdit;
 class QScrollArea;
 class QSpinBox;
+class QTimer;
 class QToolBar;
 
 namespace zelk::report {
@@ -96,7 +98,19 @@ public:
     // The operator's names of the report's fields (columns and variables), for the warning.
     void setFieldNames(const QMap<QString, QString>& names);
 
-    // Shows a "设计" button (before help) that calls handler; the report
+    // Lays the report out again from its template; throws ReportError.
+    using Preparer = std::function<PreparedReport()>;
+    // With a template source the window watches the template file (also when another copy of
+    // the program saves it, by writing a new file in its place) and lays the report out again
+    // whenever the file changes, keeping page and zoom. Printing and export check the file
+    // first, so what is printed is always what is shown and what the template says.
+    void setTemplateSource(const QString& templatePath, Preparer prepare);
+    // Compares the template on disk with what the shown report was laid out from and lays it
+    // out again when it changed. False when the changed template cannot be laid out: the
+    // status line says why, and printing and export are refused until it can.
+    bool refreshFromTemplate();
+
+    // Shows a "设计" button (before 打印) that calls handler; the report
     // library knows nothing of what it opens.
     void setDesignHandler(std::function<void()> handler);
     // What every preview window gets as design handler (the program opens the
@@ -152,6 +166,13 @@ private:
     std::function<void()> onHelp_;
     PrintHandler print_;
     QString note_;
+    QString templateNote_; // what the last look at the template found
+    QString templatePath_;
+    Preparer prepare_;
+    QByteArray templateSeen_; // the template's content the shown report comes from
+    bool stale_ = false;      // the template changed and cannot be laid out
+    QFileSystemWatcher* watcher_ = nullptr;
+    QTimer* refreshTimer_ = nullptr;
     QMap<QString, QString> fieldNames_;
     QList<QPair<int, int>> cut_; // page and text index of every cut text
     PrintableArea printable_;

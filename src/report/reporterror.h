@@ -25,6 +25,23 @@ public:
     using ReportError::ReportError;
 };
 
+// A value the template puts where it cannot be printed: its box is taller or wider than the
+// paper, or lies wholly off it. field is the column or variable it shows (empty for literal
+// text); named() puts the operator's name of the field in front of the sentence.
+class UnplaceableError : public TemplateError {
+public:
+    UnplaceableError(const QString& field, const QString& shownName, const QString& rest)
+        : TemplateError(shownName + rest), field_(field), rest_(rest) {}
+    QString field() const { return field_; }
+    UnplaceableError named(const QString& name) const {
+        return UnplaceableError(field_, QStringLiteral("%1（[%2]）").arg(name, field_), rest_);
+    }
+
+private:
+    QString field_;
+    QString rest_;
+};
+
 // A prepared report file that cannot be read or written.
 class PreparedFileError : public ReportError {
 public:

@@ -17,10 +17,13 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QMessageBox>
 #include <QPainter>
 #include <QProcess>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 #include <numbers>
@@ -183,21 +186,25 @@ private slots:
         doc.load(dir.filePath(QStringLiteral("t.frf")));
         doc.setBackground(dir.filePath(QStringLiteral("scan.png")), doc.pageSize());
 
-        // The clerk clicks the frame's top corners (to the pixel) and types 221 mm.
+        // The clerk clicks the frame's top corners (to the pixel), types 221 mm and says the
+        // first corner lies 10 mm from the paper's left edge and 20 mm from its top.
         const QPointF a = scan({10, 20}).toPoint(), b = scan({231, 20}).toPoint();
-        doc.setBackgroundPlacement(designer::fitByTwoPoints(doc.backgroundPlacement(), image.size(),
-                                                            a, b, 221, designer::FitTurn::Level));
+        const QPointF onPaper(10, 20);
+        const designer::Placement fitted = designer::fitByTwoPoints(
+            doc.backgroundPlacement(), image.size(), a, b, 221, designer::FitTurn::Level, &onPaper);
+        QVERIFY(designer::fitResidual(fitted, image.size(), a, b) < 0.01);
+        doc.setBackgroundPlacement(fitted);
         // As stored in the template and read back by the engine.
         const report::Template tpl = doc.toTemplate();
         const QRectF box = tpl.backgroundRect;
         const QTransform placed = designer::placementTransform(
             {box.x(), box.y(), box.width(), box.height(), tpl.backgroundRotation}, image.size());
-        const QPointF origin = placed.map(scan({10, 20}));
-        for (const QPointF& f :
-             {QPointF(231, 20), QPointF(231, 76), QPointF(10, 76), QPointF(120, 50)}) {
-            const QPointF got = placed.map(scan(f)) - origin, want = f - QPointF(10, 20);
+        // Every point of the form lands where it lies on the paper: place, scale and angle.
+        for (const QPointF& f : {QPointF(10, 20), QPointF(231, 20), QPointF(231, 76),
+                                 QPointF(10, 76), QPointF(120, 50)}) {
+            const QPointF got = placed.map(scan(f)), want = f;
             QVERIFY2(QLineF(got, want).length() <= 0.2,
-                     qPrintable(QStringLiteral("form point %1, %2 lands at %3, %4 from the corner")
+                     qPrintable(QStringLiteral("form point %1, %2 lands at %3, %4 on the paper")
                                     .arg(f.x())
                                     .arg(f.y())
                                     .arg(got.x())
@@ -226,6 +233,16 @@ private slots:
         while (!QFile::exists(designer::Autosave::pathFor(path)) && !timer.hasExpired(30000) &&
                child.state() == QProcess::Running)
             QTest::qWait(50);
+        {
+            // A second designer while the first is alive: not offered, and its no removes nothing.
+            designer::DesignerWindow second(path, {});
+            bool asked = false;
+            second.setRecoverQuestion([&asked](const QString&) { return asked = true, false; });
+            QVERIFY(!second.offerRecovery());
+            QVERIFY(!asked);
+            second.reject();
+            QVERIFY(QFile::exists(designer::Autosave::pathFor(path)));
+        }
         child.kill(); // as a crash would end it: no close, no clean-up
         child.waitForFinished();
         QVERIFY2(QFile::exists(designer::Autosave::pathFor(path)),
@@ -236,10 +253,16 @@ private slots:
 
         designer::DesignerWindow window(path, {});
         const int items = window.document()->itemCount();
+        // The real question: Enter answers 是 and keeps the work.
         QString asked;
-        window.setRecoverQuestion([&asked](const QString& text) {
-            asked = text;
-            return true;
+        QTimer::singleShot(0, [&asked] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                asked = box->text();
+                if (box->defaultButton() && box->defaultButton()->text() == QStringLiteral("是"))
+                    QTest::keyClick(box, Qt::Key_Return);
+                else
+                    box->reject();
+            }
         });
         QVERIFY(window.offerRecovery());
         QVERIFY(asked.contains(QStringLiteral("是否恢复")));

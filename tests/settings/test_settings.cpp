@@ -105,6 +105,9 @@ void TestSettings::helpFileHoldsItsPages() {
     const auto read = [&](const QString& name) { return zelk::test::readFile(out.filePath(name)); };
     QVERIFY(QString::fromUtf8(read(QStringLiteral("entry.html")))
                 .contains(QStringLiteral("壹仟贰佰叁拾肆元伍角陆分")));
+    QVERIFY(QString::fromUtf8(read(QStringLiteral("designer.html")))
+                .contains(QStringLiteral("两点校正背景")));
+    QVERIFY(!read(QStringLiteral("designer-fit.png")).isEmpty());
     for (const QString& name : {QStringLiteral("contents.hhc"), QStringLiteral("index.hhk")}) {
         QStringDecoder gbk("GBK");
         QCOMPARE(gbk.decode(read(name)),

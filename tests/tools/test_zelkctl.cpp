@@ -39,6 +39,7 @@ class TestZelkctl : public QObject {
 private slots:
     void commands_data();
     void commands();
+    void unplaceableFieldIsNamed();
 };
 
 void TestZelkctl::commands_data() {
@@ -107,6 +108,31 @@ void TestZelkctl::commands() {
                  text.contains(QStringLiteral("it's")),
              qPrintable(text));
     QCOMPARE(text.count(u'\f'), 2); // pages
+}
+
+// A payer box 999 mm tall on a 93 mm form: no PDF with the payer left out, but an exit status
+// and a sentence naming the field.
+void TestZelkctl::unplaceableFieldIsNamed() {
+    zelk::test::TempDatabase db;
+    db.installTemplate();
+    db.exec(QStringLiteral("insert into fpmain (kpid, fphm, fkfmc) values (5, '1', '付款单位')"));
+    db.exec(QStringLiteral("insert into fpdetail (kpid, xm, je) values (5, '项目', '1')"));
+    const QString tpl = db.folder() + QStringLiteral("report/fp3.frf");
+    QByteArray content = zelk::test::readFile(tpl);
+    content.replace("\"width\": 192, \"height\": 6, \"text\": \"[fkfmc]\"",
+                    "\"width\": 192, \"height\": 999, \"text\": \"[fkfmc]\"");
+    QFile file(tpl);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+    file.close();
+    QTemporaryDir out;
+    const Run r =
+        run({QStringLiteral("pdf"), QStringLiteral("5"), out.filePath(QStringLiteral("a.pdf")),
+             QStringLiteral("--database"), db.path(), QStringLiteral("--template"), tpl});
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(r.err.contains(
+                 QStringLiteral("付款方名称（[fkfmc]）的框高 999 mm，比纸张（高 93.1 mm）还高")),
+             qPrintable(r.err));
+    QVERIFY(QDir(out.path()).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestZelkctl)
