@@ -29,6 +29,7 @@
 #include <cups/cups.h>
 
 #include <csignal>
+#include <optional>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -352,6 +353,10 @@ void TestPrinting::refusalsPrintNothing_data() {
                        QStringLiteral("--template"),
                        QStringLiteral(ZELK_TEST_SOURCE_DIR "/CMakeLists.txt")}
         << QStringLiteral("CMakeLists.txt");
+    QTest::newRow("template is a folder")
+        << QStringList{QStringLiteral("1"), QStringLiteral("--printer"), kForm,
+                       QStringLiteral("--template"), QStringLiteral(ZELK_TEST_SOURCE_DIR)}
+        << QStringLiteral("这是一个文件夹，不是文件");
     QTest::newRow("queue rejecting jobs")
         << on(kReject)
         << QStringLiteral("打印机“zelk-reject”不接受打印任务（维修中），没有打印。请处理后重试。");
@@ -376,7 +381,8 @@ void TestPrinting::refusalsPrintNothing() {
             cupsSetServer(nullptr);
             zelk::ui::MessageBox::setHandler({});
         }
-    } kept;
+    };
+    std::optional<ServerKept> kept(std::in_place);
     if (down) // a socket no service listens on
         qputenv("CUPS_SERVER", dir_.filePath(QStringLiteral("gone.sock")).toUtf8());
     const auto jobs = [this] {
@@ -406,6 +412,7 @@ void TestPrinting::refusalsPrintNothing() {
                     .rememberedPrinter(QStringLiteral("fp3.frf"))
                     .isEmpty());
     }
+    kept.reset();
     QVERIFY(waitForPdfs(0).isEmpty());
     if (!down)
         QCOMPARE(jobs(), jobsBefore);
