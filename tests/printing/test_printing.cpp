@@ -1,10 +1,11 @@
-// Printing through a real print queue. A private cupsd (own folder, socket and spool) runs in a
-// mount namespace of its own where a private cups-pdf.conf is bound over
-// /etc/cups/cups-pdf.conf (cups-pdf reads no other file), so its queues write PDFs into the
-// test's folder and the machine's configuration is never touched. Stored receipts are printed
-// by "zelkctl print" and by the preview window; the PDF the queue wrote is checked for its
-// paper and, by drawn ink (ghostscript re-encodes the fonts), for where every value landed.
+// Printing through a real print queue: the private print service of tests/support (cups-pdf
+// queues writing into the test's folder, one rejecting jobs, one stopped, one whose driver
+// offers standard sizes only). Stored receipts are printed by "zelkctl print" and by the
+// preview window; the PDF the queue wrote is checked for its paper and, by drawn ink
+// (ghostscript re-encodes the fonts), for where every value landed; the refused queues must
+// get no job and both say why.
 
+#include "cupsserver.h"
 #include "data/connection.h"
 #include "printing/calibrationsheet.h"
 #include "printing/previewprinting.h"
@@ -28,10 +29,7 @@
 
 #include <cups/cups.h>
 
-#include <csignal>
 #include <optional>
-#include <sys/prctl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 using zelk::report::PreparedReport;
@@ -95,10 +93,6 @@ class TestPrinting : public QObject {
 
 private slots:
     void initTestCase();
-    void cleanupTestCase() {
-        cupsd_.terminate();
-        cupsd_.waitForFinished();
-    }
     void printedValuesLandInTheirBoxes_data();
     void printedValuesLandInTheirBoxes();
     void refusalsPrintNothing_data();
@@ -110,17 +104,13 @@ private slots:
 
 private:
     void requireCups();
-    QString cups(const QStringList& args) { // lpadmin/lpstat, against the private server
-        QString out;
-        const int status = run(args.first(), args.mid(1), &out);
-        return status == 0 ? out : QStringLiteral("FAILED ") + out;
-    }
+    QString cups(const QStringList& args) { return cupsd_.run(args); } // lpadmin, lpstat…
     QStringList waitForPdfs(int count);
     int zelkctl(const QStringList& args, QString* err);
     PreparedReport prepare(const QString& remarks);
 
     QTemporaryDir dir_;
-    QProcess cupsd_;
+    zelk::test::CupsServer cupsd_;
     bool cupsTried_ = false, cupsUp_ = false;
     zelk::test::TempDatabase db_;
     zelk::data::Connection connection_;
@@ -128,9 +118,6 @@ private:
 };
 
 void TestPrinting::initTestCase() {
-    QFile::setPermissions(dir_.path(), QFile::permissions(dir_.path()) | QFile::ExeOther |
-                                           QFile::ReadOther | QFile::ExeGroup);
-    qputenv("CUPS_SERVER", dir_.filePath(QStringLiteral("cups.sock")).toUtf8());
     qunsetenv("PRINTER");
     qunsetenv("LPDEST");
     db_.exec(QStringLiteral(
@@ -155,66 +142,13 @@ void TestPrinting::requireCups() {
         return;
     QVERIFY2(!cupsTried_, "the private cupsd did not start (see the first failure)");
     cupsTried_ = true;
-    const QString d = dir_.path();
-    for (const char* file : {"/usr/sbin/cupsd", "/usr/lib/cups/backend/cups-pdf",
-                             "/usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd", "/etc/cups/cups-pdf.conf"})
-        QVERIFY2(QFile::exists(QString::fromLatin1(file)),
-                 qPrintable(QStringLiteral("%1 is missing: run scripts/setup (cups, "
-                                           "printer-driver-cups-pdf)")
-                                .arg(QString::fromLatin1(file))));
-    zelk::test::writeFile(
-        d + QStringLiteral("/cupsd.conf"),
-        QStringLiteral("Listen %1/cups.sock\nBrowsing No\nWebInterface No\n"
-                       "<Location />\nOrder allow,deny\nAllow all\n</Location>\n"
-                       "<Policy default>\n<Limit All>\nOrder deny,allow\n</Limit>\n"
-                       "</Policy>\n")
-            .arg(d)
-            .toUtf8());
-    zelk::test::writeFile(
-        d + QStringLiteral("/cups-files.conf"),
-        QStringLiteral(
-            "ServerRoot %1\nRequestRoot %1/spool\nCacheDir %1/cache\n"
-            "StateDir %1/state\nTempDir %1/tmp\nAccessLog %1/access_log\nErrorLog %1/error_log\n"
-            "PageLog %1/page_log\n")
-            .arg(d)
-            .toUtf8());
-    zelk::test::writeFile(
-        d + QStringLiteral("/cups-pdf.conf"),
-        QStringLiteral("Out %1/out\nAnonDirName %1/out\nSpool %1/cups-pdf\nLog %1\n"
-                       "Grp root\n")
-            .arg(d)
-            .toUtf8());
-    for (const char* sub : {"ppd", "spool", "cache", "state", "tmp"})
-        QVERIFY(QDir(d).mkpath(QString::fromLatin1(sub)));
-    // The filters run as lp and write their temporary files there.
-    QVERIFY(::chmod(QFile::encodeName(d + QStringLiteral("/tmp")).constData(), 01777) == 0);
-    // unshare execs sh, which execs cupsd: stopping the process stops cupsd, and so does the
-    // end of this test program, however it ends.
-    cupsd_.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
-    cupsd_.setProcessChannelMode(QProcess::MergedChannels);
-    cupsd_.start(
-        QStringLiteral("unshare"),
-        {QStringLiteral("--mount"), QStringLiteral("--propagation"), QStringLiteral("private"),
-         QStringLiteral("sh"), QStringLiteral("-c"),
-         QStringLiteral("mount --bind \"$0\"/cups-pdf.conf /etc/cups/cups-pdf.conf && exec "
-                        "/usr/sbin/cupsd -f -c \"$0\"/cupsd.conf -s \"$0\"/cups-files.conf"),
-         d});
-    QElapsedTimer timer;
-    timer.start();
-    while (!QFile::exists(d + QStringLiteral("/cups.sock"))) {
-        QVERIFY2(cupsd_.state() != QProcess::NotRunning && !timer.hasExpired(15000),
-                 qPrintable(QStringLiteral("cupsd did not start: ") +
-                            QString::fromLocal8Bit(cupsd_.readAll())));
-        QThread::msleep(50);
-    }
+    const QString started = cupsd_.start();
+    QVERIFY2(started.isEmpty(), qPrintable(started));
+    cupsSetServer(nullptr); // libcups in this process reads CUPS_SERVER again
     for (const QString& queue : {kForm, kSpare, kReject, kStopped, kLetter}) {
-        const QString added =
-            cups({QStringLiteral("lpadmin"), QStringLiteral("-p"), queue, QStringLiteral("-E"),
-                  QStringLiteral("-v"), QStringLiteral("cups-pdf:/"),
-                  queue == kLetter ? QStringLiteral("-m") : QStringLiteral("-P"),
-                  queue == kLetter ? QStringLiteral("drv:///sample.drv/generic.ppd")
-                                   : QStringLiteral("/usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd")});
-        QVERIFY2(!added.startsWith(QStringLiteral("FAILED")), qPrintable(added));
+        const QString added = cupsd_.addQueue(
+            queue, queue == kLetter ? QStringLiteral("drv:///sample.drv/generic.ppd") : QString());
+        QVERIFY2(added.isEmpty(), qPrintable(added));
     }
     for (const QStringList& command :
          {QStringList{QStringLiteral("cupsreject"), QStringLiteral("-r"), QStringLiteral("维修中"),
@@ -232,8 +166,8 @@ QStringList TestPrinting::waitForPdfs(int count) {
     do {
         QThread::msleep(200);
         files.clear();
-        for (const QFileInfo& f : QDir(dir_.filePath(QStringLiteral("out")))
-                                      .entryInfoList({QStringLiteral("*.pdf")}, QDir::Files))
+        for (const QFileInfo& f :
+             QDir(cupsd_.out()).entryInfoList({QStringLiteral("*.pdf")}, QDir::Files))
             files.append(f.filePath());
     } while ((files.size() < count ||
               !cups({QStringLiteral("lpstat"), QStringLiteral("-o")}).isEmpty()) &&
