@@ -8,6 +8,7 @@
 #include "cupsserver.h"
 #include "data/connection.h"
 #include "printing/calibrationsheet.h"
+#include "printing/offsetdialog.h"
 #include "printing/previewprinting.h"
 #include "printing/printerprofiles.h"
 #include "printing/printjob.h"
@@ -19,11 +20,15 @@
 #include "ui/messagebox.h"
 
 #include <QDir>
+#include <QDoubleSpinBox>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QLabel>
 #include <QPrinter>
 #include <QProcess>
+#include <QPushButton>
 #include <QRegularExpression>
+#include <QSpinBox>
 #include <QThread>
 #include <QtTest>
 
@@ -468,9 +473,25 @@ void TestPrinting::feedCorrectionMovesEverySheet() {
         }
         QFile::remove(pdfs.first());
     }
-    // The measurement stays as typed: 4 sheets and 1.50 mm reopen as such.
+    // The offset dialog keeps the measurement as typed: 4 sheets and 1.50 mm reopen as such,
+    // another sheet count leaves the creep alone, and "纸已重新对齐" starts the count again.
     profiles.setFeedCorrection(kForm, 4, 1.5);
-    QCOMPARE(profiles.feedMeasurement(kForm)->sheets, 4);
+    QCOMPARE(sheet, 1);
+    QCOMPARE(profiles.sheetsSinceAlignment(kForm), 1);
+    zelk::printing::OffsetDialog dialog(profiles, kForm, offset, *profiles.feedMeasurement(kForm),
+                                        [](int) { return true; });
+    auto* sheets = dialog.findChild<QSpinBox*>(QStringLiteral("feedSheetsSpin"));
+    auto* creep = dialog.findChild<QDoubleSpinBox*>(QStringLiteral("feedCreepSpin"));
+    QCOMPARE(sheets->value(), 4);
+    QCOMPARE(creep->value(), 1.5);
+    sheets->setValue(6);
+    QCOMPARE(creep->value(), 1.5);
+    QCOMPARE(dialog.findChild<QLabel*>(QStringLiteral("feedPerSheetLabel"))->text(),
+             QStringLiteral("0.300 毫米"));
+    dialog.findChild<QPushButton*>(QStringLiteral("paperAlignedButton"))->click();
+    QCOMPARE(profiles.sheetsSinceAlignment(kForm), 0);
+    dialog.accept();
+    QCOMPARE(profiles.feedMeasurement(kForm)->sheets, 6);
     QCOMPARE(profiles.feedMeasurement(kForm)->creepMm, 1.5);
     profiles.setFeedCorrection(kForm, 5, 0);
     QCOMPARE(profiles.offset(kForm).value_or(QPointF()), offset);
