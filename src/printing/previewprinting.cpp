@@ -71,21 +71,28 @@ void PreviewPrinting::print(QPrinter& printer, const report::PreparedReport& rep
         options.toPage = printer.toPage();
     }
     options.title = receiptJobTitle(report);
-    PrintResult result;
-    try {
-        result = printReport(report, options, &profiles_);
-    } catch (const PaperRefused& e) {
-        // A form on a standard sheet only when the operator says so.
-        if (!ui::MessageBox::question(
-                &window_, e.message() + QStringLiteral("\n仍要打印在这台打印机的标准纸张上吗？")))
-            throw;
-        options.allowOtherPaper = true;
-        result = printReport(report, options, &profiles_);
-    }
+    const PrintResult result = sendAsking(report, options, &profiles_);
     profiles_.rememberPrinter(templateKey(), result.printerName);
     window_.setStatusText(QStringLiteral("已发送到打印机 %1：%2（作业 %3）")
                               .arg(result.printerName, receiptLabel(report))
                               .arg(result.jobId));
+}
+
+PrintResult PreviewPrinting::sendAsking(const report::PreparedReport& report, PrintOptions options,
+                                        PrinterProfiles* profiles) {
+    try {
+        return printReport(report, options, profiles);
+    } catch (const PaperRefused& e) {
+        // A form on a standard sheet only when the operator says so.
+        QString question = e.message();
+        question.replace(QStringLiteral("，没有打印。"), QStringLiteral("。"));
+        if (!ui::MessageBox::question(
+                &window_, question + QStringLiteral("\n仍要打印在它的标准纸张上吗？（表单会被"
+                                                    "缩放或转向，与套打的格子对不上。）")))
+            throw;
+        options.allowOtherPaper = true;
+        return printReport(report, options, profiles);
+    }
 }
 
 void PreviewPrinting::preselectPrinter() {
@@ -127,17 +134,7 @@ bool PreviewPrinting::printCalibrationSheet(int sheets) {
         options.printerName = window_.printer().printerName();
         options.title = QStringLiteral("校准页");
         options.continuous = false;
-        PrintResult result;
-        try {
-            result = printReport(sheet, options, nullptr);
-        } catch (const PaperRefused& e) {
-            if (!ui::MessageBox::question(
-                    &window_,
-                    e.message() + QStringLiteral("\n仍要打印在这台打印机的标准纸张上吗？")))
-                throw;
-            options.allowOtherPaper = true;
-            result = printReport(sheet, options, nullptr);
-        }
+        const PrintResult result = sendAsking(sheet, options, nullptr);
         // A calibration run starts the paper afresh: the next receipt is its first sheet.
         profiles_.resetSheets(result.printerName);
         window_.setStatusText(QStringLiteral("校准页已发送到打印机 %1（作业 %2）")

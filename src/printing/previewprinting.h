@@ -1,6 +1,7 @@
 #pragma once
 
 #include "printing/printerprofiles.h"
+#include "printing/printjob.h"
 
 #include <QMap>
 #include <QObject>
@@ -45,6 +46,10 @@ private:
     // The window's print button: to the file the operator chose, or as a job followed through
     // the print service; the status line confirms it and the printer is remembered.
     void print(QPrinter& printer, const report::PreparedReport& report);
+    // Prints; when the queue takes only standard paper, asks the operator first and prints
+    // on it only with a yes (the refusal is thrown on a no).
+    PrintResult sendAsking(const report::PreparedReport& report, PrintOptions options,
+                           PrinterProfiles* profiles);
     void preselectPrinter();
     QString templateKey() const;
 
