@@ -19,6 +19,7 @@
 #include "testsupport.h"
 #include "ui/messagebox.h"
 
+#include <QAction>
 #include <QDir>
 #include <QDoubleSpinBox>
 #include <QElapsedTimer>
@@ -347,6 +348,11 @@ void TestPrinting::refusalsPrintNothing() {
         QVERIFY(!window.printTo(window.printer()));
         QVERIFY2(shown.contains(message), qPrintable(shown));
         QCOMPARE(window.statusText().contains(QStringLiteral("没有找到打印服务")), down);
+        if (down) { // 打印 says so instead of offering only a file
+            shown.clear();
+            window.findChild<QAction*>(QStringLiteral("printAction"))->trigger();
+            QVERIFY2(shown.contains(message), qPrintable(shown));
+        }
         QVERIFY(zelk::printing::PrinterProfiles(connection_)
                     .rememberedPrinter(QStringLiteral("fp3.frf"))
                     .isEmpty());
