@@ -40,6 +40,17 @@
 
 using zelk::report::PreparedReport;
 
+// Skips the test function where the private print service cannot run (it needs root), and
+// ends it when the service did not start. A QSKIP inside a helper would end the helper only.
+#define REQUIRE_CUPS()                                                                             \
+    do {                                                                                           \
+        if (geteuid() != 0)                                                                        \
+            QSKIP("the private cupsd and cups-pdf need root (CI runs as root)");                   \
+        requireCups();                                                                             \
+        if (QTest::currentTestFailed())                                                            \
+            return;                                                                                \
+    } while (false)
+
 namespace {
 
 constexpr double kDpi = 400.0, kPxPerMm = kDpi / 25.4;
@@ -142,8 +153,6 @@ void TestPrinting::initTestCase() {
 }
 
 void TestPrinting::requireCups() {
-    if (geteuid() != 0)
-        QSKIP("the private cupsd and cups-pdf need root (CI runs as root)");
     if (cupsUp_)
         return;
     QVERIFY2(!cupsTried_, "the private cupsd did not start (see the first failure)");
@@ -208,7 +217,7 @@ void TestPrinting::printedValuesLandInTheirBoxes() {
     QFETCH(QPointF, offset);
     QFETCH(int, copies);
     QFETCH(QString, remarks);
-    requireCups();
+    REQUIRE_CUPS();
     // Where every value belongs: the exact PDF of the receipt with short remarks.
     const QString exact = dir_.filePath(QStringLiteral("exact.pdf"));
     QString err;
@@ -312,7 +321,7 @@ void TestPrinting::refusalsPrintNothing_data() {
 void TestPrinting::refusalsPrintNothing() {
     QFETCH(QStringList, args);
     QFETCH(QString, message);
-    requireCups();
+    REQUIRE_CUPS();
     const bool down = message.contains(QStringLiteral("CUPS"));
     struct ServerKept { // the private service again, however the row ends
         QByteArray server = qgetenv("CUPS_SERVER");
@@ -374,7 +383,7 @@ void TestPrinting::refusalsPrintNothing() {
 }
 
 void TestPrinting::previewPrintsThePageRangeOnTheRememberedPrinter() {
-    requireCups();
+    REQUIRE_CUPS();
     const auto open = [this](zelk::report::PreviewWindow& window) {
         return new zelk::printing::PreviewPrinting(window, connection_, kTemplate, {});
     };
@@ -434,7 +443,7 @@ void TestPrinting::previewPrintsThePageRangeOnTheRememberedPrinter() {
 }
 
 void TestPrinting::feedCorrectionMovesEverySheet() {
-    requireCups();
+    REQUIRE_CUPS();
     // Five calibration sheets in which the last crosshair lay 2 mm low: 0.5 mm per sheet, counted
     // on from job to job (one sheet, one sheet, then two copies), until the paper is aligned.
     zelk::printing::PrinterProfiles profiles(connection_);
