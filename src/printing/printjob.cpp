@@ -119,6 +119,9 @@ PrintResult printReport(const report::PreparedReport& prepared, const PrintOptio
                         PrinterProfiles* profiles) {
     if (!CupsQueue::serviceRunning())
         throw report::ReportError(noService());
+    if (options.printerName.isEmpty())
+        throw report::ReportError(
+            QStringLiteral("没有选择打印机，没有打印。请在“页面设置”里选择打印机后重试。"));
     const CupsQueue queue(options.printerName);
     if (!queue.exists())
         throw report::ReportError(
@@ -128,9 +131,10 @@ PrintResult printReport(const report::PreparedReport& prepared, const PrintOptio
 
     report::PreparedReport report = prepared;
     int firstSheet = 0;
-    if (profiles && options.continuous) {
+    if (profiles)
         if (const std::optional<QPointF> own = profiles->offset(queue.name()))
             report.printerOffset = *own;
+    if (profiles && options.continuous) {
         report.feedCorrection = profiles->feedCorrection(queue.name());
         firstSheet = profiles->sheetsSinceAlignment(queue.name());
     }
