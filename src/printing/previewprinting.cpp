@@ -12,7 +12,9 @@
 #include <QAction>
 #include <QDir>
 #include <QFileInfo>
+#include <QMainWindow>
 #include <QPrinter>
+#include <QStatusBar>
 #include <QToolBar>
 
 namespace zelk::printing {
@@ -73,9 +75,13 @@ void PreviewPrinting::print(QPrinter& printer, const report::PreparedReport& rep
     options.title = receiptJobTitle(report);
     const PrintResult result = sendAsking(report, options, &profiles_);
     profiles_.rememberPrinter(templateKey(), result.printerName);
-    window_.setStatusText(QStringLiteral("已发送到打印机 %1：%2（作业 %3）")
-                              .arg(result.printerName, receiptLabel(report))
-                              .arg(result.jobId));
+    const QString sent = QStringLiteral("已发送到打印机 %1：%2（作业 %3）")
+                             .arg(result.printerName, receiptLabel(report))
+                             .arg(result.jobId);
+    window_.setStatusText(sent);
+    // And on the main window's status bar, where it stays after the preview is closed.
+    if (auto* main = qobject_cast<QMainWindow*>(window_.parentWidget()))
+        main->statusBar()->showMessage(sent);
 }
 
 PrintResult PreviewPrinting::sendAsking(const report::PreparedReport& report, PrintOptions options,

@@ -25,11 +25,13 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QLabel>
+#include <QMainWindow>
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QThread>
 #include <QtTest>
 
@@ -388,7 +390,8 @@ void TestPrinting::previewPrintsThePageRangeOnTheRememberedPrinter() {
         return new zelk::printing::PreviewPrinting(window, connection_, kTemplate, {});
     };
     {
-        zelk::report::PreviewWindow window(prepare(QStringLiteral("备注")));
+        QMainWindow main; // the program's window, whose status bar keeps the confirmation
+        zelk::report::PreviewWindow window(prepare(QStringLiteral("备注")), &main);
         window.setMessageHandler([](const QString& text) { QFAIL(qPrintable(text)); });
         open(window);
         window.printer().setPrinterName(kSpare);
@@ -398,6 +401,7 @@ void TestPrinting::previewPrintsThePageRangeOnTheRememberedPrinter() {
         QVERIFY2(window.statusText().contains(
                      QStringLiteral("已发送到打印机 zelk-spare：收据 00067890（作业 ")),
                  qPrintable(window.statusText()));
+        QCOMPARE(main.statusBar()->currentMessage(), window.statusText());
     }
     const QStringList pdfs = waitForPdfs(1);
     QCOMPARE(pdfs.size(), 1);
