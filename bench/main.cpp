@@ -5,6 +5,7 @@
 
 #include "benchdb.h"
 #include "children.h"
+#include "cupsserver.h"
 #include "measure.h"
 #include "pgserver.h"
 #include "prototypes.h"
@@ -14,6 +15,7 @@
 #include "data/schema.h"
 #include "data/searchindex.h"
 #include "data/tdmtd.h"
+#include "printing/printjob.h"
 #include "receipt/entrypage.h"
 #include "receipt/historymodel.h"
 #include "receipt/historysearch.h"
@@ -590,6 +592,45 @@ void preview(const BenchDatabase& db, zelk::data::Tdmtd& dm, sqlite3* rawDb) {
     add(p);
 }
 
+// ---- print ----------------------------------------------------------------------------------
+
+// From 打印 to the job accepted by the print service: the queue asked, the pages drawn into a
+// PDF, the job sent and followed until CUPS takes it (processing or done), on a cups-pdf queue
+// of the private print service the tests use (root only; skipped otherwise).
+void printing(const BenchDatabase& db, zelk::data::Tdmtd& dm, sqlite3* rawDb) {
+    static zelk::test::CupsServer service;
+    static const QString problem = [] {
+        QString why = service.start();
+        if (why.isEmpty())
+            why = service.addQueue(QStringLiteral("zelk-bench"));
+        return why;
+    }();
+    if (!problem.isEmpty()) {
+        std::fprintf(stderr, "print: skipped (%s)\n", qPrintable(problem));
+        return;
+    }
+    const qint64 id = raw::scalar(
+        rawDb,
+        "select kpid from fpdetail group by kpid having count(*)=5 order by kpid desc limit 1");
+    const zelk::report::PreparedReport prepared = receipt::prepareReceiptReport(
+        dm.Database3_ado, QString::number(id), QString(),
+        receipt::receiptTemplatePath(QCoreApplication::applicationFilePath()));
+    zelk::printing::PrintOptions options;
+    options.printerName = QStringLiteral("zelk-bench");
+    options.title = zelk::printing::receiptJobTitle(prepared);
+    Figure f;
+    f.size = db.receipts;
+    f.name = QStringLiteral("print: button to job accepted by CUPS");
+    f.note = QStringLiteral("printing::printReport of a five-line receipt on a private cups-pdf "
+                            "queue: queue asked, PDF drawn, job sent and followed");
+    f.ours = measure(RunPolicy{3, 10, 5000, 1},
+                     [&] { zelk::printing::printReport(prepared, options, nullptr); });
+    add(f);
+    // The queue's PDFs are not kept.
+    for (const QFileInfo& pdf : QDir(service.out()).entryInfoList(QDir::Files))
+        QFile::remove(pdf.filePath());
+}
+
 // ---- memory ---------------------------------------------------------------------------------
 
 void memory(const BenchDatabase& db) {
@@ -707,7 +748,7 @@ QString runtimeDir() {
 void usage() {
     std::printf("usage: zelk_bench [--sizes 10000,100000,1000000] [--json FILE] [--quick]\n"
                 "                  [--no-prototypes] [--only start-up|amount|save|reload|search|"
-                "preview|memory|server|prototypes]\n");
+                "preview|print|memory|server|prototypes]\n");
 }
 
 } // namespace
@@ -781,6 +822,8 @@ int main(int argc, char** argv) {
                 searches(db, dm, rawDb, size >= 1000000);
             if (wanted("preview"))
                 preview(db, dm, rawDb);
+            if (wanted("print"))
+                printing(db, dm, rawDb);
             if (wanted("memory"))
                 memory(db);
             if (wanted("server"))

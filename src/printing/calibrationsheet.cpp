@@ -1,5 +1,6 @@
 #include "printing/calibrationsheet.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace zelk::printing {
@@ -48,6 +49,44 @@ void addRuler(report::Page& page, const QSizeF& size) {
     }
 }
 
+using PlacedRectList = QList<report::PlacedRect>;
+
+// Where a crosshair's label goes: in the first corner beside the crosshair (below right, above
+// right, below left, above left) where it crosses no field outline and stays on the paper, else
+// the nearest clear place a few millimetres away, so that it can be read; below right when no
+// place near is clear.
+QRectF labelPlace(const QPointF& mark, qsizetype characters, const PlacedRectList& outlines,
+                  const QSizeF& paper) {
+    const QSizeF box(characters * kLabelSize * 0.2 + 0.5, 2.6); // 6 pt digits, about 1.2 mm each
+    QList<QPointF> places = {mark + QPointF(1, 0.8), mark + QPointF(1, -0.8 - box.height()),
+                             mark + QPointF(-1 - box.width(), 0.8),
+                             mark + QPointF(-1 - box.width(), -0.8 - box.height())};
+    QList<QPointF> further;
+    for (int dy = -15; dy <= 15; ++dy)
+        for (int dx = -15; dx <= 15; ++dx)
+            further.append(mark + QPointF(dx, dy) - QPointF(box.width(), box.height()) / 2);
+    std::stable_sort(further.begin(), further.end(), [&](const QPointF& a, const QPointF& b) {
+        const QPointF half(box.width() / 2, box.height() / 2);
+        return QLineF(a + half, mark).length() < QLineF(b + half, mark).length();
+    });
+    places += further;
+    const QRectF arms(mark - QPointF(4.2, 4.2), QSizeF(8.4, 8.4));
+    for (const QPointF& corner : places) {
+        const QRectF place(corner, box);
+        const bool clear =
+            std::none_of(outlines.begin(), outlines.end(), [&](const report::PlacedRect& r) {
+                return r.rect.adjusted(-kLine, -kLine, kLine, kLine).intersects(place);
+            });
+        // Off the crosshair's arms too, unless in one of its corners.
+        const bool offArms = places.indexOf(corner) < 4 ||
+                             (!place.intersects(QRectF(mark.x() - 0.3, arms.top(), 0.6, 8.4)) &&
+                              !place.intersects(QRectF(arms.left(), mark.y() - 0.3, 8.4, 0.6)));
+        if (clear && offArms && QRectF(QPointF(0, 0), paper).contains(place))
+            return place;
+    }
+    return QRectF(places.first(), box);
+}
+
 } // namespace
 
 QList<QPointF> calibrationMarks(const QSizeF& pageMm) {
@@ -76,11 +115,12 @@ report::PreparedReport calibrationSheet(const report::Template& tpl,
         for (int row = 0; row < tpl.band.rowsPerPage; ++row)
             for (const report::TextItem& item : tpl.band.items.texts)
                 outline(item, QPointF(0, tpl.band.y + row * tpl.band.pitch));
+    const PlacedRectList outlines = page.rects;
     for (const QPointF& mark : calibrationMarks(size)) {
         page.lines.append({QLineF(mark.x() - 4, mark.y(), mark.x() + 4, mark.y()), kLine});
         page.lines.append({QLineF(mark.x(), mark.y() - 4, mark.x(), mark.y() + 4), kLine});
-        page.texts.append(label(QStringLiteral("X%1 Y%2").arg(mark.x()).arg(mark.y()),
-                                QRectF(mark.x() + 1, mark.y() + 0.8, 30, 3)));
+        const QString text = QStringLiteral("X%1 Y%2").arg(mark.x()).arg(mark.y());
+        page.texts.append(label(text, labelPlace(mark, text.size(), outlines, size)));
     }
     for (int k = 1; k <= sheets; ++k) {
         sheet.pages.append(page);

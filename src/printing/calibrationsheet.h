@@ -15,7 +15,8 @@ QList<QPointF> calibrationMarks(const QSizeF& pageMm);
 
 // The calibration sheet of a template: a millimetre ruler along the top and left edges (a
 // number every 10 mm), the crosshairs with their coordinates, and the outline of every text box
-// of the template (every band row included) with the Chinese name of its field
+// of the template (every band row included) with the Chinese name of its field; each
+// crosshair's label sits beside it where it crosses no outline
 // (fieldNames maps a column or variable to it; a box without references shows its text). Laid
 // against the real form, it shows how far the printer feeds off. The sheet has the template's
 // paper and no printer offset, so what is measured on it is the printer's whole offset.

@@ -30,7 +30,7 @@ QDoubleSpinBox* offsetSpin(const QString& name, double value, QWidget* parent) {
 } // namespace
 
 OffsetDialog::OffsetDialog(PrinterProfiles& profiles, const QString& printerName,
-                           const QPointF& current, double currentCorrection,
+                           const QPointF& current, const PrinterProfiles::FeedMeasurement& measured,
                            std::function<bool(int sheets)> printSheets, QWidget* parent)
     : QDialog(parent), profiles_(profiles), printerName_(printerName) {
     setObjectName(QStringLiteral("printerOffsetDialog"));
@@ -46,14 +46,28 @@ OffsetDialog::OffsetDialog(PrinterProfiles& profiles, const QString& printerName
     sheetsSpin_ = new QSpinBox(this);
     sheetsSpin_->setObjectName(QStringLiteral("feedSheetsSpin"));
     sheetsSpin_->setRange(2, PrinterProfiles::kMaxSheets);
-    sheetsSpin_->setValue(5);
+    sheetsSpin_->setValue(measured.sheets);
     sheetsSpin_->setSuffix(QStringLiteral(" 张"));
-    // Starts at the creep the stored correction stands for, so saving unchanged keeps it.
-    creepSpin_ = offsetSpin(QStringLiteral("feedCreepSpin"), currentCorrection * 4, this);
+    // The measurement as it was typed and stored, so saving unchanged keeps it.
+    creepSpin_ = offsetSpin(QStringLiteral("feedCreepSpin"), 0.0, this);
     creepSpin_->setDecimals(2);
     creepSpin_->setSingleStep(0.05);
-    connect(sheetsSpin_, &QSpinBox::valueChanged, this, [this, currentCorrection](int sheets) {
-        creepSpin_->setValue(currentCorrection * (sheets - 1));
+    creepSpin_->setValue(measured.creepMm);
+    perSheetLabel_ = new QLabel(this);
+    perSheetLabel_->setObjectName(QStringLiteral("feedPerSheetLabel"));
+    showPerSheet();
+    connect(sheetsSpin_, &QSpinBox::valueChanged, this, &OffsetDialog::showPerSheet);
+    connect(creepSpin_, &QDoubleSpinBox::valueChanged, this, &OffsetDialog::showPerSheet);
+    auto* alignedButton = new QPushButton(QStringLiteral("纸已重新对齐"), this);
+    alignedButton->setObjectName(QStringLiteral("paperAlignedButton"));
+    connect(alignedButton, &QPushButton::clicked, this, [this] {
+        try {
+            profiles_.resetSheets(printerName_);
+            perSheetLabel_->setText(perSheetLabel_->text() +
+                                    QStringLiteral("；下一张从第一张算起"));
+        } catch (const data::DatabaseError& e) {
+            ui::MessageBox::error(this, e.message());
+        }
     });
     auto* printButton = new QPushButton(QStringLiteral("打印连续校准页"), this);
     printButton->setObjectName(QStringLiteral("printFeedSheetsButton"));
@@ -62,7 +76,8 @@ OffsetDialog::OffsetDialog(PrinterProfiles& profiles, const QString& printerName
     auto* feedHow = new QLabel(
         QStringLiteral("连续纸越打越偏时：按“打印连续校准页”连续打印几张校准页，不要撕开，量出最后"
                        "一张的十字线“X20 Y20”比第一张的低了多少毫米（高了填负数），填在下面。"
-                       "保存后每一张都按这个量逐张校正；填 0 取消校正。"),
+                       "保存后每一张都按这个量逐张校正，一次次打印接着算；重新装纸或对齐后按"
+                       "“纸已重新对齐”。填 0 取消校正。"),
         this);
     feedHow->setWordWrap(true);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Save | QDialogButtonBox::Cancel, this);
@@ -76,8 +91,15 @@ OffsetDialog::OffsetDialog(PrinterProfiles& profiles, const QString& printerName
     form->addRow(QStringLiteral("连续校准页："), sheetsSpin_);
     form->addRow(QString(), printButton);
     form->addRow(QStringLiteral("最后一张下移："), creepSpin_);
+    form->addRow(QStringLiteral("每张校正："), perSheetLabel_);
+    form->addRow(QString(), alignedButton);
     form->addRow(feedHow);
     form->addRow(buttons);
+}
+
+void OffsetDialog::showPerSheet() {
+    perSheetLabel_->setText(QStringLiteral("%1 毫米").arg(
+        PrinterProfiles::correctionPerSheet(sheetsSpin_->value(), creepSpin_->value()), 0, 'f', 3));
 }
 
 void OffsetDialog::accept() {

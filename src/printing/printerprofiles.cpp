@@ -33,12 +33,37 @@ void PrinterProfiles::createTables() {
         query.add(sql);
         query.execute();
     }
-    // A table of an earlier version has no correction yet.
-    if (!hasColumn(QStringLiteral("PrinterOffset"), QStringLiteral("FeedCorrection"))) {
+    // A table of an earlier version lacks the later columns.
+    for (const QString& column : {QStringLiteral("FeedCorrection"), QStringLiteral("FeedSheets"),
+                                  QStringLiteral("FeedCreep"), QStringLiteral("SheetCount")}) {
+        if (hasColumn(QStringLiteral("PrinterOffset"), column))
+            continue;
         data::Query query(connection_);
-        query.add(QStringLiteral("alter table PrinterOffset add column FeedCorrection INTEGER"));
+        query.add(QStringLiteral("alter table PrinterOffset add column %1 INTEGER").arg(column));
         query.execute();
     }
+}
+
+void PrinterProfiles::ensureRow(const QString& printerName) {
+    createTables();
+    data::Query query(connection_);
+    query.add(QStringLiteral("insert or ignore into PrinterOffset (PrinterName) values (:name)"));
+    query.bind(QStringLiteral("name"), printerName);
+    query.execute();
+}
+
+qint64 PrinterProfiles::integerColumn(const QString& printerName, const QString& column) const {
+    if (!hasTable(QStringLiteral("PrinterOffset")) ||
+        !hasColumn(QStringLiteral("PrinterOffset"), column))
+        return 0;
+    data::Query query(connection_);
+    // column is one of ours, never input.
+    query.add(
+        QStringLiteral("select coalesce(%1, 0) as v from PrinterOffset where PrinterName=:name")
+            .arg(column));
+    query.bind(QStringLiteral("name"), printerName);
+    query.open();
+    return query.eof() ? 0 : query.fieldAsInteger(QStringLiteral("v"));
 }
 
 bool PrinterProfiles::hasColumn(const QString& table, const QString& column) const {
@@ -71,13 +96,10 @@ void PrinterProfiles::setOffset(const QString& printerName, const QPointF& offse
     if (!std::isfinite(offsetMm.x()) || !std::isfinite(offsetMm.y()) || std::abs(x) > limit ||
         std::abs(y) > limit)
         throw report::ReportError(QStringLiteral("打印机偏移必须在 −20 到 +20 毫米之间，未保存。"));
-    createTables();
+    ensureRow(printerName);
     data::Query query(connection_);
-    // One statement, so the printer's correction stays as it was.
-    query.add(QStringLiteral(
-        "insert or replace into PrinterOffset (PrinterName, OffsetX, OffsetY, FeedCorrection)"
-        " values (:name, :x, :y,"
-        " (select FeedCorrection from PrinterOffset where PrinterName=:name))"));
+    query.add(
+        QStringLiteral("update PrinterOffset set OffsetX=:x, OffsetY=:y where PrinterName=:name"));
     query.bind(QStringLiteral("name"), printerName);
     query.bind(QStringLiteral("x"), x);
     query.bind(QStringLiteral("y"), y);
@@ -85,14 +107,43 @@ void PrinterProfiles::setOffset(const QString& printerName, const QPointF& offse
 }
 
 double PrinterProfiles::feedCorrection(const QString& printerName) const {
-    if (!hasTable(QStringLiteral("PrinterOffset")) ||
-        !hasColumn(QStringLiteral("PrinterOffset"), QStringLiteral("FeedCorrection")))
-        return 0.0;
+    // From the measurement as typed when there is one, so no rounding piles up over sheets.
+    if (const std::optional<FeedMeasurement> m = feedMeasurement(printerName))
+        return correctionPerSheet(m->sheets, m->creepMm);
+    return integerColumn(printerName, QStringLiteral("FeedCorrection")) / 1000.0;
+}
+
+std::optional<PrinterProfiles::FeedMeasurement>
+PrinterProfiles::feedMeasurement(const QString& printerName) const {
+    const qint64 sheets = integerColumn(printerName, QStringLiteral("FeedSheets"));
+    if (sheets < 2)
+        return std::nullopt;
+    return FeedMeasurement{int(sheets),
+                           integerColumn(printerName, QStringLiteral("FeedCreep")) / 1000.0};
+}
+
+int PrinterProfiles::sheetsSinceAlignment(const QString& printerName) const {
+    return int(integerColumn(printerName, QStringLiteral("SheetCount")));
+}
+
+void PrinterProfiles::addSheets(const QString& printerName, int sheets) {
+    ensureRow(printerName);
     data::Query query(connection_);
-    query.add(QStringLiteral("select FeedCorrection from PrinterOffset where PrinterName=:name"));
+    query.add(QStringLiteral("update PrinterOffset set SheetCount=coalesce(SheetCount, 0)+:n"
+                             " where PrinterName=:name"));
     query.bind(QStringLiteral("name"), printerName);
-    query.open();
-    return query.eof() ? 0.0 : query.fieldAsInteger(QStringLiteral("FeedCorrection")) / 1000.0;
+    query.bind(QStringLiteral("n"), qint64(sheets));
+    query.execute();
+}
+
+void PrinterProfiles::resetSheets(const QString& printerName) {
+    if (!hasTable(QStringLiteral("PrinterOffset")))
+        return;
+    createTables();
+    data::Query query(connection_);
+    query.add(QStringLiteral("update PrinterOffset set SheetCount=0 where PrinterName=:name"));
+    query.bind(QStringLiteral("name"), printerName);
+    query.execute();
 }
 
 void PrinterProfiles::setFeedCorrection(const QString& printerName, int sheets, double creepMm) {
@@ -102,16 +153,16 @@ void PrinterProfiles::setFeedCorrection(const QString& printerName, int sheets, 
             QStringLiteral("走纸校正无效：校准页须为 2 到 %1 张，偏差须在 −20 到 +20 毫米之间，"
                            "未保存。")
                 .arg(kMaxSheets));
-    createTables();
+    ensureRow(printerName);
     data::Query query(connection_);
-    // One statement, so the printer's offset (or its lack of one) stays as it was.
-    query.add(QStringLiteral(
-        "insert or replace into PrinterOffset (PrinterName, OffsetX, OffsetY, FeedCorrection)"
-        " values (:name, (select OffsetX from PrinterOffset where PrinterName=:name),"
-        " (select OffsetY from PrinterOffset where PrinterName=:name), :c)"));
+    // The measurement is kept as typed; the per-sheet figure beside it for earlier versions.
+    query.add(QStringLiteral("update PrinterOffset set FeedCorrection=:c, FeedSheets=:sheets,"
+                             " FeedCreep=:creep where PrinterName=:name"));
     query.bind(QStringLiteral("name"), printerName);
     query.bind(QStringLiteral("c"),
                qint64(std::llround(correctionPerSheet(sheets, creepMm) * 1000.0)));
+    query.bind(QStringLiteral("sheets"), qint64(sheets));
+    query.bind(QStringLiteral("creep"), qint64(std::llround(creepMm * 1000.0)));
     query.execute();
 }
 

@@ -14,9 +14,11 @@ namespace zelk::printing {
 // What the database keeps per printer and per template, in two tables of their own that are
 // added to a database the first time something is stored (files of earlier versions keep
 // opening and read as "nothing stored"):
-//   PrinterOffset (PrinterName, OffsetX, OffsetY, FeedCorrection): the printer's offset in
-//     tenths of a mm (NULL when it has none of its own) and its page-length correction in
-//     thousandths of a mm per sheet (a column added to tables of earlier versions);
+//   PrinterOffset (PrinterName, OffsetX, OffsetY, FeedCorrection, FeedSheets, FeedCreep,
+//     SheetCount): the printer's offset in tenths of a mm (NULL when it has none of its own),
+//     its page-length correction in thousandths of a mm per sheet, the measurement it came from
+//     as typed (sheets, creep in thousandths of a mm), and the sheets printed since the paper
+//     was last aligned (columns added to tables of earlier versions);
 //   PrinterChoice (TemplateName, PrinterName): the printer last used with a template.
 class PrinterProfiles {
 public:
@@ -41,6 +43,19 @@ public:
     // beyond ±kMaxOffset, DatabaseError.
     void setFeedCorrection(const QString& printerName, int sheets, double creepMm);
     static constexpr int kMaxSheets = 100;
+    // The measurement as typed (sheets, creep in mm); nothing when none was stored.
+    struct FeedMeasurement {
+        int sheets = 0;
+        double creepMm = 0.0;
+    };
+    std::optional<FeedMeasurement> feedMeasurement(const QString& printerName) const;
+
+    // Continuous paper: the sheets printed on the printer since its paper was last aligned, so
+    // that the page-length correction goes on from one job to the next.
+    int sheetsSinceAlignment(const QString& printerName) const;
+    void addSheets(const QString& printerName, int sheets);
+    // "纸已重新对齐", and every calibration run: the next job starts from the first sheet.
+    void resetSheets(const QString& printerName);
     static double correctionPerSheet(int sheets, double creepMm) {
         return sheets > 1 ? creepMm / (sheets - 1) : 0.0;
     }
@@ -53,6 +68,8 @@ private:
     bool hasTable(const QString& table) const;
     bool hasColumn(const QString& table, const QString& column) const;
     void createTables();
+    void ensureRow(const QString& printerName);
+    qint64 integerColumn(const QString& printerName, const QString& column) const;
 
     data::Connection& connection_;
 };

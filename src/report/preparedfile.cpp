@@ -326,9 +326,9 @@ PreparedReport loadPreparedReport(const QString& path) {
     if (!QFileInfo::exists(path))
         throw PreparedFileError(QStringLiteral("预览文件 %1 无法打开：文件不存在").arg(shown));
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw PreparedFileError(
-            QStringLiteral("预览文件 %1 无法打开：%2").arg(shown, file.errorString()));
+    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly))
+        throw PreparedFileError(QStringLiteral("预览文件 %1 无法打开：%2")
+                                    .arg(shown, fileProblem(path, file.errorString())));
     return preparedReportFromJson(file.readAll(), path);
 }
 

@@ -676,6 +676,12 @@ void PreviewWindow::onExportPdf() {
 }
 
 void PreviewWindow::onPrint() {
+    if (printCheck_) {
+        if (const QString problem = printCheck_(); !problem.isEmpty()) {
+            message(problem);
+            return;
+        }
+    }
     QPrinter& p = printer();
     QPrintDialog dialog(&p, this);
     dialog.setObjectName(QStringLiteral("printDialog"));
@@ -686,8 +692,12 @@ void PreviewWindow::onPrint() {
 }
 
 void PreviewWindow::onPageSetup() {
+    const QString before = printer().printerName();
     PrintSetupDialog dialog(printer(), report_, this);
     dialog.exec();
+    // A note about the printer chosen before (one that is gone) no longer holds.
+    if (printer().printerName() != before)
+        setStatusText(QString());
     refreshPrintableArea();
 }
 

@@ -80,6 +80,9 @@ public:
     void setMessageHandler(MessageHandler handler) { showMessage_ = std::move(handler); }
     void setHelpHandler(std::function<void()> handler) { onHelp_ = std::move(handler); }
     void setPrintHandler(PrintHandler handler) { print_ = std::move(handler); }
+    // Asked before the print dialog opens: a non-empty answer (why nothing can be printed) is
+    // shown instead of the dialog.
+    void setPrintCheck(std::function<QString()> check) { printCheck_ = std::move(check); }
 
     // The printer the print button uses, with the report's page set-up. Layers above add their
     // own printing commands to the tool bar and show notes in the status line.
@@ -165,6 +168,7 @@ private:
     MessageHandler showMessage_;
     std::function<void()> onHelp_;
     PrintHandler print_;
+    std::function<QString()> printCheck_;
     QString note_;
     QString templateNote_; // what the last look at the template found
     QString templatePath_;

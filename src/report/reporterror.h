@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFileInfo>
 #include <QString>
 #include <stdexcept>
 
@@ -17,6 +18,17 @@ public:
 private:
     QString message_;
 };
+
+// Why a file could not be opened, in the operator's words, with the system's own (English)
+// text only as a detail line.
+inline QString fileProblem(const QString& path, const QString& systemText) {
+    const QFileInfo info(path);
+    const QString reason = !info.exists() ? QStringLiteral("文件不存在")
+                           : info.isDir() ? QStringLiteral("这是一个文件夹，不是文件")
+                           : !info.isReadable() ? QStringLiteral("没有读取权限")
+                                                : QStringLiteral("系统拒绝打开");
+    return systemText.isEmpty() ? reason : reason + QStringLiteral("\n详情：") + systemText;
+}
 
 // A template that cannot be read, is not valid, or refers to names the data
 // does not have.

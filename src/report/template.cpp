@@ -458,9 +458,10 @@ Template loadTemplate(const QString& path) {
     if (!QFileInfo::exists(path))
         throw TemplateError(QStringLiteral("报表模板 %1 无法读取：文件不存在").arg(shown));
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw TemplateError(
-            QStringLiteral("报表模板 %1 无法读取：%2").arg(shown, file.errorString()));
+    // A folder opens on some systems: it is refused before it is read as an empty template.
+    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly))
+        throw TemplateError(QStringLiteral("报表模板 %1 无法读取：%2")
+                                .arg(shown, fileProblem(path, file.errorString())));
     return parseTemplate(file.readAll(), path);
 }
 

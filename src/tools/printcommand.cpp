@@ -11,6 +11,7 @@
 #include "store/storeconfig.h"
 #include "tools/pdfcommand.h"
 
+#include <QFileInfo>
 #include <QTextStream>
 
 namespace zelk::tools {
@@ -27,12 +28,18 @@ bool parsePrintArguments(const QStringList& words, const QString& programFolder,
             positional.append(word);
             continue;
         }
+        if (word == QLatin1String("--allow-other-paper")) {
+            result.allowOtherPaper = true;
+            continue;
+        }
         QString* target = nullptr;
-        QString copies;
+        QString copies, pages;
         if (word == QLatin1String("--printer"))
             target = &result.printerName;
         else if (word == QLatin1String("--copies"))
             target = &copies;
+        else if (word == QLatin1String("--pages"))
+            target = &pages;
         else if (word == QLatin1String("--database"))
             target = &result.databasePath;
         else if (word == QLatin1String("--template"))
@@ -51,6 +58,17 @@ bool parsePrintArguments(const QStringList& words, const QString& programFolder,
             result.copies = copies.toInt(&ok);
             if (!ok || result.copies < 1 || result.copies > 99) {
                 *problem = QStringLiteral("份数必须是 1 到 99 的整数：%1").arg(copies);
+                return false;
+            }
+        }
+        if (target == &pages) {
+            const QStringList ends = pages.split(u'-');
+            bool okFrom = false, okTo = false;
+            result.fromPage = ends.value(0).toInt(&okFrom);
+            result.toPage = ends.size() == 1 ? result.fromPage : ends.value(1).toInt(&okTo);
+            if (ends.size() > 2 || !okFrom || (ends.size() == 2 && !okTo) || result.fromPage < 1 ||
+                result.toPage < result.fromPage) {
+                *problem = QStringLiteral("页码范围必须写成 A-B（1 ≤ A ≤ B）：%1").arg(pages);
                 return false;
             }
         }
@@ -80,11 +98,19 @@ int runPrintCommand(const QStringList& words, const QString& applicationFilePath
         const std::unique_ptr<store::Store> store = store::openConfiguredStore(localFile);
         const report::PreparedReport prepared =
             prepareStoredReceipt(*store, request.receiptId, request.templatePath);
-        const QString printer = printing::choosePrinter(request.printerName);
-        const printing::PrinterProfiles profiles(connection);
-        printing::printReport(printer, request.copies, prepared, &profiles);
-        out << "已发送到打印机 " << printer << "：发票 " << request.receiptId << "，"
-            << request.copies << " 份\n";
+        printing::PrinterProfiles profiles(connection);
+        printing::PrintOptions options;
+        options.printerName = printing::choosePrinter(
+            request.printerName,
+            profiles.rememberedPrinter(QFileInfo(request.templatePath).fileName()));
+        options.copies = request.copies;
+        options.fromPage = request.fromPage;
+        options.toPage = request.toPage;
+        options.allowOtherPaper = request.allowOtherPaper;
+        options.title = printing::receiptJobTitle(prepared);
+        const printing::PrintResult sent = printing::printReport(prepared, options, &profiles);
+        out << "已发送到打印机 " << sent.printerName << "：" << printing::receiptLabel(prepared)
+            << "（作业 " << sent.jobId << "），" << request.copies << " 份\n";
     } catch (const data::DatabaseError& error) {
         err << error.message() << '\n';
         return 1;

@@ -3,7 +3,8 @@
 //   zelkctl capitals AMOUNT   prints the amount in Chinese capital numerals
 //   zelkctl pdf KPID FILE.pdf [--database PATH] [--template PATH]
 //                             renders a stored receipt through the template into a PDF
-//   zelkctl print KPID [--printer NAME] [--copies N] [--database PATH] [--template PATH]
+//   zelkctl print KPID [--printer NAME] [--pages A-B] [--copies N] [--allow-other-paper]
+//                 [--database PATH] [--template PATH]
 //                             prints a stored receipt as the preview's print button does
 //   zelkctl search TEXT [--from yyyy-mm-dd] [--to yyyy-mm-dd] [--limit N] [--database PATH]
 //                             lists the receipts the history search finds, one per line
@@ -49,10 +50,11 @@ int usage() {
              "                             把已保存的发票按报表模板输出为 PDF（备注取保存的内容；\n"
              "                             默认数据库 Data/zelk.mdb、模板 report/fp3.frf，\n"
              "                             均在 zelkctl 所在的文件夹中）\n"
-             "  zelkctl print KPID [--printer NAME] [--copies N] [--database PATH] [--template "
-             "PATH]\n"
-             "                             把已保存的发票打印到打印机（默认为系统默认打印机，\n"
-             "                             使用该打印机保存的偏移），与预览窗口的打印相同\n"
+             "  zelkctl print KPID [--printer NAME] [--pages A-B] [--copies N]\n"
+             "                 [--allow-other-paper] [--database PATH] [--template PATH]\n"
+             "                             把已保存的发票打印到打印机（默认为上次使用的打印机，\n"
+             "                             其次系统默认打印机；使用该打印机保存的偏移），与预览\n"
+             "                             窗口的打印相同；打印机接受作业后退出状态才为 0\n"
              "  zelkctl search TEXT [--from yyyy-mm-dd] [--to yyyy-mm-dd] [--limit N]\n"
              "                 [--database PATH]\n"
              "                             按历史查询的规则查找票据，每行一张：编号和表格的八列，\n"
