@@ -33,6 +33,7 @@
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QStatusBar>
+#include <QUuid>
 #include <QVBoxLayout>
 #include <stdexcept>
 
@@ -208,7 +209,13 @@ void Tfrmqj::FormShow() {
         openDatabase();
         historyPage_->showDefaultRange();
         entryPage_->setIssueDate(QDate::currentDate());
-        const settings::BasicSettings defaults = settings::loadBasicSettings(store_);
+        // An unreachable server is reported here and stays the store; the form then takes
+        // its defaults from the local file, so that no save goes without them.
+        store::Store* defaultsFrom = &store_;
+        if (auto* server = dynamic_cast<store::PgStore*>(store_.target()))
+            if (!ui::runGuarded(this, [server] { server->check(); }))
+                defaultsFrom = localFile_.get();
+        const settings::BasicSettings defaults = settings::loadBasicSettings(*defaultsFrom);
         entryPage_->setPayeeName(defaults.payee);
         entryPage_->setCategory(defaults.category);
         entryPage_->setIssuer(defaults.issuer);
@@ -239,12 +246,9 @@ void Tfrmqj::openDatabase() {
         storeLabel_->setText(QStringLiteral("数据存储：本机文件"));
         return;
     }
-    auto server = std::make_unique<store::PgStore>(store::serverConnInfo(config));
-    store::PgStore& pg = *server;
-    store_.setTarget(std::move(server));
+    store_.setTarget(std::make_unique<store::PgStore>(store::serverConnInfo(config)));
     storeLabel_->setText(QStringLiteral("数据存储：数据库服务器 %1:%2/%3")
                              .arg(config.host, config.port, config.database));
-    pg.check();
 }
 
 void Tfrmqj::N12Click() {
@@ -288,6 +292,7 @@ void Tfrmqj::N8Click() {
 }
 
 void Tfrmqj::BitBtn16Click() {
+    saveToken_.clear();
     entryPage_->newRecord();
     pages_->setCurrentWidget(entryPage_);
 }
@@ -316,6 +321,9 @@ void Tfrmqj::BitBtn19Click() {
     }
     ui::runGuarded(this, [&] {
         receipt::ReceiptSaver saver(store_);
+        if (saveToken_.isEmpty())
+            saveToken_ = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        saver.setToken(saveToken_);
         QString id;
         try {
             id = saver.save(entry);
@@ -347,6 +355,7 @@ void Tfrmqj::BitBtn19Click() {
                 return;
             }
         }
+        saveToken_.clear();
         entryPage_->setReceiptId(id);
         entryPage_->setLoadedChanges(saver.changes());
         ui::MessageBox::information(this, QStringLiteral("保存成功！"));
@@ -363,6 +372,7 @@ void Tfrmqj::BitBtn4Click() {
 }
 
 void Tfrmqj::BitBtn11Click() {
+    saveToken_.clear();
     pages_->setCurrentWidget(entryPage_);
     ui::runGuarded(this, [this] { entryPage_->showReceipt(historyPage_->loadCurrentReceipt()); });
 }

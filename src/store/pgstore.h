@@ -34,9 +34,16 @@ public:
     // handed out in commit order.
     static constexpr qint64 saveLockKey = 0x7a656c6b;
 
+    // kpdate's value as given, for a statement: the number column takes it when it is a plain
+    // integer, the text column (kpdatetext) keeps it otherwise ('2005-3-1', '').
+    static QString kpdateNumber(const QString& param);
+    static QString kpdateText(const QString& param);
+
 private:
     void prepareDatabase(PgConnection& connection);
     void insertLines(const StoredReceipt& receipt, qint64 kpid);
+    void updateHeader(const StoredReceipt& receipt, qint64 kpid, bool countChange);
+    void keepToken(const StoredReceipt& receipt, qint64 kpid, qint64 changes);
 
     PgConnection connection_;
     QString where_;

@@ -28,6 +28,8 @@ public:
     // string for it over the socket.
     QString createDatabase(const QString& name, const QString& locale = QStringLiteral("C.UTF-8"));
     QString conninfo(const QString& database) const;
+    // The folder of the server's Unix socket (port 5432 unless TLS).
+    QString socketFolder() const { return dir_.path(); }
     // Over TCP with TLS: host, sslmode and the root certificate file as given.
     QString tlsConninfo(const QString& database, const QString& host, const QString& sslmode,
                         const QString& rootCertificate) const;
