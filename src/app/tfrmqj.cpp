@@ -246,7 +246,12 @@ void Tfrmqj::openDatabase() {
         storeLabel_->setText(QStringLiteral("数据存储：本机文件"));
         return;
     }
-    store_.setTarget(std::make_unique<store::PgStore>(store::serverConnInfo(config)));
+    auto server = std::make_unique<store::PgStore>(store::serverConnInfo(config));
+    // With a standby in the host list, the status line names the server actually in use.
+    server->setOnConnected([this](const QString& where) {
+        storeLabel_->setText(QStringLiteral("数据存储：") + where);
+    });
+    store_.setTarget(std::move(server));
     storeLabel_->setText(QStringLiteral("数据存储：数据库服务器 %1:%2/%3")
                              .arg(config.host, config.port, config.database));
 }

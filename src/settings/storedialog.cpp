@@ -43,6 +43,8 @@ StoreDialog::StoreDialog(store::FileStore& localFile, QWidget* parent)
 
     auto* form = new QFormLayout;
     host_ = field(QStringLiteral("host"), this);
+    // A standby that takes over is named after the primary, separated by a comma.
+    host_->setPlaceholderText(QStringLiteral("主服务器,备用服务器"));
     port_ = field(QStringLiteral("port"), this);
     database_ = field(QStringLiteral("database"), this);
     user_ = field(QStringLiteral("user"), this);

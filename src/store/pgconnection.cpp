@@ -89,8 +89,11 @@ QString connectFailure(const QString& detail, const QString& host, const QString
         return detail.contains(QLatin1String(text), Qt::CaseInsensitive);
     };
     QString cause;
-    if (has("password authentication failed") || has("no password supplied") ||
-        (has("role \"") && has("does not exist")))
+    if (has("read-only") || has("read-write"))
+        cause = QStringLiteral("只连上了只读的备用服务器，没有可以写入的主服务器：主服务器停了而"
+                               "备用服务器还没有接替（提升为主服务器）。");
+    else if (has("password authentication failed") || has("no password supplied") ||
+             (has("role \"") && has("does not exist")))
         cause = QStringLiteral("用户名“%1”或密码不对。").arg(user);
     else if (has("database \"") && has("does not exist"))
         cause = QStringLiteral("服务器上没有名为“%1”的数据库，请让管理员按说明书建立它。")
@@ -145,6 +148,8 @@ void PgConnection::connect() {
     // The string given first is expanded into its parts; the entries after it take precedence.
     // A dead network or server is noticed within seconds, not after the system's two hours.
     const QByteArray info = conninfo_.toUtf8();
+    // With a list of hosts ("主服务器,备用服务器") only one that takes writes is used, so a desk
+    // never writes to a standby and goes on with the promoted one when the primary is gone.
     const char* keywords[] = {"dbname",
                               "client_encoding",
                               "connect_timeout",
@@ -154,9 +159,10 @@ void PgConnection::connect() {
                               "keepalives_interval",
                               "keepalives_count",
                               "tcp_user_timeout",
+                              "target_session_attrs",
                               nullptr};
-    const char* values[] = {info.constData(), "UTF8", "10", "zelk", "1", "10", "5", "3",
-                            "20000",          nullptr};
+    const char* values[] = {info.constData(), "UTF8",       "10",   "zelk", "1", "10", "5", "3",
+                            "20000",          "read-write", nullptr};
     conn_ = PQconnectdbParams(keywords, values, 1);
     if (PQstatus(conn_) != CONNECTION_OK) {
         const QString detail = QString::fromUtf8(PQerrorMessage(conn_)).trimmed();
@@ -177,9 +183,16 @@ void PgConnection::connect() {
                            "（TLS）不符，所以没有使用。请填写服务器的名称，或者取消“加密连接”。")
                 .arg(host));
     }
-    // The server's notices (a table that already exists...) are no news for the operator.
-    PQsetNoticeProcessor(
-        conn_, [](void*, const char*) {}, nullptr);
+    // The server's notices (a table that already exists...) are no news for the operator; its
+    // warnings are kept for the statement that raised them (see PgTransaction::commit).
+    PQsetNoticeReceiver(
+        conn_,
+        [](void* self, const PGresult* notice) {
+            if (qstrcmp(PQresultErrorField(notice, PG_DIAG_SEVERITY_NONLOCALIZED), "WARNING") == 0)
+                static_cast<PgConnection*>(self)->warnings_
+                    << QString::fromUtf8(PQresultErrorMessage(notice)).trimmed();
+        },
+        this);
     // A desk stopped in the middle of a save must not keep the save lock from the others.
     exec(QStringLiteral("set idle_in_transaction_session_timeout='20s'"));
     if (onConnect_) {
@@ -317,8 +330,19 @@ PgTransaction::~PgTransaction() {
 
 void PgTransaction::commit(const QString& unknown) {
     try {
+        connection_.takeWarnings();
         connection_.exec(QStringLiteral("commit"));
         done_ = true;
+        // The one warning COMMIT gives: its wait for a synchronous standby was cut short (by
+        // statement_timeout). The primary has the transaction; the standby may not.
+        const QStringList warnings = connection_.takeWarnings();
+        if (!warnings.isEmpty())
+            throw OutcomeUnknown(
+                QStringLiteral(
+                    "这次保存已写入主服务器，但备用服务器没有在规定时间内确认收到；主服务"
+                    "器若此时损坏，它可能丢失。请让管理员检查备用服务器；再次保存不会"
+                    "造成重复。"),
+                warnings.join(QLatin1Char('\n')));
         return;
     } catch (const ConnectionLost& lost) {
         done_ = true;

@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 struct pg_conn;
@@ -77,6 +78,9 @@ public:
     // The server the connection reached (host or socket folder and port), for the status line.
     QString server() const;
 
+    // The server's warnings since the last call.
+    QStringList takeWarnings() { return std::exchange(warnings_, {}); }
+
     // Called once after each new connection (creates the tables, checks the database).
     void setOnConnect(std::function<void(PgConnection&)> hook) { onConnect_ = std::move(hook); }
 
@@ -87,6 +91,7 @@ private:
     QString conninfo_;
     pg_conn* conn_ = nullptr;
     std::function<void(PgConnection&)> onConnect_;
+    QStringList warnings_;
 };
 
 // A transaction on the server: BEGIN now, ROLLBACK when it leaves scope uncommitted. A save

@@ -221,6 +221,8 @@ QString PgStore::description() const {
 
 void PgStore::prepareDatabase(PgConnection& c) {
     where_ = c.where();
+    if (onConnected_)
+        onConnected_(where_);
     const PgResult db = c.exec(
         QStringLiteral("select pg_encoding_to_char(encoding),datctype from pg_database where "
                        "datname=current_database()"));

@@ -19,6 +19,10 @@ public:
     // Connects now; throws data::DatabaseError saying why it cannot.
     void check();
     PgConnection& connection() { return connection_; }
+    // Told the server (host:port/database) at every new connection, for the status line.
+    void setOnConnected(std::function<void(const QString&)> hook) {
+        onConnected_ = std::move(hook);
+    }
 
     QString description() const override;
     qint64 insertReceipt(const StoredReceipt& receipt) override;
@@ -47,6 +51,7 @@ private:
 
     PgConnection connection_;
     QString where_;
+    std::function<void(const QString&)> onConnected_;
 };
 
 } // namespace zelk::store

@@ -350,6 +350,46 @@ private slots:
         }
     }
 
+    // A desk given "primary,standby": the primary with a synchronous standby is killed with
+    // -9; until the standby is promoted the desk says so, then it carries on there without a
+    // restart, naming the server in use, with every receipt it called saved there exactly once.
+    void standbyTakesOver() {
+        test::PgServer primary;
+        QVERIFY2(primary.problem().isEmpty(), qPrintable(primary.problem()));
+        primary.createDatabase(QStringLiteral("shop"));
+        test::PgServer standby(&primary);
+        QVERIFY2(standby.problem().isEmpty(), qPrintable(standby.problem()));
+        QVERIFY(primary.requireStandby());
+        QTRY_COMPARE_WITH_TIMEOUT(
+            primary.exec(QStringLiteral("postgres"),
+                         QStringLiteral("select sync_state from pg_stat_replication")),
+            QStringList{QStringLiteral("sync")}, 30000);
+        store::PgStore desk(QStringLiteral("host='%1,%2' port=5432 user=test dbname=shop")
+                                .arg(primary.socketFolder(), standby.socketFolder()));
+        QString inUse;
+        desk.setOnConnected([&](const QString& where) { inUse = where; });
+        receipt::ReceiptSaver saver(desk);
+        QStringList saved;
+        for (int i = 0; i < 10; ++i)
+            saved << saver.save(test::sampleReceipt(QStringLiteral("主%1").arg(i)));
+        QVERIFY2(inUse.contains(primary.socketFolder()), qPrintable(inUse));
+        QVERIFY(primary.kill());
+        QTest::qWait(1000); // the killed server's backends notice and end
+        try {
+            desk.largestReceiptId();
+            QFAIL("a standby that was not promoted took the desk's command");
+        } catch (const data::DatabaseError& error) {
+            QVERIFY2(error.message().contains(QStringLiteral("备用服务器还没有接替")),
+                     qPrintable(error.message()));
+        }
+        QVERIFY(standby.promote());
+        saved << saver.save(test::sampleReceipt(QStringLiteral("备")));
+        QVERIFY2(inUse.contains(standby.socketFolder()), qPrintable(inUse));
+        QCOMPARE(standby.exec(QStringLiteral("shop"),
+                              QStringLiteral("select kpid from fpmain order by kpid")),
+                 saved);
+    }
+
     void refusesCtypeC() {
         store::PgStore s(server_->createDatabase(QStringLiteral("ctypec"), QStringLiteral("C")));
         try {
