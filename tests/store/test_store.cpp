@@ -300,6 +300,9 @@ private slots:
         QTest::newRow("unknown user")
             << QStringLiteral("host='%1' user=nobody9 dbname=postgres").arg(socket)
             << QStringLiteral("用户名“nobody9”或密码不对");
+        QTest::newRow("ctype C") << server_->createDatabase(QStringLiteral("ctypec"),
+                                                            QStringLiteral("C"))
+                                 << QStringLiteral("C.UTF-8");
         QTest::newRow("socket with TLS") << server_->conninfo(QStringLiteral("postgres")) +
                                                 QStringLiteral(" sslmode=verify-full")
                                          << QStringLiteral("不加密");
@@ -390,17 +393,6 @@ private slots:
                  saved);
     }
 
-    void refusesCtypeC() {
-        store::PgStore s(server_->createDatabase(QStringLiteral("ctypec"), QStringLiteral("C")));
-        try {
-            s.check();
-            QFAIL("a database with ctype C was used");
-        } catch (const data::DatabaseError& error) {
-            QVERIFY2(error.message().contains(QStringLiteral("C.UTF-8")),
-                     qPrintable(error.message()));
-        }
-    }
-
     void tls() {
         test::PgServer server(true);
         QVERIFY2(server.problem().isEmpty(), qPrintable(server.problem()));
@@ -438,33 +430,6 @@ private slots:
         }
     }
 
-    void copyBothWays() {
-        auto& original = files_.emplace_back();
-        store::FileStore file(original.path());
-        receipt::ReceiptSaver saver(file);
-        for (int i = 0; i < 3; ++i)
-            saver.save(test::sampleReceipt(QStringLiteral("复制%1").arg(i), i + 1));
-        saver.save(receipt::loadReceipt(file, 2)); // changecount 1
-        store::StoreConfig config;
-        config.server = true;
-        config.password = QStringLiteral("秘密");
-        store::saveStoreConfig(file, config);
-
-        store::PgStore server(server_->createDatabase(QStringLiteral("copy")));
-        QCOMPARE(store::copyStore(file, server).receipts, qint64(3));
-        QVERIFY_THROWS_EXCEPTION(data::DatabaseError, store::copyStore(file, server));
-        QVERIFY(server.setting(206).isEmpty()); // the password stays in the local file
-        store::FileStore back(files_.emplace_back().path());
-        QCOMPARE(store::copyStore(server, back).lines, qint64(6));
-        for (qint64 id = 1; id <= 3; ++id) {
-            QCOMPARE(server.loadReceipt(id), file.loadReceipt(id));
-            QCOMPARE(back.loadReceipt(id), file.loadReceipt(id));
-        }
-        QCOMPARE(server.loadReceipt(2)->changes, qint64(1));
-        // New ids go on after the copied ones.
-        QCOMPARE(server.insertReceipt(*file.loadReceipt(1)), qint64(4));
-    }
-
     // kpdate as the legacy import keeps it ('2005-3-1'), empty texts and NULLs: file, server,
     // file again, every value and its type back, in batches with progress told; a receipt
     // the server refuses is named and nothing is copied.
@@ -474,6 +439,7 @@ private slots:
             QStringLiteral("insert into fpmain (kpid,fphm,kpdate,kpdate2,fkfmc,bz1) values "
                            "(1,'1','2005-3-1','2005-3-1','',null),(2,null,'',null,'甲',''),"
                            "(3,'',null,'',null,'x'),(4,'4',20260102,'2026-01-02','乙','y');"
+                           "update fpmain set changecount=2 where kpid=4;"
                            "insert into fpdetail (fpmxid,kpid,xm,kjll,je) values (1,1,'',null,'1'),"
                            "(2,4,null,'',null);"
                            "update SysSet set SetValue=null where SetId=27;"
@@ -485,11 +451,18 @@ private slots:
         store::PgStore server(server_->createDatabase(QStringLiteral("values")));
         {
             store::FileStore file(original.path());
+            store::StoreConfig config;
+            config.server = true;
+            config.password = QStringLiteral("秘密");
+            store::saveStoreConfig(file, config);
             store::copyStore(file, server, [&](qint64 done, qint64 total) {
                 QCOMPARE(total, qint64(1202));
                 told << done;
             });
+            QVERIFY_THROWS_EXCEPTION(data::DatabaseError, store::copyStore(file, server));
         }
+        QVERIFY(server.setting(206).isEmpty()); // the password stays in the local file
+        QCOMPARE(server.loadReceipt(4)->changes, qint64(2));
         QCOMPARE(told.size(), 4);
         QCOMPARE(told.last(), qint64(1202));
         QCOMPARE(server.loadReceipt(1)->header.at(1), QStringLiteral("2005-3-1"));
@@ -498,7 +471,10 @@ private slots:
             store::FileStore file(back.path());
             store::copyStore(server, file);
         }
-        QCOMPARE(back.snapshot(), original.snapshot());
+        QCOMPARE(back.snapshot(), original.snapshot().filter(
+                                      QRegularExpression(QStringLiteral("^(?!SysSet 20[1-8]')"))));
+        // New ids go on after the copied ones.
+        QCOMPARE(server.insertReceipt(*server.loadReceipt(1)), qint64(1201));
 
         original.exec(QStringLiteral("insert into fpmain (kpid,fkfmc) values (1201,"
                                      "cast(x'e4b8ad' as text)||char(0)||'尾')"));
