@@ -238,9 +238,19 @@ pg_result* PgConnection::run(const QByteArray& statement, const std::vector<cons
     // Waits for the answer in steps, so that a wait of more than a moment (another desk's
     // lock) shows the busy cursor while the statement's own timeout bounds it.
     bool noticed = false;
+    int waitedMs = 0;
     while (PQisBusy(conn_)) {
         pollfd socket{PQsocket(conn_), POLLIN, 0};
         const int ready = ::poll(&socket, 1, 500);
+        waitedMs += ready == 0 ? 500 : 0;
+        // The server's statement_timeout does not end a COMMIT's wait for a synchronous
+        // standby; asking the server to cancel it does (the commit then stays local).
+        if (ready == 0 && cancelAfterMs_ > 0 && waitedMs == cancelAfterMs_) {
+            char error[256];
+            PGcancel* cancel = PQgetCancel(conn_);
+            PQcancel(cancel, error, sizeof error);
+            PQfreeCancel(cancel);
+        }
         if (ready == 0 && !noticed) {
             noticed = true;
             const QCoreApplication* app = QCoreApplication::instance();
@@ -331,7 +341,14 @@ PgTransaction::~PgTransaction() {
 void PgTransaction::commit(const QString& unknown) {
     try {
         connection_.takeWarnings();
-        connection_.exec(QStringLiteral("commit"));
+        connection_.cancelAfterMs_ = commitWaitMs;
+        try {
+            connection_.exec(QStringLiteral("commit"));
+        } catch (...) {
+            connection_.cancelAfterMs_ = 0;
+            throw;
+        }
+        connection_.cancelAfterMs_ = 0;
         done_ = true;
         // The one warning COMMIT gives: its wait for a synchronous standby was cut short (by
         // statement_timeout). The primary has the transaction; the standby may not.

@@ -92,6 +92,9 @@ private:
     pg_conn* conn_ = nullptr;
     std::function<void(PgConnection&)> onConnect_;
     QStringList warnings_;
+    // A statement still waiting after this long (a multiple of 500; 0: never) is cancelled.
+    int cancelAfterMs_ = 0;
+    friend class PgTransaction;
 };
 
 // A transaction on the server: BEGIN now, ROLLBACK when it leaves scope uncommitted. A save
@@ -111,6 +114,9 @@ public:
     // connection's error when it did not, and OutcomeUnknown with `unknown` as its sentence
     // when the server cannot tell (or cannot be reached).
     void commit(const QString& unknown = {});
+
+    // How long a COMMIT may wait (for a synchronous standby) before it is cancelled.
+    static constexpr int commitWaitMs = 15000;
 
 private:
     PgConnection& connection_;

@@ -376,6 +376,25 @@ private slots:
         for (int i = 0; i < 10; ++i)
             saved << saver.save(test::sampleReceipt(QStringLiteral("主%1").arg(i)));
         QVERIFY2(inUse.contains(primary.socketFolder()), qPrintable(inUse));
+        // With the standby down the commit's wait for it is cut short: not called saved, and
+        // saving the form again corrects the receipt the primary holds.
+        QVERIFY(standby.stop());
+        const receipt::ReceiptEntry unconfirmed = test::sampleReceipt(QStringLiteral("未确认"));
+        saver.setToken(QStringLiteral("unconfirmed"));
+        try {
+            saver.save(unconfirmed);
+            QFAIL("a save the standby never had was called saved");
+        } catch (const store::OutcomeUnknown& error) {
+            QVERIFY2(error.message().contains(QStringLiteral("备用服务器没有在规定时间内确认")),
+                     qPrintable(error.message()));
+        }
+        QVERIFY(standby.start());
+        QTRY_COMPARE_WITH_TIMEOUT(
+            primary.exec(QStringLiteral("postgres"),
+                         QStringLiteral("select sync_state from pg_stat_replication")),
+            QStringList{QStringLiteral("sync")}, 30000);
+        saved << saver.save(unconfirmed);
+        saver.setToken(QString()); // the next form is another receipt
         QVERIFY(primary.kill());
         QTest::qWait(1000); // the killed server's backends notice and end
         try {
