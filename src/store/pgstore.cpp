@@ -242,8 +242,12 @@ void PgStore::prepareDatabase(PgConnection& c) {
         "table_schema=current_schema() and table_name='fpmain' and column_name in "
         "('changecount','search','kpdatetext'))+(select count(*) from information_schema.tables "
         "where table_schema=current_schema() and table_name='zelk_savetoken')"));
-    if (present.integer(0, 0) == 4)
+    if (present.integer(0, 0) == 4) {
+        // A token only matters until its form is saved again, within the day as a rule.
+        c.exec(
+            QStringLiteral("delete from zelk_savetoken where saved < now() - interval '30 days'"));
         return;
+    }
     // The first desk to connect creates the tables; the lock keeps a second one waiting.
     PgTransaction transaction(c, PgTransaction::Waits::Unbounded);
     c.exec(QStringLiteral("select pg_advisory_xact_lock($1)"), {QString::number(saveLockKey)});
