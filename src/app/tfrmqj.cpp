@@ -34,6 +34,7 @@
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QStatusBar>
+#include <QUuid>
 #include <QVBoxLayout>
 #include <stdexcept>
 
@@ -209,7 +210,13 @@ void Tfrmqj::FormShow() {
         openDatabase();
         historyPage_->showDefaultRange();
         entryPage_->setIssueDate(QDate::currentDate());
-        const settings::BasicSettings defaults = settings::loadBasicSettings(store_);
+        // An unreachable server is reported here and stays the store; the form then takes
+        // its defaults from the local file, so that no save goes without them.
+        store::Store* defaultsFrom = &store_;
+        if (auto* server = dynamic_cast<store::PgStore*>(store_.target()))
+            if (!ui::runGuarded(this, [server] { server->check(); }))
+                defaultsFrom = localFile_.get();
+        const settings::BasicSettings defaults = settings::loadBasicSettings(*defaultsFrom);
         entryPage_->setPayeeName(defaults.payee);
         entryPage_->setCategory(defaults.category);
         entryPage_->setIssuer(defaults.issuer);
@@ -242,11 +249,13 @@ void Tfrmqj::openDatabase() {
         return;
     }
     auto server = std::make_unique<store::PgStore>(store::serverConnInfo(config));
-    store::PgStore& pg = *server;
+    // With a standby in the host list, the status line names the server actually in use.
+    server->setOnConnected([this](const QString& where) {
+        storeLabel_->setText(QStringLiteral("数据存储：") + where);
+    });
     store_.setTarget(std::move(server));
     storeLabel_->setText(QStringLiteral("数据存储：数据库服务器 %1:%2/%3")
                              .arg(config.host, config.port, config.database));
-    pg.check();
 }
 
 void Tfrmqj::N12Click() {
@@ -318,6 +327,7 @@ void Tfrmqj::N8Click() {
 }
 
 void Tfrmqj::BitBtn16Click() {
+    saveToken_.clear();
     entryPage_->newRecord();
     pages_->setCurrentWidget(entryPage_);
 }
@@ -369,6 +379,9 @@ bool Tfrmqj::saveEntry() {
     bool saved = false;
     ui::runGuarded(this, [&] {
         receipt::ReceiptSaver saver(store_);
+        if (saveToken_.isEmpty())
+            saveToken_ = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        saver.setToken(saveToken_);
         QString id;
         try {
             id = saver.save(entry);
@@ -400,6 +413,7 @@ bool Tfrmqj::saveEntry() {
                 return;
             }
         }
+        saveToken_.clear();
         entryPage_->setReceiptId(id);
         entryPage_->setLoadedChanges(saver.changes());
         entryPage_->markUnchanged();
@@ -419,6 +433,7 @@ void Tfrmqj::BitBtn4Click() {
 }
 
 void Tfrmqj::BitBtn11Click() {
+    saveToken_.clear();
     pages_->setCurrentWidget(entryPage_);
     ui::runGuarded(this, [this] { entryPage_->showReceipt(historyPage_->loadCurrentReceipt()); });
 }

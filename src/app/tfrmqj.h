@@ -117,6 +117,8 @@ private:
     data::FileLocations files_;
     QString connectionString_;
     bool firstShowDone_ = false;
+    // Names the saves of the form on the entry page until one succeeds (see ReceiptSaver).
+    QString saveToken_;
 
     QWidget* topBar_ = nullptr;
     QPushButton* newRecordButton_ = nullptr;

@@ -95,6 +95,11 @@ void Connection::setLockWaitHook(std::function<void()> hook) {
     lockWaitHook() = std::move(hook);
 }
 
+void Connection::noticeLockWait() {
+    if (lockWaitHook())
+        lockWaitHook()();
+}
+
 Connection::~Connection() {
     close();
 }

@@ -44,6 +44,8 @@ public:
     // Called on the waiting thread when a statement has waited lockWaitNoticeMs for another
     // program's lock; the window uses it to show a busy cursor. Empty by default.
     static void setLockWaitHook(std::function<void()> hook);
+    // Calls the lock-wait hook, for other waits of the same kind (a database server's answer).
+    static void noticeLockWait();
 
 private:
     QString connectionString_;

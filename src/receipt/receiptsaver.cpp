@@ -71,6 +71,7 @@ QString ReceiptSaver::save(const ReceiptEntry& entry) {
         throw data::DatabaseError(QStringLiteral("开票日期无效，票据未保存。"));
 
     store::StoredReceipt receipt;
+    receipt.token = token_;
     const bool rewrite = !entry.receiptId.isEmpty();
     if (rewrite) {
         bool ok = false;

@@ -51,6 +51,10 @@ public:
     // A rewrite of an entry whose loadedChanges is not negative is refused (ReceiptChanged)
     // when the stored receipt was changed elsewhere since.
     QString save(const ReceiptEntry& entry);
+    // Names the saves of one form (see store::StoredReceipt::token): the window keeps it until
+    // a save of the form succeeds, so that a save repeated after an unknown outcome never
+    // stores the receipt twice.
+    void setToken(const QString& token) { token_ = token; }
     // The saved receipt's change counter after the last save.
     qint64 changes() const { return changes_; }
 
@@ -58,6 +62,7 @@ private:
     std::unique_ptr<store::Store> owned_;
     store::Store& store_;
     qint64 changes_ = 0;
+    QString token_;
 };
 
 } // namespace zelk::receipt

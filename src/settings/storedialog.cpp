@@ -11,6 +11,7 @@
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLineEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -42,6 +43,8 @@ StoreDialog::StoreDialog(store::FileStore& localFile, QWidget* parent)
 
     auto* form = new QFormLayout;
     host_ = field(QStringLiteral("host"), this);
+    // A standby that takes over is named after the primary, separated by a comma.
+    host_->setPlaceholderText(QStringLiteral("主服务器,备用服务器"));
     port_ = field(QStringLiteral("port"), this);
     database_ = field(QStringLiteral("database"), this);
     user_ = field(QStringLiteral("user"), this);
@@ -144,7 +147,15 @@ bool StoreDialog::copyClicked() {
                           .arg(values.host, values.database)))
             return;
         store::PgStore server(store::serverConnInfo(values));
-        const store::CopySummary summary = store::copyStore(localFile_, server);
+        // The bar counts receipts and lines; Qt's bar holds an int, so it counts thousandths.
+        QProgressDialog bar(QStringLiteral("正在复制本机票据到服务器…"), QString(), 0, 1000, this);
+        bar.setWindowModality(Qt::WindowModal);
+        bar.setMinimumDuration(500);
+        const store::CopySummary summary =
+            store::copyStore(localFile_, server, [&bar](qint64 done, qint64 total) {
+                bar.setValue(total > 0 ? int(done * 1000 / total) : 1000);
+            });
+        bar.reset();
         copied = true;
         ui::MessageBox::information(
             this, QStringLiteral("已复制 %1 张票据、%2 行明细、%3 项设置。要改用服务器，请选择"

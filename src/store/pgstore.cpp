@@ -31,6 +31,11 @@ QStringList createStatements() {
         QStringLiteral("create table if not exists SysSet (SetId integer primary key, "
                        "SetValue text)"),
         QStringLiteral("create index if not exists fpmain_kpdate on fpmain (kpdate, kpid)"),
+        QStringLiteral("alter table fpmain add column if not exists kpdatetext text"),
+        // The token of each save (see StoredReceipt::token) with the receipt and counter it left.
+        QStringLiteral("create table if not exists zelk_savetoken (token text primary key, kpid "
+                       "bigint not null, changecount bigint not null, saved timestamptz not null "
+                       "default now())"),
         QStringLiteral("create index if not exists fpdetail_kpid on fpdetail (kpid)"),
         QStringLiteral("create index if not exists fpmain_search on fpmain using gin "
                        "(search gin_trgm_ops)"),
@@ -170,17 +175,37 @@ private:
     qint64 lastDate_ = 0;
 };
 
-// The header columns as the queries read them: kpdate as its text.
+// The header columns as the queries read them: kpdate as the text it was given.
 QString headerSelect(const QString& prefix = {}) {
     QStringList out;
     for (const QString& column : headerColumns())
         out << (column == QLatin1String("kpdate")
-                    ? QString(prefix + column + QStringLiteral("::text as kpdate"))
+                    ? QStringLiteral("coalesce(%1kpdatetext,%1kpdate::text) as kpdate").arg(prefix)
                     : QString(prefix + column));
     return out.join(QLatin1Char(','));
 }
 
+const QString integerPattern = QStringLiteral("'^-?[1-9][0-9]{0,17}$|^0$'");
+
+QString unknownSave(qint64 kpid) {
+    return QStringLiteral(
+               "无法确定这张收据是否已保存（编号 %1）：与数据存储服务器的连接在提交时断开。"
+               "请在服务器恢复后再点一次“保存”：如果它已经保存，再次保存只会更正它，"
+               "不会多出一张收据。")
+        .arg(kpid);
+}
+
 } // namespace
+
+QString PgStore::kpdateNumber(const QString& param) {
+    return QStringLiteral("case when %1::text ~ %2 then %1::text::bigint end")
+        .arg(param, integerPattern);
+}
+
+QString PgStore::kpdateText(const QString& param) {
+    return QStringLiteral("case when %1::text ~ %2 then null else %1::text end")
+        .arg(param, integerPattern);
+}
 
 PgStore::PgStore(const QString& conninfo) : connection_(conninfo) {
     connection_.setOnConnect([this](PgConnection& c) { prepareDatabase(c); });
@@ -196,6 +221,8 @@ QString PgStore::description() const {
 
 void PgStore::prepareDatabase(PgConnection& c) {
     where_ = c.where();
+    if (onConnected_)
+        onConnected_(where_);
     const PgResult db = c.exec(
         QStringLiteral("select pg_encoding_to_char(encoding),datctype from pg_database where "
                        "datname=current_database()"));
@@ -210,14 +237,19 @@ void PgStore::prepareDatabase(PgConnection& c) {
                            "UTF8 编码和 UTF-8 的字符分类（如 C.UTF-8）新建数据库，例如：createdb "
                            "-E UTF8 --locale=C.UTF-8 -T template0 zelk")
                 .arg(where_, encoding, ctype));
-    const PgResult present =
-        c.exec(QStringLiteral("select count(*) from information_schema.columns where "
-                              "table_schema=current_schema() and table_name='fpmain' and "
-                              "column_name in ('changecount','search')"));
-    if (present.integer(0, 0) == 2)
+    const PgResult present = c.exec(QStringLiteral(
+        "select (select count(*) from information_schema.columns where "
+        "table_schema=current_schema() and table_name='fpmain' and column_name in "
+        "('changecount','search','kpdatetext'))+(select count(*) from information_schema.tables "
+        "where table_schema=current_schema() and table_name='zelk_savetoken')"));
+    if (present.integer(0, 0) == 4) {
+        // A token only matters until its form is saved again, within the day as a rule.
+        c.exec(
+            QStringLiteral("delete from zelk_savetoken where saved < now() - interval '30 days'"));
         return;
+    }
     // The first desk to connect creates the tables; the lock keeps a second one waiting.
-    PgTransaction transaction(c);
+    PgTransaction transaction(c, PgTransaction::Waits::Unbounded);
     c.exec(QStringLiteral("select pg_advisory_xact_lock($1)"), {QString::number(saveLockKey)});
     for (const QString& statement : createStatements())
         c.exec(statement);
@@ -245,23 +277,73 @@ void PgStore::insertLines(const StoredReceipt& receipt, qint64 kpid) {
                                   texts(line, lineColumns().size()));
 }
 
+void PgStore::updateHeader(const StoredReceipt& receipt, qint64 kpid, bool countChange) {
+    QStringList sets;
+    QList<QVariant> params;
+    for (qsizetype i = 0; i < headerColumns().size(); ++i) {
+        const QString& column = headerColumns().at(i);
+        if (column == QLatin1String("fphm")) // the invoice number keeps its first value
+            continue;
+        params << QVariant(receipt.header.value(i, QStringLiteral("")));
+        const QString param = QStringLiteral("$%1").arg(params.size());
+        sets << (column == QLatin1String("kpdate")
+                     ? QStringLiteral("kpdate=%1,kpdatetext=%2")
+                           .arg(kpdateNumber(param), kpdateText(param))
+                     : QStringLiteral("%1=%2").arg(column, param));
+    }
+    if (countChange)
+        sets << QStringLiteral("changecount=changecount+1");
+    params << QString::number(kpid);
+    connection_.exec(QStringLiteral("update fpmain set %1 where kpid=$%2")
+                         .arg(sets.join(QLatin1Char(',')))
+                         .arg(params.size()),
+                     params);
+    connection_.exec(QStringLiteral("delete from fpdetail where kpid=$1"), {QString::number(kpid)});
+    insertLines(receipt, kpid);
+}
+
+void PgStore::keepToken(const StoredReceipt& receipt, qint64 kpid, qint64 changes) {
+    if (receipt.token.isEmpty())
+        return;
+    connection_.exec(QStringLiteral("insert into zelk_savetoken (token,kpid,changecount) values "
+                                    "($1,$2,$3) on conflict (token) do update set "
+                                    "kpid=excluded.kpid,changecount=excluded.changecount"),
+                     {receipt.token, QString::number(kpid), QString::number(changes)});
+}
+
 qint64 PgStore::insertReceipt(const StoredReceipt& receipt) {
     PgTransaction transaction(connection_);
     connection_.exec(QStringLiteral("select pg_advisory_xact_lock($1)"),
                      {QString::number(saveLockKey)});
+    if (!receipt.token.isEmpty()) {
+        // A save repeated after an unknown outcome that had in fact stored the receipt: the
+        // form, as it is now, corrects that receipt.
+        const PgResult earlier = connection_.exec(
+            QStringLiteral("select t.kpid from zelk_savetoken t join fpmain f on f.kpid=t.kpid "
+                           "where t.token=$1"),
+            {receipt.token});
+        if (earlier.rows() > 0) {
+            const qint64 kpid = earlier.integer(0, 0);
+            updateHeader(receipt, kpid, false);
+            transaction.commit(unknownSave(kpid));
+            return kpid;
+        }
+    }
     QStringList values;
-    for (qsizetype i = 0; i < headerColumns().size(); ++i)
-        values << (headerColumns().at(i) == QLatin1String("kpdate")
-                       ? QStringLiteral("nullif($%1,'')::bigint").arg(i + 1)
-                       : QStringLiteral("$%1").arg(i + 1));
+    for (qsizetype i = 0; i < headerColumns().size(); ++i) {
+        const QString param = QStringLiteral("$%1").arg(i + 1);
+        values << (headerColumns().at(i) == QLatin1String("kpdate") ? kpdateNumber(param) : param);
+    }
+    values << kpdateText(QStringLiteral("$%1").arg(headerColumns().indexOf(u"kpdate") + 1));
     // The new id comes back from the insert itself.
     const PgResult inserted = connection_.exec(
-        QStringLiteral("insert into fpmain (%1) values (%2) returning kpid")
+        QStringLiteral("insert into fpmain (%1,kpdatetext) values (%2) returning kpid")
             .arg(headerColumns().join(QLatin1Char(',')), values.join(QLatin1Char(','))),
         texts(receipt.header, headerColumns().size()));
     const qint64 kpid = inserted.integer(0, 0);
     insertLines(receipt, kpid);
-    transaction.commit();
+    keepToken(receipt, kpid, 0);
+    transaction.commit(unknownSave(kpid));
     return kpid;
 }
 
@@ -277,31 +359,27 @@ qint64 PgStore::rewriteReceipt(const StoredReceipt& receipt) {
                                          "票据未保存。")
                               .arg(receipt.kpid));
     const qint64 stored = current.integer(0, 0);
-    if (receipt.changes >= 0 && stored != receipt.changes)
+    // The counter this form's own earlier save (outcome unknown, in fact stored) left.
+    bool repeated = false;
+    if (!receipt.token.isEmpty())
+        repeated =
+            connection_
+                .exec(QStringLiteral("select 1 from zelk_savetoken where token=$1 and "
+                                     "kpid=$2 and changecount=$3"),
+                      {receipt.token, QString::number(receipt.kpid), QString::number(stored)})
+                .rows() > 0;
+    if (!repeated && receipt.changes >= 0 && stored != receipt.changes)
         throw ReceiptChanged(QStringLiteral("编号为 %1 的票据在读取之后已被别处修改，本次保存没有"
                                             "写入，以免覆盖别人的修改。")
                                  .arg(receipt.kpid));
-    QStringList sets;
-    QList<QVariant> params;
-    for (qsizetype i = 0; i < headerColumns().size(); ++i) {
-        const QString& column = headerColumns().at(i);
-        if (column == QLatin1String("fphm")) // the invoice number keeps its first value
-            continue;
-        params << QVariant(receipt.header.value(i, QStringLiteral("")));
-        sets << (column == QLatin1String("kpdate")
-                     ? QStringLiteral("kpdate=nullif($%1,'')::bigint").arg(params.size())
-                     : QStringLiteral("%1=$%2").arg(column).arg(params.size()));
-    }
-    params << QString::number(receipt.kpid);
-    connection_.exec(QStringLiteral("update fpmain set %1,changecount=changecount+1 where kpid=$%2")
-                         .arg(sets.join(QLatin1Char(',')))
-                         .arg(params.size()),
-                     params);
-    connection_.exec(QStringLiteral("delete from fpdetail where kpid=$1"),
-                     {QString::number(receipt.kpid)});
-    insertLines(receipt, receipt.kpid);
-    transaction.commit();
-    return stored + 1;
+    updateHeader(receipt, receipt.kpid, !repeated);
+    const qint64 changes = repeated ? stored : stored + 1;
+    keepToken(receipt, receipt.kpid, changes);
+    transaction.commit(QStringLiteral("无法确定对编号 %1 的票据的更正是否已保存：与数据存储服务器的"
+                                      "连接在提交时断开。请在服务器恢复后再点一次“保存”，"
+                                      "再次保存不会造成重复或冲突。")
+                           .arg(receipt.kpid));
+    return changes;
 }
 
 std::optional<StoredReceipt> PgStore::loadReceipt(qint64 kpid) {

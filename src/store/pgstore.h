@@ -19,6 +19,10 @@ public:
     // Connects now; throws data::DatabaseError saying why it cannot.
     void check();
     PgConnection& connection() { return connection_; }
+    // Told the server (host:port/database) at every new connection, for the status line.
+    void setOnConnected(std::function<void(const QString&)> hook) {
+        onConnected_ = std::move(hook);
+    }
 
     QString description() const override;
     qint64 insertReceipt(const StoredReceipt& receipt) override;
@@ -34,12 +38,20 @@ public:
     // handed out in commit order.
     static constexpr qint64 saveLockKey = 0x7a656c6b;
 
+    // kpdate's value as given, for a statement: the number column takes it when it is a plain
+    // integer, the text column (kpdatetext) keeps it otherwise ('2005-3-1', '').
+    static QString kpdateNumber(const QString& param);
+    static QString kpdateText(const QString& param);
+
 private:
     void prepareDatabase(PgConnection& connection);
     void insertLines(const StoredReceipt& receipt, qint64 kpid);
+    void updateHeader(const StoredReceipt& receipt, qint64 kpid, bool countChange);
+    void keepToken(const StoredReceipt& receipt, qint64 kpid, qint64 changes);
 
     PgConnection connection_;
     QString where_;
+    std::function<void(const QString&)> onConnected_;
 };
 
 } // namespace zelk::store

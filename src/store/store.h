@@ -27,6 +27,10 @@ struct StoredReceipt {
     qint64 changes = -1;
     QStringList header;       // in headerColumns() order
     QList<QStringList> lines; // in fpmxid order, each in lineColumns() order
+    // Names one save of a form (empty: none). A server stores it with the receipt, so that
+    // a save repeated after an unknown outcome finds the receipt the first one stored and
+    // corrects it instead of storing it twice.
+    QString token;
 
     bool operator==(const StoredReceipt&) const = default;
 };

@@ -70,6 +70,12 @@ void checkStoreConfig(const StoreConfig& config) {
         missing = QStringLiteral("用户名");
     if (!missing.isEmpty())
         throw data::DatabaseError(QStringLiteral("请填写%1，设置没有保存。").arg(missing));
+    // libpq never encrypts a local socket: refuse the pair rather than pretend.
+    if (config.tls && (config.host.trimmed().startsWith(QLatin1Char('/')) ||
+                       config.host.contains(QStringLiteral(",/"))))
+        throw data::DatabaseError(QStringLiteral(
+            "服务器地址是本机的套接字文件夹，这种连接不加密。请取消“加密连接”，或者填写服务器的"
+            "名称；设置没有保存。"));
     bool ok = false;
     const int port = config.port.trimmed().toInt(&ok);
     if (!ok || port < 1 || port > 65535)

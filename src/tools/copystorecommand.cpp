@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <QTextStream>
 
+#include <unistd.h>
+
 namespace zelk::tools {
 
 namespace {
@@ -37,26 +39,36 @@ int runCopyStoreCommand(const QStringList& words, QTextStream& out, QTextStream&
             << '\n';
         return 2;
     }
+    // On a terminal, the share copied so far, on one line rewritten in place.
+    store::CopyProgress progress;
+    if (isatty(STDERR_FILENO))
+        progress = [&err](qint64 done, qint64 total) {
+            err << QStringLiteral("\r已复制 %1 / %2 行").arg(done).arg(total) << Qt::flush;
+        };
     try {
         store::CopySummary summary;
         if (namesServer(to)) {
             store::FileStore source(from);
             store::PgStore target(to);
-            summary = store::copyStore(source, target);
+            summary = store::copyStore(source, target, progress);
         } else {
             store::PgStore source(from);
             source.check();
             if (!QFileInfo::exists(to))
                 data::createDatabase(to);
             store::FileStore target(to);
-            summary = store::copyStore(source, target);
+            summary = store::copyStore(source, target, progress);
         }
+        if (progress)
+            err << '\n';
         out << QStringLiteral("已复制 %1 张票据、%2 行明细、%3 项设置。")
                    .arg(summary.receipts)
                    .arg(summary.lines)
                    .arg(summary.settings)
             << '\n';
     } catch (const data::DatabaseError& error) {
+        if (progress)
+            err << '\n';
         err << QString::fromUtf8(error.what()) << '\n';
         return 1;
     }

@@ -116,7 +116,8 @@ int runSearchCommand(const QStringList& words, const QString& applicationFilePat
         }
     } catch (const data::DatabaseError& error) {
         out.flush();
-        err << error.message() << '\n';
+        // The sentence and, on its own line, the engine's text.
+        err << QString::fromUtf8(error.what()) << '\n';
         return 1;
     }
     if (!written) {

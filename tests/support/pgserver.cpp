@@ -5,6 +5,7 @@
 #include <QProcess>
 
 #include <libpq-fe.h>
+#include <signal.h>
 #include <unistd.h>
 
 namespace zelk::test {
@@ -88,13 +89,56 @@ PgServer::PgServer(bool tls) : root_(geteuid() == 0) {
     } else {
         conf += QStringLiteral("listen_addresses = ''\n");
     }
-    QFile file(dir + QStringLiteral("/data/postgresql.conf"));
-    if (!file.open(QIODevice::Append) || file.write(conf.toUtf8()) < 0) {
-        problem_ = QStringLiteral("cannot append to %1").arg(file.fileName());
+    if (configure(conf))
+        start();
+}
+
+PgServer::PgServer(const PgServer* primary) : root_(geteuid() == 0) {
+    const QString dir = dir_.path();
+    if (root_ && !run(QStringLiteral("chown"), {QLatin1String(serverUser), dir}, false))
         return;
+    if (!run(bin("pg_basebackup"),
+             {QStringLiteral("-D"), dir + QStringLiteral("/data"), QStringLiteral("-h"),
+              primary->socketFolder(), QStringLiteral("-U"), QStringLiteral("test"),
+              QStringLiteral("-R"), QStringLiteral("-c"), QStringLiteral("fast"),
+              QStringLiteral("-X"), QStringLiteral("stream")},
+             true))
+        return;
+    if (configure(QStringLiteral("\nunix_socket_directories = '%1'\n").arg(dir)))
+        start();
+}
+
+bool PgServer::configure(const QString& lines) {
+    QFile file(dir_.filePath(QStringLiteral("data/postgresql.conf")));
+    if (!file.open(QIODevice::Append) || file.write(lines.toUtf8()) < 0) {
+        problem_ = QStringLiteral("cannot append to %1").arg(file.fileName());
+        return false;
     }
-    file.close();
-    start();
+    return true;
+}
+
+bool PgServer::kill() {
+    QFile pidFile(dir_.filePath(QStringLiteral("data/postmaster.pid")));
+    if (!pidFile.open(QIODevice::ReadOnly))
+        return false;
+    const pid_t pid = pid_t(pidFile.readLine().trimmed().toLongLong());
+    running_ = !(pid > 0 && ::kill(pid, SIGKILL) == 0);
+    return !running_;
+}
+
+bool PgServer::promote() {
+    return run(bin("pg_ctl"),
+               {QStringLiteral("-D"), dir_.filePath(QStringLiteral("data")), QStringLiteral("-w"),
+                QStringLiteral("promote")},
+               true);
+}
+
+bool PgServer::requireStandby() {
+    return configure(QStringLiteral("\nsynchronous_standby_names = '*'\n")) &&
+           run(bin("pg_ctl"),
+               {QStringLiteral("-D"), dir_.filePath(QStringLiteral("data")),
+                QStringLiteral("reload")},
+               true);
 }
 
 PgServer::~PgServer() {
