@@ -2,64 +2,38 @@
 
 #include "data/connection.h"
 #include "data/databaseerror.h"
-#include "data/programfolder.h"
 #include "printing/printerprofiles.h"
 #include "printing/printjob.h"
 #include "report/preparedreport.h"
 #include "report/reporterror.h"
 #include "store/filestore.h"
 #include "store/storeconfig.h"
+#include "tools/commandline.h"
 #include "tools/pdfcommand.h"
 
 #include <QTextStream>
 
 namespace zelk::tools {
 
-bool parsePrintArguments(const QStringList& words, const QString& programFolder,
+bool parsePrintArguments(const QStringList& words, const DefaultFiles& defaults,
                          PrintRequest* request, QString* problem) {
-    PrintRequest result;
-    result.databasePath = programFolder + QStringLiteral("Data/zelk.mdb");
-    result.templatePath = programFolder + QStringLiteral("report/fp3.frf");
-    QStringList positional;
-    for (qsizetype i = 0; i < words.size(); ++i) {
-        const QString& word = words.at(i);
-        if (!word.startsWith(QLatin1String("--"))) {
-            positional.append(word);
-            continue;
-        }
-        QString* target = nullptr;
-        QString copies;
-        if (word == QLatin1String("--printer"))
-            target = &result.printerName;
-        else if (word == QLatin1String("--copies"))
-            target = &copies;
-        else if (word == QLatin1String("--database"))
-            target = &result.databasePath;
-        else if (word == QLatin1String("--template"))
-            target = &result.templatePath;
-        if (!target) {
-            *problem = QStringLiteral("未知选项 %1").arg(word);
-            return false;
-        }
-        if (i + 1 >= words.size() || words.at(i + 1).isEmpty()) {
-            *problem = QStringLiteral("选项 %1 后缺少值").arg(word);
-            return false;
-        }
-        *target = words.at(++i);
-        if (target == &copies) {
-            bool ok = false;
-            result.copies = copies.toInt(&ok);
-            if (!ok || result.copies < 1 || result.copies > 99) {
-                *problem = QStringLiteral("份数必须是 1 到 99 的整数：%1").arg(copies);
-                return false;
-            }
-        }
-    }
-    if (positional.size() != 1) {
-        *problem = QStringLiteral("需要一个发票编号");
+    CommandArguments arguments({"printer", "copies", "database", "template"});
+    if (!arguments.parse(words, 1, QStringLiteral("需要一个发票编号"), problem))
         return false;
+    PrintRequest result;
+    result.receiptId = arguments.positional().first();
+    result.printerName = arguments.value(QStringLiteral("printer"));
+    result.databasePath = arguments.value(QStringLiteral("database"), defaults.database);
+    result.templatePath = arguments.value(QStringLiteral("template"), defaults.templateFile);
+    if (arguments.isSet(QStringLiteral("copies"))) {
+        const QString copies = arguments.value(QStringLiteral("copies"));
+        bool ok = false;
+        result.copies = copies.toInt(&ok);
+        if (!ok || result.copies < 1 || result.copies > 99) {
+            *problem = QStringLiteral("份数必须是 1 到 99 的整数：%1").arg(copies);
+            return false;
+        }
     }
-    result.receiptId = positional.at(0);
     *request = result;
     return true;
 }
@@ -68,7 +42,7 @@ int runPrintCommand(const QStringList& words, const QString& applicationFilePath
                     QTextStream& err) {
     PrintRequest request;
     QString problem;
-    if (!parsePrintArguments(words, data::programFolder(applicationFilePath), &request, &problem)) {
+    if (!parsePrintArguments(words, defaultFiles(applicationFilePath), &request, &problem)) {
         err << problem << '\n';
         return 2;
     }

@@ -52,6 +52,7 @@ void TestZelkctl::commands_data() {
     const char* table[][5] = {
         {"capitals", "capitals 1234.56", "0", "壹仟贰佰叁拾肆元伍角陆分\n", ""},
         {"capitals of zero", "capitals 0.00", "0", "\n", ""},
+        {"a negative amount is no option", "capitals -5", "0", "负数伍元整\n", ""},
         {"three decimals", "capitals 12.345", "1", "", "小数位超过两位,请更正！\n"},
         {"too large", "capitals 10000000000000", "1", "", "整数位超过万亿位,请更正！\n"},
         {"init-db of an existing file", "init-db @DB", "1", "", "zelk.mdb"},
@@ -63,6 +64,9 @@ void TestZelkctl::commands_data() {
         {"malformed template", "pdf @ID @OUT --database @DB --template @DB", "1", "", "zelk.mdb"},
         {"pdf alone", "pdf", "2", "", "zelkctl pdf KPID FILE.pdf"},
         {"unknown option", "pdf 1 @OUT --colour", "2", "", "zelkctl pdf KPID FILE.pdf"},
+        {"option without its value", "pdf @ID @OUT --database", "2", "",
+         "选项 --database 后缺少值"},
+        {"unknown command", "colour", "2", "", "zelkctl search TEXT"},
     };
     for (const auto& row : table)
         QTest::newRow(row[0]) << QString::fromLatin1(row[1]) << QByteArray(row[2]).toInt()
