@@ -8,6 +8,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <cstdio>
 
 #include <sqlite3.h>
 
@@ -107,6 +108,12 @@ QStringList MessageRecorder::texts() const {
     for (const Message& m : messages_)
         list.append(m.text);
     return list;
+}
+
+int skipProgram(const char* reason) {
+    std::fprintf(stdout, "SKIP   : %s\n", reason);
+    std::fflush(stdout);
+    return 77;
 }
 
 QString sourceFile(const QString& relative) {

@@ -69,6 +69,11 @@ private:
     bool answer_ = true;
 };
 
+// For a test program that cannot run here: writes why and returns the exit code that ctest
+// shows as "skipped" (SKIP_RETURN_CODE in tests/CMakeLists.txt). Call it from main, before
+// anything is made, and return its value.
+int skipProgram(const char* reason);
+
 QString sourceFile(const QString& relative);
 QString builtFile(const QString& relative);
 QByteArray readFile(const QString& path);
