@@ -24,7 +24,6 @@
 #include <QLineEdit>
 #include <QLineF>
 #include <QLocale>
-#include <QMessageBox>
 #include <QMimeData>
 #include <QPrinterInfo>
 #include <QPushButton>
@@ -43,21 +42,6 @@ namespace zelk::designer {
 namespace {
 
 const QString kCopyMime = QStringLiteral("application/x-zelk-designer-items");
-
-DesignerWindow::Answer askSave(QWidget* parent, const QString& text) {
-    QMessageBox box(QMessageBox::Question, QStringLiteral("提示"), text, QMessageBox::NoButton,
-                    parent);
-    QPushButton* save = box.addButton(QStringLiteral("保存"), QMessageBox::AcceptRole);
-    QPushButton* discard = box.addButton(QStringLiteral("不保存"), QMessageBox::DestructiveRole);
-    box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
-    box.setDefaultButton(save);
-    box.exec();
-    if (box.clickedButton() == save)
-        return DesignerWindow::Answer::Save;
-    if (box.clickedButton() == discard)
-        return DesignerWindow::Answer::Discard;
-    return DesignerWindow::Answer::Cancel;
-}
 
 } // namespace
 
@@ -434,7 +418,7 @@ bool DesignerWindow::offerRecovery() {
         status_->setText(QStringLiteral("自动保存的修改已损坏，无法恢复：%1").arg(e.message()));
         return false;
     }
-    if (!(recoverQuestion_ ? recoverQuestion_(text) : ui::MessageBox::question(this, text))) {
+    if (!ui::MessageBox::question(this, text)) {
         autosave_->discard();
         return false;
     }
@@ -445,9 +429,10 @@ bool DesignerWindow::offerRecovery() {
 
 void DesignerWindow::done(int result) {
     if (doc_->isModified()) {
-        const Answer answer = question_ ? question_(QStringLiteral("模板已修改，是否保存？"))
-                                        : askSave(this, QStringLiteral("模板已修改，是否保存？"));
-        if (answer == Answer::Cancel || (answer == Answer::Save && !save()))
+        using Answer = ui::MessageBox::Answer;
+        const Answer answer =
+            ui::MessageBox::askToSave(this, QStringLiteral("模板已修改，是否保存？"));
+        if (answer == Answer::Cancel || (answer == Answer::Yes && !save()))
             return;
     }
     // Saved, unchanged or dropped by the clerk: nothing is left to recover.

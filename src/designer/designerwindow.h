@@ -32,8 +32,6 @@ public:
     // Gives the values of the receipt with the number given (the latest one
     // for an empty number). Throws what the database throws.
     using ValuesLoader = std::function<DesignValues(const QString& number)>;
-    enum class Answer { Save, Discard, Cancel };
-    using Question = std::function<Answer(const QString& text)>;
 
     // Throws report::TemplateError when the template cannot be read.
     DesignerWindow(const QString& templatePath, ValuesLoader loader, QWidget* parent = nullptr);
@@ -43,15 +41,9 @@ public:
     DesignCanvas* canvas() const { return canvas_; }
     const DesignValues& values() const { return values_; }
 
-    // Replaces the "模板已修改，是否保存？" box (tests).
-    void setQuestion(Question question) { question_ = std::move(question); }
     // Replaces the modal preview of the unsaved template (tests).
     void setPreviewShower(std::function<void(const QByteArray& templateJson)> shower);
 
-    // Replaces the "恢复未保存的修改？" box (tests); true restores.
-    void setRecoverQuestion(std::function<bool(const QString& text)> question) {
-        recoverQuestion_ = std::move(question);
-    }
     // When a designer that did not close left an autosaved copy of this template, asks whether
     // to restore it: yes puts it in as one undoable change (still unsaved), no removes it.
     // Returns whether it was restored.
@@ -87,8 +79,6 @@ private:
     TemplateDocument* doc_;
     ValuesLoader loader_;
     DesignValues values_;
-    Question question_;
-    std::function<bool(const QString&)> recoverQuestion_;
     Autosave* autosave_ = nullptr;
     std::function<void(const QByteArray&)> showPreview_;
     bool fitted_ = false;

@@ -1,6 +1,7 @@
 #include "ui/messagebox.h"
 
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace zelk::ui {
 
@@ -11,9 +12,23 @@ MessageBox::Handler& handler() {
     return instance;
 }
 
-bool show(QWidget* parent, MessageBox::Kind kind, const QString& text, const QString& detail) {
+MessageBox::Answer show(QWidget* parent, MessageBox::Kind kind, const QString& text,
+                        const QString& detail) {
     if (handler())
         return handler()(kind, text, detail);
+    if (kind == MessageBox::Kind::SaveQuestion) {
+        QMessageBox box(QMessageBox::Question, MessageBox::noticeCaption(), text,
+                        QMessageBox::NoButton, parent);
+        QPushButton* save = box.addButton(QStringLiteral("保存"), QMessageBox::AcceptRole);
+        QPushButton* discard =
+            box.addButton(QStringLiteral("不保存"), QMessageBox::DestructiveRole);
+        box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
+        box.setDefaultButton(save);
+        box.exec();
+        if (box.clickedButton() == save)
+            return MessageBox::Answer::Yes;
+        return box.clickedButton() == discard ? MessageBox::Answer::No : MessageBox::Answer::Cancel;
+    }
     const bool isError = kind == MessageBox::Kind::Error;
     QMessageBox box(kind == MessageBox::Kind::Information ? QMessageBox::Information
                     : isError                             ? QMessageBox::Critical
@@ -27,7 +42,7 @@ bool show(QWidget* parent, MessageBox::Kind kind, const QString& text, const QSt
         box.setStandardButtons(QMessageBox::Ok);
     }
     box.setDetailedText(detail);
-    return box.exec() == QMessageBox::Yes;
+    return box.exec() == QMessageBox::Yes ? MessageBox::Answer::Yes : MessageBox::Answer::No;
 }
 
 } // namespace
@@ -41,7 +56,11 @@ void MessageBox::error(QWidget* parent, const QString& text, const QString& deta
 }
 
 bool MessageBox::question(QWidget* parent, const QString& text) {
-    return show(parent, Kind::Question, text, {});
+    return show(parent, Kind::Question, text, {}) == Answer::Yes;
+}
+
+MessageBox::Answer MessageBox::askToSave(QWidget* parent, const QString& text) {
+    return show(parent, Kind::SaveQuestion, text, {});
 }
 
 void MessageBox::setHandler(Handler h) {

@@ -11,19 +11,23 @@ namespace zelk::ui {
 // "提示", an information icon and one OK button; errors use the error box, with an optional
 // detail (an engine's own text) behind the box's details button; a question offers Yes and No.
 //
-// Tests install a handler that records the boxes instead of showing them, so that no test
-// blocks on a modal dialog.
+// Tests install a handler that records the boxes instead of showing them and gives the answers,
+// so that no test blocks on a modal dialog. It is the one hook for every box of the program.
 class MessageBox {
 public:
-    enum class Kind { Information, Error, Question };
+    enum class Kind { Information, Error, Question, SaveQuestion };
+    // Yes is also 保存 and No 不保存 of a save question; Cancel only comes from a save question.
+    enum class Answer { Yes, No, Cancel };
 
     static void information(QWidget* parent, const QString& text);
     static void error(QWidget* parent, const QString& text, const QString& detail = {});
     // Returns whether the operator answered Yes.
     static bool question(QWidget* parent, const QString& text);
+    // Asks whether to save changes: 保存 (Yes, the default), 不保存 (No) or 取消 (Cancel).
+    static Answer askToSave(QWidget* parent, const QString& text);
 
     // Returns the answer to a question (ignored for the other kinds).
-    using Handler = std::function<bool(Kind, const QString& text, const QString& detail)>;
+    using Handler = std::function<Answer(Kind, const QString& text, const QString& detail)>;
     // Replaces showing the boxes; an empty handler restores the real boxes.
     static void setHandler(Handler handler);
 

@@ -9,6 +9,7 @@
 #include "report/layout.h"
 #include "report/previewwindow.h"
 #include "report/render.h"
+#include "testsupport.h"
 
 #include <QAction>
 #include <QFile>
@@ -59,6 +60,7 @@ class TestDesignerWindow : public QObject {
 
     QTemporaryDir dir_;
     QString path_;
+    test::MessageRecorder boxes_; // outlives the window, which may ask on closing
     std::unique_ptr<DesignerWindow> window_;
 
     designer::TemplateDocument* doc() const { return window_->document(); }
@@ -73,12 +75,29 @@ private slots:
         }
         QFile::remove(path_ + QStringLiteral(".bak"));
         window_ = std::make_unique<DesignerWindow>(path_, DesignerWindow::ValuesLoader());
-        window_->setQuestion([](const QString&) { return DesignerWindow::Answer::Discard; });
+        boxes_.setAnswer(ui::MessageBox::Answer::No); // closing at the end: 不保存
         window_->show();
         QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
         window_->canvas()->setZoom(1.5);
     }
     void cleanup() { window_.reset(); }
+
+    // Closing with changes asks through the one message-box hook: 取消 keeps the window and the
+    // changes, 保存 writes the template and closes.
+    void closingWithChangesAsksToSave() {
+        boxes_.clear();
+        doc()->addText(QPointF(50, 50));
+        const QByteArray before = test::readFile(path_);
+        boxes_.setNextAnswer(ui::MessageBox::Answer::Cancel);
+        window_->reject();
+        QVERIFY(window_->isVisible() && doc()->isModified());
+        boxes_.setNextAnswer(ui::MessageBox::Answer::Yes);
+        window_->reject();
+        QVERIFY(!window_->isVisible() && !doc()->isModified());
+        QVERIFY(test::readFile(path_) != before);
+        QCOMPARE(boxes_.messages().size(), 2);
+        QCOMPARE(boxes_.messages().last().kind, ui::MessageBox::Kind::SaveQuestion);
+    }
 
     // Drags [jedx] (42, 67) by 10.1 mm × 5.2 mm: it lands on the 0.5 mm grid,
     // and the saved template prints the value moved by as much.

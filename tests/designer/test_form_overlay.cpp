@@ -14,6 +14,7 @@
 #include "report/previewwindow.h"
 #include "report/render.h"
 #include "report/reporterror.h"
+#include "testsupport.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -234,22 +235,18 @@ private slots:
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), before); // the template itself untouched
 
+        test::MessageRecorder boxes;
         designer::DesignerWindow window(path, {});
         const int items = window.document()->itemCount();
-        QString asked;
-        window.setRecoverQuestion([&asked](const QString& text) {
-            asked = text;
-            return true;
-        });
+        boxes.setNextAnswer(ui::MessageBox::Answer::Yes);
         QVERIFY(window.offerRecovery());
-        QVERIFY(asked.contains(QStringLiteral("是否恢复")));
+        QVERIFY(boxes.texts().value(0).contains(QStringLiteral("是否恢复")));
         QCOMPARE(window.document()->itemCount(), items + 1);
         QVERIFY(window.document()->isModified());
         window.document()->undoStack()->undo(); // the restored change is one undo step
         QCOMPARE(window.document()->itemCount(), items);
         // Closed without saving: nothing is offered any more.
-        window.setQuestion(
-            [](const QString&) { return designer::DesignerWindow::Answer::Discard; });
+        boxes.setAnswer(ui::MessageBox::Answer::No);
         window.reject();
         QVERIFY(!QFile::exists(designer::Autosave::pathFor(path)));
         QVERIFY(!designer::DesignerWindow(path, {}).offerRecovery());

@@ -95,7 +95,7 @@ MessageRecorder::MessageRecorder() {
     ui::MessageBox::setHandler(
         [this](ui::MessageBox::Kind kind, const QString& text, const QString& detail) {
             messages_.append({kind, text, detail});
-            return answer_;
+            return next_.isEmpty() ? answer_ : next_.takeFirst();
         });
 }
 

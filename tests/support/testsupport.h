@@ -48,7 +48,8 @@ struct OpenDatabase : TempDatabase {
     data::Tdmtd dm;
 };
 
-// Records the message boxes shown while it lives, instead of showing them.
+// Records the message boxes shown while it lives, instead of showing them, and answers the
+// questions: the next answers given, in turn, then the answer every question gets.
 class MessageRecorder {
 public:
     MessageRecorder();
@@ -58,15 +59,20 @@ public:
         QString text;
         QString detail;
     };
-    // The answer every question gets.
-    void setAnswer(bool yes) { answer_ = yes; }
+    using Answer = ui::MessageBox::Answer;
+    // The answer every question gets (Yes unless told).
+    void setAnswer(bool yes) { answer_ = yes ? Answer::Yes : Answer::No; }
+    void setAnswer(Answer answer) { answer_ = answer; }
+    // The answer of the next question not yet answered, before the one every question gets.
+    void setNextAnswer(Answer answer) { next_.append(answer); }
     const QList<Message>& messages() const { return messages_; }
     QStringList texts() const;
     void clear() { messages_.clear(); }
 
 private:
     QList<Message> messages_;
-    bool answer_ = true;
+    QList<Answer> next_;
+    Answer answer_ = Answer::Yes;
 };
 
 // For a test program that cannot run here: writes why and returns the exit code that ctest
