@@ -2,12 +2,12 @@
 
 #include "designer/fieldcatalog.h"
 #include "designer/templatedocument.h"
+#include "ui/filedialog.h"
 #include "ui/messagebox.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
-#include <QFileDialog>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QImageReader>
@@ -161,11 +161,9 @@ PropertyPanel::PropertyPanel(TemplateDocument* doc, QWidget* parent) : QWidget(p
     background_ = new QPushButton(QStringLiteral("载入背景图…"), paper);
     background_->setObjectName(QStringLiteral("backgroundButton"));
     connect(background_, &QPushButton::clicked, this, [this] {
-        const QString file = chooseImage_
-                                 ? chooseImage_()
-                                 : QFileDialog::getOpenFileName(
-                                       this, QStringLiteral("选择扫描的空白票据"), QString(),
-                                       QStringLiteral("图片 (*.png *.jpg *.jpeg)"));
+        const QString file =
+            ui::FileDialog::openFile(this, QStringLiteral("选择扫描的空白票据"), QString(),
+                                     QStringLiteral("图片 (*.png *.jpg *.jpeg)"));
         if (!file.isEmpty() && !loadBackground(file))
             ui::MessageBox::error(this, QStringLiteral("无法读取图片 %1。").arg(file));
     });

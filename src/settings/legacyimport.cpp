@@ -3,12 +3,12 @@
 #include "data/databaseerror.h"
 #include "legacy/legacyerror.h"
 #include "legacy/legacyimporter.h"
+#include "ui/filedialog.h"
 #include "ui/messagebox.h"
 
 #include <QCoreApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
-#include <QFileDialog>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressDialog>
@@ -42,7 +42,7 @@ QDialog* summaryDialog(QWidget* parent, const QString& text) {
 } // namespace
 
 void runLegacyImport(QWidget* parent, data::Connection& connection) {
-    const QString path = QFileDialog::getOpenFileName(
+    const QString path = ui::FileDialog::openFile(
         parent, QStringLiteral("选择旧程序的数据文件（Data\\zelk.mdb）"), QString(),
         QStringLiteral("Access 数据文件 (*.mdb *.MDB);;所有文件 (*)"));
     if (path.isEmpty())

@@ -13,7 +13,10 @@
 
 #include <QAction>
 #include <QFile>
+#include <QImage>
+#include <QJsonValue>
 #include <QProcess>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -81,6 +84,26 @@ private slots:
         window_->canvas()->setZoom(1.5);
     }
     void cleanup() { window_.reset(); }
+
+    // The background button takes the scan the file chooser gives; a cancelled chooser changes
+    // nothing.
+    void backgroundComesFromTheFileChooser() {
+        test::FileNames files;
+        auto* button = window_->findChild<QPushButton*>(QStringLiteral("backgroundButton"));
+        QVERIFY(button);
+        const QJsonValue before = doc()->templateValue(QStringLiteral("background.image"));
+        button->click(); // cancelled
+        QCOMPARE(doc()->templateValue(QStringLiteral("background.image")), before);
+        QImage scan(200, 100, QImage::Format_RGB32);
+        scan.fill(Qt::white);
+        const QString path = dir_.filePath(QStringLiteral("scan.png"));
+        QVERIFY(scan.save(path));
+        files.setNextName(path);
+        button->click();
+        QCOMPARE(doc()->templateValue(QStringLiteral("background.image")).toString(),
+                 QStringLiteral("scan.png"));
+        QCOMPARE(files.captions().size(), 2);
+    }
 
     // Closing with changes asks through the one message-box hook: 取消 keeps the window and the
     // changes, 保存 writes the template and closes.

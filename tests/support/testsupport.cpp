@@ -110,6 +110,17 @@ QStringList MessageRecorder::texts() const {
     return list;
 }
 
+FileNames::FileNames() {
+    ui::FileDialog::setHandler([this](const QString& caption) {
+        captions_.append(caption);
+        return names_.isEmpty() ? QString() : names_.takeFirst();
+    });
+}
+
+FileNames::~FileNames() {
+    ui::FileDialog::setHandler({});
+}
+
 int skipProgram(const char* reason) {
     std::fprintf(stdout, "SKIP   : %s\n", reason);
     std::fflush(stdout);

@@ -2,6 +2,7 @@
 
 #include "data/tdmtd.h"
 #include "text/blanks.h"
+#include "ui/filedialog.h"
 #include "ui/messagebox.h"
 
 #include <QList>
@@ -79,6 +80,20 @@ private:
 // shows as "skipped" (SKIP_RETURN_CODE in tests/CMakeLists.txt). Call it from main, before
 // anything is made, and return its value.
 int skipProgram(const char* reason);
+
+// Answers the file choosers shown while it lives with the names given, in turn (then Cancel),
+// instead of showing them.
+class FileNames {
+public:
+    FileNames();
+    ~FileNames();
+    void setNextName(const QString& name) { names_.append(name); }
+    const QStringList& captions() const { return captions_; }
+
+private:
+    QStringList names_;
+    QStringList captions_;
+};
 
 QString sourceFile(const QString& relative);
 QString builtFile(const QString& relative);
