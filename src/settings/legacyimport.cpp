@@ -9,7 +9,6 @@
 #include <QCoreApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressDialog>
 #include <QVBoxLayout>
@@ -47,14 +46,14 @@ void runLegacyImport(QWidget* parent, data::Connection& connection) {
         QStringLiteral("Access 数据文件 (*.mdb *.MDB);;所有文件 (*)"));
     if (path.isEmpty())
         return;
-    const auto answer = QMessageBox::question(
-        parent, title,
+    using Answer = ui::MessageBox::Answer;
+    const Answer answer = ui::MessageBox::askWithCancel(
+        parent,
         QStringLiteral("是否同时导入旧程序的基础信息（收款单位、行业分类、开票人、收据备注）？\n"
-                       "选“否”则保留本程序中现有的基础信息。"),
-        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::No);
-    if (answer == QMessageBox::Cancel)
+                       "选“否”则保留本程序中现有的基础信息。"));
+    if (answer == Answer::Cancel)
         return;
-    importLegacyFile(parent, connection, path, answer == QMessageBox::Yes);
+    importLegacyFile(parent, connection, path, answer == Answer::Yes);
 }
 
 QDialog* importLegacyFile(QWidget* parent, data::Connection& connection, const QString& path,

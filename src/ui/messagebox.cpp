@@ -35,14 +35,19 @@ MessageBox::Answer show(QWidget* parent, MessageBox::Kind kind, const QString& t
                                                           : QMessageBox::Question,
                     isError ? MessageBox::errorCaption() : MessageBox::noticeCaption(), text,
                     QMessageBox::NoButton, parent);
-    if (kind == MessageBox::Kind::Question) {
-        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    const bool withCancel = kind == MessageBox::Kind::QuestionWithCancel;
+    if (kind == MessageBox::Kind::Question || withCancel) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No |
+                               (withCancel ? QMessageBox::Cancel : QMessageBox::NoButton));
         box.setDefaultButton(QMessageBox::No);
     } else {
         box.setStandardButtons(QMessageBox::Ok);
     }
     box.setDetailedText(detail);
-    return box.exec() == QMessageBox::Yes ? MessageBox::Answer::Yes : MessageBox::Answer::No;
+    const int clicked = box.exec();
+    if (clicked == QMessageBox::Yes)
+        return MessageBox::Answer::Yes;
+    return clicked == QMessageBox::Cancel ? MessageBox::Answer::Cancel : MessageBox::Answer::No;
 }
 
 } // namespace
@@ -57,6 +62,10 @@ void MessageBox::error(QWidget* parent, const QString& text, const QString& deta
 
 bool MessageBox::question(QWidget* parent, const QString& text) {
     return show(parent, Kind::Question, text, {}) == Answer::Yes;
+}
+
+MessageBox::Answer MessageBox::askWithCancel(QWidget* parent, const QString& text) {
+    return show(parent, Kind::QuestionWithCancel, text, {});
 }
 
 MessageBox::Answer MessageBox::askToSave(QWidget* parent, const QString& text) {

@@ -15,14 +15,17 @@ namespace zelk::ui {
 // so that no test blocks on a modal dialog. It is the one hook for every box of the program.
 class MessageBox {
 public:
-    enum class Kind { Information, Error, Question, SaveQuestion };
-    // Yes is also 保存 and No 不保存 of a save question; Cancel only comes from a save question.
+    enum class Kind { Information, Error, Question, SaveQuestion, QuestionWithCancel };
+    // Yes is also 保存 and No 不保存 of a save question; Cancel only comes from a save question
+    // or a question with Cancel.
     enum class Answer { Yes, No, Cancel };
 
     static void information(QWidget* parent, const QString& text);
     static void error(QWidget* parent, const QString& text, const QString& detail = {});
     // Returns whether the operator answered Yes.
     static bool question(QWidget* parent, const QString& text);
+    // A question with Yes, No (the default) and Cancel.
+    static Answer askWithCancel(QWidget* parent, const QString& text);
     // Asks whether to save changes: 保存 (Yes, the default), 不保存 (No) or 取消 (Cancel).
     static Answer askToSave(QWidget* parent, const QString& text);
 
