@@ -8,6 +8,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QtTest>
 
@@ -166,6 +167,17 @@ void TestZelkctl::installedForAnOrdinaryUser() {
     env.insert(QStringLiteral("HOME"), home);
     env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("data"));
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home);
+    // A sanitizer build reads its leak suppressions as the child's user: a copy it may read.
+    const QString lsan = env.value(QStringLiteral("LSAN_OPTIONS"));
+    const QRegularExpressionMatch suppressions =
+        QRegularExpression(QStringLiteral("suppressions=([^:]+)")).match(lsan);
+    if (suppressions.hasMatch()) {
+        const QString copy = top.filePath(QStringLiteral("lsan-suppressions.txt"));
+        QVERIFY(QFile::copy(suppressions.captured(1), copy));
+        QFile::setPermissions(copy, QFileDevice::ReadOwner | QFileDevice::ReadOther);
+        env.insert(QStringLiteral("LSAN_OPTIONS"),
+                   QString(lsan).replace(suppressions.captured(1), copy));
+    }
     const auto zelkctlRun = [&](const QStringList& arguments) {
         if (!root)
             return run(arguments, zelkctl, env);
