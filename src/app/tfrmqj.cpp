@@ -82,12 +82,14 @@ Tfrmqj::~Tfrmqj() {
 }
 
 void Tfrmqj::openDesigner(QWidget* parent) {
-    designer::DesignerWindow::open(
-        parent, receipt::receiptTemplatePath(executablePath_), [this](const QString& number) {
-            if (!dm_ || !dm_->Database3_ado.isOpen())
-                return designer::sampleValues();
-            return designer::loadDesignValues(dm_->Database3_ado, number);
-        });
+    designer::DesignerWindow::open(parent, receipt::receiptTemplatePath(executablePath_),
+                                   [this](const QString& number) {
+                                       if (!dm_ || !dm_->Database3_ado.isOpen())
+                                           return designer::sampleValues();
+                                       // The receipts of the store in use, so a server desk shows
+                                       // the server's.
+                                       return designer::loadDesignValues(store_, number);
+                                   });
 }
 
 void Tfrmqj::createMenus() {
@@ -227,7 +229,7 @@ void Tfrmqj::FormShow() {
     entryPage_->markUnchanged();
     // A file without its search index (or with one left stale by another program) still works
     // when this fails or is cancelled: searches then read the whole table.
-    if (dm_ && dm_->Database3_ado.isOpen() && dynamic_cast<store::FileStore*>(store_.target()))
+    if (dm_ && dm_->Database3_ado.isOpen() && store_.isLocalFile())
         ui::runGuarded(this, [this] { bringSearchIndexUpToDate(this, dm_->Database3_ado); });
 }
 
@@ -279,7 +281,7 @@ void Tfrmqj::legacyImportClick() {
         return;
     // The import writes into the local file; with the server in use its receipts would land
     // where no desk reads them.
-    if (!dynamic_cast<store::FileStore*>(store_.target())) {
+    if (!store_.isLocalFile()) {
         ui::MessageBox::information(
             this, QStringLiteral("本程序正在使用数据库服务器，旧数据只能导入本机文件。请先在只使用"
                                  "本机文件的电脑上导入，再用“设置 → 数据存储… → 复制本机票据到"
@@ -345,15 +347,15 @@ void Tfrmqj::BitBtn2Click() {
 void Tfrmqj::closeEvent(QCloseEvent* event) {
     if (entryPage_->hasUnsavedChanges()) {
         switch (ui::MessageBox::askToSave(this, QStringLiteral("当前收据尚未保存，是否保存？"))) {
-        case ui::MessageBox::SaveAnswer::Save:
+        case ui::MessageBox::Answer::Yes:
             if (!saveEntry()) {
                 event->ignore();
                 return;
             }
             break;
-        case ui::MessageBox::SaveAnswer::Discard:
+        case ui::MessageBox::Answer::No:
             break;
-        case ui::MessageBox::SaveAnswer::Cancel:
+        case ui::MessageBox::Answer::Cancel:
             event->ignore();
             return;
         }

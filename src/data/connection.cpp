@@ -56,8 +56,8 @@ sqlite3* openEncrypted(const QString& path, const QString& key, bool create) {
     const QFileInfo info(path);
     const QString shown = QDir::toNativeSeparators(path);
     if (!create && !info.exists())
-        throw DatabaseError(QStringLiteral("找不到数据库文件 %1。请确认程序文件夹的 Data 文件夹中"
-                                           "有 zelk.mdb，或从备份中放回该文件。")
+        throw DatabaseError(QStringLiteral("找不到数据库文件 %1。请确认该位置有 zelk.mdb，"
+                                           "或从备份中放回该文件。")
                                 .arg(shown));
     if (!create && !info.isFile())
         throw DatabaseError(

@@ -26,9 +26,15 @@ QString withSeparator(const QString& folder) {
             .arg(QDir::toNativeSeparators(folder), detail));
 }
 
-void makeFolder(const QString& folder) {
+const QFileDevice::Permissions ownerOnly =
+    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+
+// Makes the folder (and its parents) and leaves it open to its owner only, also when an earlier
+// version made it readable by every account.
+void makePrivateFolder(const QString& folder) {
     if (!QDir().mkpath(folder) || !QFileInfo(folder).isWritable())
         cannotMake(folder, QStringLiteral("文件夹不存在且无法创建，或不可写入"));
+    QFile::setPermissions(folder, ownerOnly);
 }
 
 } // namespace
@@ -61,11 +67,14 @@ FileLocations locateFiles(const QString& executablePath) {
 void prepareUserFolder(const FileLocations& files) {
     if (files.userFolder.isEmpty())
         return;
-    makeFolder(files.userFolder + QStringLiteral("Data"));
-    makeFolder(files.userFolder + reportFolder);
+    makePrivateFolder(files.userFolder);
+    makePrivateFolder(files.userFolder + QStringLiteral("Data"));
+    makePrivateFolder(files.userFolder + reportFolder);
     const QString database = files.userFolder + databaseFile;
     if (!QFileInfo::exists(database))
         createDatabase(database);
+    else // an earlier version made it readable by every account
+        QFile::setPermissions(database, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     const QDir shipped(files.installedFolder + reportFolder);
     for (const QString& name : shipped.entryList(QDir::Files)) {
         const QString target = files.userFolder + reportFolder + name;

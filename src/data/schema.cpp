@@ -145,6 +145,14 @@ void fill(sqlite3* db) {
 void createDatabase(const QString& path) {
     if (QFileInfo::exists(path))
         throw DatabaseError(QStringLiteral("文件已存在，不会覆盖：%1").arg(path));
+    // The file is made empty and readable by its owner only before the engine writes into it
+    // (SQLite gives its journal the same mode): the key is no secret, so the file's mode is what
+    // keeps other accounts of the machine out of the receipts. When it cannot be made here the
+    // engine's own attempt below reports why.
+    QFile privateFile(path);
+    if (privateFile.open(QIODevice::WriteOnly | QIODevice::NewOnly,
+                         QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+        privateFile.close();
     sqlite3* db = nullptr;
     try {
         db = openEncrypted(path, QString::fromLatin1(databaseKey), true);

@@ -18,13 +18,6 @@ public:
     Connection Database3_ado;
     Query Qry_Func;   // look-ups
     Query Qry_Insert; // every statement that changes data
-
-    // The value of setting `setId`, trimmed; empty when the row is missing.
-    QString settingValue(int setId);
-    // Changes setting `setId` to `value`, stored exactly as given.
-    void setSettingValue(int setId, const QString& value);
-    // The largest receipt id in fpmain; 0 when there is none.
-    qint64 largestReceiptId();
 };
 
 } // namespace zelk::data

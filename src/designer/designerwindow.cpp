@@ -12,6 +12,7 @@
 #include "report/reporterror.h"
 #include "report/screenscale.h"
 #include "settings/help.h"
+#include "ui/filedialog.h"
 #include "ui/messagebox.h"
 
 #include <QAction>
@@ -22,7 +23,6 @@
 #include <QDir>
 #include <QDoubleSpinBox>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QGridLayout>
@@ -35,7 +35,6 @@
 #include <QLineF>
 #include <QLocale>
 #include <QMenu>
-#include <QMessageBox>
 #include <QMimeData>
 #include <QPrinterInfo>
 #include <QPushButton>
@@ -56,40 +55,6 @@ namespace zelk::designer {
 namespace {
 
 const QString kCopyMime = QStringLiteral("application/x-zelk-designer-items");
-
-DesignerWindow::Answer askSave(QWidget* parent, const QString& text) {
-    QMessageBox box(QMessageBox::Question, QStringLiteral("提示"), text, QMessageBox::NoButton,
-                    parent);
-    QPushButton* save = box.addButton(QStringLiteral("保存"), QMessageBox::AcceptRole);
-    QPushButton* discard = box.addButton(QStringLiteral("不保存"), QMessageBox::DestructiveRole);
-    box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
-    box.setDefaultButton(save);
-    box.exec();
-    if (box.clickedButton() == save)
-        return DesignerWindow::Answer::Save;
-    if (box.clickedButton() == discard)
-        return DesignerWindow::Answer::Discard;
-    return DesignerWindow::Answer::Cancel;
-}
-
-DesignerWindow::RescueQuestion& rescueQuestion() {
-    static DesignerWindow::RescueQuestion question;
-    return question;
-}
-
-int askRescue(QWidget* parent, const QString& text, const QStringList& choices) {
-    if (rescueQuestion())
-        return rescueQuestion()(text, choices);
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("提示"), text, QMessageBox::NoButton,
-                    parent);
-    QList<QAbstractButton*> buttons;
-    for (const QString& choice : choices)
-        buttons.append(box.addButton(QStringLiteral("用%1").arg(choice), QMessageBox::AcceptRole));
-    box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
-    box.setDefaultButton(qobject_cast<QPushButton*>(buttons.value(0)));
-    box.exec();
-    return int(buttons.indexOf(box.clickedButton()));
-}
 
 } // namespace
 
@@ -123,10 +88,8 @@ QString DesignerWindow::readOnlyWarning() const {
 }
 
 bool DesignerWindow::saveAs() {
-    QString path = chooseSaveAs_ ? chooseSaveAs_()
-                                 : QFileDialog::getSaveFileName(this, QStringLiteral("模板另存为"),
-                                                                doc_->path(),
-                                                                QStringLiteral("报表模板 (*.frf)"));
+    QString path = ui::FileDialog::saveFile(this, QStringLiteral("模板另存为"), doc_->path(),
+                                            QStringLiteral("报表模板 (*.frf)"));
     if (path.isEmpty())
         return false;
     if (QFileInfo(path).suffix().isEmpty())
@@ -642,17 +605,8 @@ bool DesignerWindow::offerRecovery() {
         status_->setText(QStringLiteral("自动保存的修改已损坏，无法恢复：%1").arg(e.message()));
         return false;
     }
-    const auto ask = [this, &text] {
-        // 是 is the default: Enter keeps the work.
-        QMessageBox box(QMessageBox::Question, QStringLiteral("提示"), text, QMessageBox::NoButton,
-                        this);
-        QPushButton* yes = box.addButton(QStringLiteral("是"), QMessageBox::YesRole);
-        box.addButton(QStringLiteral("否"), QMessageBox::NoRole);
-        box.setDefaultButton(yes);
-        box.exec();
-        return box.clickedButton() == yes;
-    };
-    if (!(recoverQuestion_ ? recoverQuestion_(text) : ask())) {
+    // 是 is the default: Enter keeps the work.
+    if (!ui::MessageBox::question(this, text, true)) {
         autosave_->discard();
         return false;
     }
@@ -663,18 +617,15 @@ bool DesignerWindow::offerRecovery() {
 
 void DesignerWindow::done(int result) {
     if (doc_->isModified()) {
-        const Answer answer = question_ ? question_(QStringLiteral("模板已修改，是否保存？"))
-                                        : askSave(this, QStringLiteral("模板已修改，是否保存？"));
-        if (answer == Answer::Cancel || (answer == Answer::Save && !save()))
+        using Answer = ui::MessageBox::Answer;
+        const Answer answer =
+            ui::MessageBox::askToSave(this, QStringLiteral("模板已修改，是否保存？"));
+        if (answer == Answer::Cancel || (answer == Answer::Yes && !save()))
             return;
     }
     // Saved, unchanged or dropped by the clerk: nothing is left to recover.
     autosave_->discard();
     QDialog::done(result);
-}
-
-void DesignerWindow::setRescueQuestion(RescueQuestion question) {
-    rescueQuestion() = std::move(question);
 }
 
 void DesignerWindow::open(QWidget* parent, const QString& templatePath, ValuesLoader loader) {
@@ -688,13 +639,15 @@ void DesignerWindow::open(QWidget* parent, const QString& templatePath, ValuesLo
             ui::MessageBox::error(parent, e.message());
             return;
         }
-        QStringList choices;
-        for (const RescueSource& source : sources)
-            choices.append(source.caption);
-        const int chosen = askRescue(
+        QStringList captions, choices;
+        for (const RescueSource& source : sources) {
+            captions.append(source.caption);
+            choices.append(QStringLiteral("用%1").arg(source.caption));
+        }
+        const int chosen = ui::MessageBox::choose(
             parent,
             QStringLiteral("%1\n\n可以改用%2重新开始设计。坏的模板不会删除，会改名保留在原处。")
-                .arg(e.message(), choices.join(QStringLiteral("或"))),
+                .arg(e.message(), captions.join(QStringLiteral("或"))),
             choices);
         if (chosen < 0 || chosen >= sources.size())
             return;

@@ -32,8 +32,6 @@ public:
     // Gives the values of the receipt with the number given (the latest one
     // for an empty number). Throws what the database throws.
     using ValuesLoader = std::function<DesignValues(const QString& number)>;
-    enum class Answer { Save, Discard, Cancel };
-    using Question = std::function<Answer(const QString& text)>;
 
     // Throws report::TemplateError when the template cannot be read.
     DesignerWindow(const QString& templatePath, ValuesLoader loader, QWidget* parent = nullptr);
@@ -43,15 +41,9 @@ public:
     DesignCanvas* canvas() const { return canvas_; }
     const DesignValues& values() const { return values_; }
 
-    // Replaces the "模板已修改，是否保存？" box (tests).
-    void setQuestion(Question question) { question_ = std::move(question); }
     // Replaces the modal preview of the unsaved template (tests).
     void setPreviewShower(std::function<void(const QByteArray& templateJson)> shower);
 
-    // Replaces the "恢复未保存的修改？" box (tests); true restores.
-    void setRecoverQuestion(std::function<bool(const QString& text)> question) {
-        recoverQuestion_ = std::move(question);
-    }
     // When a designer that did not close left an autosaved copy of this template, asks whether
     // to restore it: yes puts it in as one undoable change (still unsaved), no removes it.
     // Returns whether it was restored.
@@ -68,9 +60,8 @@ public:
     Autosave* autosave() const { return autosave_; }
 
     bool save();
-    // "另存为…": asks for a file (tests replace the chooser) and saves the template there.
+    // "另存为…": asks for a file and saves the template there.
     bool saveAs();
-    void setSaveAsChooser(std::function<QString()> chooser) { chooseSaveAs_ = std::move(chooser); }
     // A warning when the template's file or folder cannot be written, else empty.
     QString readOnlyWarning() const;
     void preview();
@@ -81,10 +72,6 @@ public:
     // cannot be read is kept aside (<name>.broken-<time>) and the designer opens on the .bak or
     // the shipped template when the clerk chooses one; other errors go to the error box.
     static void open(QWidget* parent, const QString& templatePath, ValuesLoader loader);
-    // Asks which template to start from when the template cannot be read: the index of the
-    // choice, or -1 (tests replace it).
-    using RescueQuestion = std::function<int(const QString& text, const QStringList& choices)>;
-    static void setRescueQuestion(RescueQuestion question);
 
 protected:
     void done(int result) override;
@@ -110,11 +97,8 @@ private:
     TemplateDocument* doc_;
     ValuesLoader loader_;
     DesignValues values_;
-    Question question_;
-    std::function<bool(const QString&)> recoverQuestion_;
     Autosave* autosave_ = nullptr;
     std::function<void(const QByteArray&)> showPreview_;
-    std::function<QString()> chooseSaveAs_;
     std::function<int(QDialog&)> fitAnswer_;
     std::function<void()> help_;
     QLabel* cursorLabel_ = nullptr;

@@ -1,7 +1,7 @@
 #include "designer/designvalues.h"
 
-#include "data/query.h"
 #include "designer/fieldcatalog.h"
+#include "store/store.h"
 
 namespace zelk::designer {
 
@@ -9,29 +9,24 @@ DesignValues sampleValues() {
     return {sampleDataSet(), sampleVariables(), QStringLiteral("示例数据")};
 }
 
-DesignValues loadDesignValues(data::Connection& connection, const QString& number) {
-    data::Query query(connection);
-    // A receipt without lines still shows its header: the lines are joined
-    // from the left.
-    query.add(QStringLiteral("select a.*,b.fpmxid,b.xm,b.kjll,b.dw,b.sl,b.dj,b.je from fpmain a"
-                             " left join fpdetail b on b.kpid=a.kpid"));
-    if (number.isEmpty()) {
-        query.add(QStringLiteral(" where a.kpid=(select max(kpid) from fpmain)"));
-    } else {
-        query.add(QStringLiteral(" where a.kpid=(select max(kpid) from fpmain where fphm=:fphm)"));
-        query.bind(QStringLiteral("fphm"), number);
-    }
-    query.add(QStringLiteral(" order by b.fpmxid"));
-    query.open();
-    if (query.eof())
+DesignValues loadDesignValues(store::Store& store, const QString& number) {
+    const qint64 kpid =
+        number.isEmpty() ? store.largestReceiptId() : store.latestReceiptNumbered(number);
+    if (kpid <= 0)
         return sampleValues();
+    const store::Table table = store.receiptRows(kpid);
     DesignValues values;
-    values.data.columns = query.fieldNames();
-    for (; !query.eof(); query.next()) {
-        QStringList row;
-        for (const QString& column : std::as_const(values.data.columns))
-            row.append(query.fieldAsText(column));
-        values.data.rows.append(row);
+    values.data.columns = table.columns;
+    values.data.rows = table.rows;
+    if (table.rows.isEmpty()) {
+        // A receipt without lines still shows its header.
+        const std::optional<store::StoredReceipt> stored = store.loadReceipt(kpid);
+        if (!stored)
+            return sampleValues();
+        values.data.columns = QStringList{QStringLiteral("kpid")} + store::headerColumns() +
+                              QStringList{QStringLiteral("fpmxid")} + store::lineColumns();
+        values.data.rows.append(QStringList{QString::number(kpid)} + stored->header +
+                                QStringList(store::lineColumns().size() + 1));
     }
     values.variables = receiptVariables(values.data);
     const QString fphm =

@@ -2,8 +2,8 @@
 
 #include "report/layout.h"
 
-namespace zelk::data {
-class Connection;
+namespace zelk::store {
+class Store;
 }
 
 namespace zelk::designer {
@@ -16,10 +16,10 @@ struct DesignValues {
     QString source; // what the values are, for the status line
 };
 
-// The receipt whose number (fphm) is `number`, the latest stored receipt when
-// number is empty, or the sample values when no such receipt exists. Throws
-// DatabaseError.
-DesignValues loadDesignValues(data::Connection& connection, const QString& number);
+// From the store in use (the local file or the shop's server): the latest receipt whose number
+// (fphm) is `number`, the latest stored receipt when number is empty, or the sample values when
+// no such receipt exists. Throws DatabaseError.
+DesignValues loadDesignValues(store::Store& store, const QString& number);
 
 // The built-in sample receipt.
 DesignValues sampleValues();

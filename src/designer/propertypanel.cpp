@@ -2,13 +2,13 @@
 
 #include "designer/fieldcatalog.h"
 #include "designer/templatedocument.h"
+#include "ui/filedialog.h"
 #include "ui/messagebox.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QDoubleSpinBox>
-#include <QFileDialog>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QImageReader>
@@ -180,11 +180,9 @@ PropertyPanel::PropertyPanel(TemplateDocument* doc, QWidget* parent) : QWidget(p
     background_ = new QPushButton(QStringLiteral("载入背景图…"), paper);
     background_->setObjectName(QStringLiteral("backgroundButton"));
     connect(background_, &QPushButton::clicked, this, [this] {
-        const QString file = chooseImage_
-                                 ? chooseImage_()
-                                 : QFileDialog::getOpenFileName(
-                                       this, QStringLiteral("选择扫描的空白票据"), QString(),
-                                       QStringLiteral("图片 (*.png *.jpg *.jpeg)"));
+        const QString file =
+            ui::FileDialog::openFile(this, QStringLiteral("选择扫描的空白票据"), QString(),
+                                     QStringLiteral("图片 (*.png *.jpg *.jpeg)"));
         QString error;
         if (!file.isEmpty() && !loadBackground(file, &error))
             ui::MessageBox::error(this, error);

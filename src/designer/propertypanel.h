@@ -26,7 +26,6 @@ public:
     explicit PropertyPanel(TemplateDocument* doc, QWidget* parent = nullptr);
 
     // Asks for a background image file (tests replace it); empty: cancelled.
-    void setImageChooser(std::function<QString()> chooser) { chooseImage_ = std::move(chooser); }
     // Loads a scanned form as background at its physical size: from the
     // image's resolution when it has one, else the paper's size (which the
     // operator then corrects in mm). Returns false, with the reason in error, when it is no
@@ -48,7 +47,6 @@ private:
     void storeCells();
 
     TemplateDocument* doc_;
-    std::function<QString()> chooseImage_;
     bool refreshing_ = false;
 
     QGroupBox* itemBox_ = nullptr;

@@ -3,6 +3,8 @@
 #include "data/databaseerror.h"
 #include "store/filestore.h"
 
+#include <QScopedValueRollback>
+
 namespace zelk::receipt {
 
 namespace {
@@ -55,6 +57,7 @@ HistoryModel::HistoryModel(data::Connection& connection, QObject* parent)
 HistoryModel::~HistoryModel() = default;
 
 bool HistoryModel::search(const HistoryCriteria& criteria) {
+    const QScopedValueRollback<bool> changing(changing_, true);
     beginResetModel();
     drop();
     try {
@@ -70,6 +73,7 @@ bool HistoryModel::search(const HistoryCriteria& criteria) {
 }
 
 void HistoryModel::clear() {
+    const QScopedValueRollback<bool> changing(changing_, true);
     beginResetModel();
     drop();
     endResetModel();
@@ -151,12 +155,13 @@ Qt::ItemFlags HistoryModel::flags(const QModelIndex& index) const {
 }
 
 bool HistoryModel::canFetchMore(const QModelIndex& parent) const {
-    return !parent.isValid() && more_;
+    return !parent.isValid() && more_ && !changing_;
 }
 
 void HistoryModel::fetchMore(const QModelIndex& parent) {
     if (!canFetchMore(parent))
         return;
+    const QScopedValueRollback<bool> changing(changing_, true);
     std::vector<Row> batch;
     batch.reserve(batchSize);
     try {

@@ -75,6 +75,10 @@ private:
     store::Store& store_;
     std::unique_ptr<store::HistoryReader> reader_;
     bool more_ = false; // whether rows may follow the last one read
+    // Set while the model changes (a new search, a batch going in). A fetchMore that a view or
+    // a checker calls from the model's own signals meanwhile does nothing, so a batch never
+    // lands in the middle of another.
+    bool changing_ = false;
     std::vector<Row> rows_;
     std::vector<QByteArray> blocks_;
 };

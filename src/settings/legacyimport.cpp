@@ -3,13 +3,12 @@
 #include "data/databaseerror.h"
 #include "legacy/legacyerror.h"
 #include "legacy/legacyimporter.h"
+#include "ui/filedialog.h"
 #include "ui/messagebox.h"
 
 #include <QCoreApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
-#include <QFileDialog>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -26,9 +25,9 @@ const QString title = QStringLiteral("导入旧数据");
 
 // Writes the summary to a text file the operator chooses (UTF-8).
 void saveSummary(QWidget* parent, const QString& text) {
-    const QString path = QFileDialog::getSaveFileName(
-        parent, QStringLiteral("保存导入结果"), QStringLiteral("导入结果.txt"),
-        QStringLiteral("文本文件 (*.txt);;所有文件 (*)"));
+    const QString path = ui::FileDialog::saveFile(parent, QStringLiteral("保存导入结果"),
+                                                  QStringLiteral("导入结果.txt"),
+                                                  QStringLiteral("文本文件 (*.txt);;所有文件 (*)"));
     if (path.isEmpty())
         return;
     QSaveFile file(path);
@@ -78,19 +77,19 @@ QDialog* showImportSummary(QWidget* parent, const QString& text) {
 }
 
 bool askLegacyImport(QWidget* parent, QString* path, bool* settings) {
-    *path = QFileDialog::getOpenFileName(
+    *path = ui::FileDialog::openFile(
         parent, QStringLiteral("选择旧程序的数据文件（Data\\zelk.mdb）"), QString(),
         QStringLiteral("Access 数据文件 (*.mdb *.MDB);;所有文件 (*)"));
     if (path->isEmpty())
         return false;
-    const auto answer = QMessageBox::question(
-        parent, title,
+    using Answer = ui::MessageBox::Answer;
+    const Answer answer = ui::MessageBox::askWithCancel(
+        parent,
         QStringLiteral("是否同时导入旧程序的基础信息（收款单位、行业分类、开票人、收据备注）？\n"
-                       "选“否”则保留本程序中现有的基础信息。"),
-        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::No);
-    if (answer == QMessageBox::Cancel)
+                       "选“否”则保留本程序中现有的基础信息。"));
+    if (answer == Answer::Cancel)
         return false;
-    *settings = answer == QMessageBox::Yes;
+    *settings = answer == Answer::Yes;
     return true;
 }
 

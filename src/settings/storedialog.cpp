@@ -3,11 +3,11 @@
 #include "store/copystore.h"
 #include "store/filestore.h"
 #include "store/pgstore.h"
+#include "ui/filedialog.h"
 #include "ui/guard.h"
 #include "ui/messagebox.h"
 
 #include <QCheckBox>
-#include <QFileDialog>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -84,9 +84,9 @@ StoreDialog::StoreDialog(store::FileStore& localFile, QWidget* parent)
     connect(fileChoice_, &QRadioButton::toggled, this, &StoreDialog::updateEnabled);
     connect(tls_, &QCheckBox::toggled, this, &StoreDialog::updateEnabled);
     connect(browse, &QPushButton::clicked, this, [this] {
-        const QString path = QFileDialog::getOpenFileName(
-            this, QStringLiteral("选择根证书文件"), certificate_->text(),
-            QStringLiteral("证书 (*.crt *.pem);;所有文件 (*)"));
+        const QString path =
+            ui::FileDialog::openFile(this, QStringLiteral("选择根证书文件"), certificate_->text(),
+                                     QStringLiteral("证书 (*.crt *.pem);;所有文件 (*)"));
         if (!path.isEmpty())
             certificate_->setText(path);
     });

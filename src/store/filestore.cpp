@@ -279,6 +279,14 @@ qint64 FileStore::largestReceiptId() {
     return q.eof() ? 0 : q.fieldAsInteger(QStringLiteral("maxid"));
 }
 
+qint64 FileStore::latestReceiptNumbered(const QString& fphm) {
+    data::Query q(connection_);
+    q.add(QStringLiteral("select max(kpid) as maxid from fpmain where fphm=:fphm"));
+    q.bind(QStringLiteral("fphm"), fphm);
+    q.open();
+    return q.eof() ? 0 : q.fieldAsInteger(QStringLiteral("maxid"));
+}
+
 std::unique_ptr<HistoryReader> FileStore::searchHistory(const HistoryCriteria& criteria) {
     return std::make_unique<FileHistoryReader>(connection_, criteria);
 }

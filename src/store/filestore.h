@@ -24,11 +24,13 @@ public:
     data::Connection& connection() const { return connection_; }
 
     QString description() const override;
+    bool isLocalFile() const override { return true; }
     qint64 insertReceipt(const StoredReceipt& receipt) override;
     qint64 rewriteReceipt(const StoredReceipt& receipt) override;
     std::optional<StoredReceipt> loadReceipt(qint64 kpid) override;
     Table receiptRows(qint64 kpid) override;
     qint64 largestReceiptId() override;
+    qint64 latestReceiptNumbered(const QString& fphm) override;
     std::unique_ptr<HistoryReader> searchHistory(const HistoryCriteria& criteria) override;
     QString setting(int setId) override;
     void setSettings(const QList<QPair<int, QString>>& values) override;

@@ -433,6 +433,12 @@ qint64 PgStore::largestReceiptId() {
         .integer(0, 0);
 }
 
+qint64 PgStore::latestReceiptNumbered(const QString& fphm) {
+    return connection_
+        .exec(QStringLiteral("select coalesce(max(kpid),0) from fpmain where fphm=$1"), {fphm})
+        .integer(0, 0);
+}
+
 std::unique_ptr<HistoryReader> PgStore::searchHistory(const HistoryCriteria& criteria) {
     return std::make_unique<PgHistoryReader>(connection_, criteria);
 }

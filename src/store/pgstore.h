@@ -30,6 +30,7 @@ public:
     std::optional<StoredReceipt> loadReceipt(qint64 kpid) override;
     Table receiptRows(qint64 kpid) override;
     qint64 largestReceiptId() override;
+    qint64 latestReceiptNumbered(const QString& fphm) override;
     std::unique_ptr<HistoryReader> searchHistory(const HistoryCriteria& criteria) override;
     QString setting(int setId) override;
     void setSettings(const QList<QPair<int, QString>>& values) override;

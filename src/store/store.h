@@ -73,6 +73,9 @@ public:
 
     // A short Chinese name of the store for the window's status line.
     virtual QString description() const = 0;
+    // Whether this is the desk's own local file (which keeps the search index and takes the
+    // legacy import) rather than the shop's server.
+    virtual bool isLocalFile() const { return false; }
 
     // Stores a new receipt with its lines in one transaction; returns its new kpid. Ids are
     // handed out in commit order: the newest receipt has the largest number.
@@ -88,6 +91,8 @@ public:
     virtual Table receiptRows(qint64 kpid) = 0;
     // The largest receipt id; 0 when there is none.
     virtual qint64 largestReceiptId() = 0;
+    // The id of the latest receipt numbered `fphm`; 0 when there is none.
+    virtual qint64 latestReceiptNumbered(const QString& fphm) = 0;
 
     virtual std::unique_ptr<HistoryReader> searchHistory(const HistoryCriteria& criteria) = 0;
 
@@ -105,6 +110,7 @@ public:
     Store* target() const { return target_.get(); }
 
     QString description() const override;
+    bool isLocalFile() const override { return target_ && target_->isLocalFile(); }
     qint64 insertReceipt(const StoredReceipt& receipt) override {
         return get().insertReceipt(receipt);
     }
@@ -116,6 +122,9 @@ public:
     }
     Table receiptRows(qint64 kpid) override { return get().receiptRows(kpid); }
     qint64 largestReceiptId() override { return get().largestReceiptId(); }
+    qint64 latestReceiptNumbered(const QString& fphm) override {
+        return get().latestReceiptNumbered(fphm);
+    }
     std::unique_ptr<HistoryReader> searchHistory(const HistoryCriteria& criteria) override {
         return get().searchHistory(criteria);
     }

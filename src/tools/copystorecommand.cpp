@@ -5,6 +5,7 @@
 #include "store/copystore.h"
 #include "store/filestore.h"
 #include "store/pgstore.h"
+#include "tools/commandline.h"
 
 #include <QFileInfo>
 #include <QTextStream>
@@ -23,16 +24,14 @@ bool namesServer(const QString& place) {
 } // namespace
 
 int runCopyStoreCommand(const QStringList& words, QTextStream& out, QTextStream& err) {
-    QString from;
-    QString to;
-    for (qsizetype i = 0; i + 1 < words.size(); i += 2) {
-        if (words.at(i) == QLatin1String("--from"))
-            from = words.at(i + 1);
-        else if (words.at(i) == QLatin1String("--to"))
-            to = words.at(i + 1);
-    }
-    if (words.size() != 4 || from.isEmpty() || to.isEmpty() ||
-        namesServer(from) == namesServer(to)) {
+    CommandArguments arguments({"from", "to"});
+    QString problem;
+    const bool parsed = arguments.parse(words, 0, {}, &problem);
+    const QString from = arguments.value(QStringLiteral("from"));
+    const QString to = arguments.value(QStringLiteral("to"));
+    if (!parsed || from.isEmpty() || to.isEmpty() || namesServer(from) == namesServer(to)) {
+        if (!parsed)
+            err << problem << '\n';
         err << QStringLiteral("用法：zelkctl copy-store --from 文件.mdb --to 服务器地址，"
                               "或 --from 服务器地址 --to 文件.mdb（服务器地址形如 "
                               "postgresql://用户@主机:端口/数据库?sslmode=verify-full）")

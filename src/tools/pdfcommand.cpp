@@ -2,14 +2,13 @@
 
 #include "data/connection.h"
 #include "data/databaseerror.h"
-#include "data/filelocations.h"
-#include "data/programfolder.h"
 #include "data/schema.h"
 #include "receipt/receiptpreview.h"
 #include "report/render.h"
 #include "report/reporterror.h"
 #include "store/filestore.h"
 #include "store/storeconfig.h"
+#include "tools/commandline.h"
 
 #include <QTextStream>
 
@@ -29,36 +28,15 @@ QString storedRemarks(store::Store& store, const QString& receiptId) {
 
 } // namespace
 
-bool parsePdfArguments(const QStringList& words, const QString& programFolder, PdfRequest* request,
+bool parsePdfArguments(const QStringList& words, const DefaultFiles& defaults, PdfRequest* request,
                        QString* problem) {
-    PdfRequest result;
-    result.databasePath = programFolder + QStringLiteral("Data/zelk.mdb");
-    result.templatePath = programFolder + QStringLiteral("report/fp3.frf");
-    QStringList positional;
-    for (qsizetype i = 0; i < words.size(); ++i) {
-        const QString& word = words.at(i);
-        const bool isDatabase = word == QLatin1String("--database");
-        const bool isTemplate = word == QLatin1String("--template");
-        if (isDatabase || isTemplate) {
-            if (i + 1 >= words.size() || words.at(i + 1).isEmpty()) {
-                *problem = QStringLiteral("选项 %1 后缺少路径").arg(word);
-                return false;
-            }
-            (isDatabase ? result.databasePath : result.templatePath) = words.at(++i);
-        } else if (word.startsWith(QLatin1String("--"))) {
-            *problem = QStringLiteral("未知选项 %1").arg(word);
-            return false;
-        } else {
-            positional.append(word);
-        }
-    }
-    if (positional.size() != 2) {
-        *problem = QStringLiteral("需要发票编号和 PDF 文件路径");
+    CommandArguments arguments({"database", "template"});
+    if (!arguments.parse(words, 2, QStringLiteral("需要发票编号和 PDF 文件路径"), problem))
         return false;
-    }
-    result.receiptId = positional.at(0);
-    result.outputPath = positional.at(1);
-    *request = result;
+    request->receiptId = arguments.positional().at(0);
+    request->outputPath = arguments.positional().at(1);
+    request->databasePath = arguments.value(QStringLiteral("database"), defaults.database);
+    request->templatePath = arguments.value(QStringLiteral("template"), defaults.templateFile);
     return true;
 }
 
@@ -86,11 +64,7 @@ int runPdfCommand(const QStringList& words, const QString& applicationFilePath, 
                   QTextStream& err) {
     PdfRequest request;
     QString problem;
-    // Installed, zelkctl reads the user's own database and template, as the program does.
-    const data::FileLocations files = data::locateFiles(applicationFilePath);
-    const QString folder =
-        files.userFolder.isEmpty() ? data::programFolder(applicationFilePath) : files.userFolder;
-    if (!parsePdfArguments(words, folder, &request, &problem)) {
+    if (!parsePdfArguments(words, defaultFiles(applicationFilePath), &request, &problem)) {
         err << problem << '\n';
         return 2;
     }

@@ -19,6 +19,8 @@ struct PreparedReport;
 
 namespace zelk::tools {
 
+struct DefaultFiles;
+
 // Opens the receipt database file. Throws DatabaseError naming the file.
 void openReceiptDatabase(data::Connection& connection, const QString& path);
 
@@ -37,9 +39,8 @@ struct PdfRequest {
 };
 
 // Reads "KPID FILE.pdf [--database PATH] [--template PATH]" (the words after "pdf"). Missing
-// options take Data/zelk.mdb and report/fp3.frf in programFolder. Returns false with a reason
-// when the words do not fit.
-bool parsePdfArguments(const QStringList& words, const QString& programFolder, PdfRequest* request,
+// options take the default files. Returns false with a reason when the words do not fit.
+bool parsePdfArguments(const QStringList& words, const DefaultFiles& defaults, PdfRequest* request,
                        QString* problem);
 
 // Renders the stored receipt through the template into the PDF file: the same pages the

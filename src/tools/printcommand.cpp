@@ -2,13 +2,13 @@
 
 #include "data/connection.h"
 #include "data/databaseerror.h"
-#include "data/programfolder.h"
 #include "printing/printerprofiles.h"
 #include "printing/printjob.h"
 #include "report/preparedreport.h"
 #include "report/reporterror.h"
 #include "store/filestore.h"
 #include "store/storeconfig.h"
+#include "tools/commandline.h"
 #include "tools/pdfcommand.h"
 
 #include <QFileInfo>
@@ -16,68 +16,39 @@
 
 namespace zelk::tools {
 
-bool parsePrintArguments(const QStringList& words, const QString& programFolder,
+bool parsePrintArguments(const QStringList& words, const DefaultFiles& defaults,
                          PrintRequest* request, QString* problem) {
-    PrintRequest result;
-    result.databasePath = programFolder + QStringLiteral("Data/zelk.mdb");
-    result.templatePath = programFolder + QStringLiteral("report/fp3.frf");
-    QStringList positional;
-    for (qsizetype i = 0; i < words.size(); ++i) {
-        const QString& word = words.at(i);
-        if (!word.startsWith(QLatin1String("--"))) {
-            positional.append(word);
-            continue;
-        }
-        if (word == QLatin1String("--allow-other-paper")) {
-            result.allowOtherPaper = true;
-            continue;
-        }
-        QString* target = nullptr;
-        QString copies, pages;
-        if (word == QLatin1String("--printer"))
-            target = &result.printerName;
-        else if (word == QLatin1String("--copies"))
-            target = &copies;
-        else if (word == QLatin1String("--pages"))
-            target = &pages;
-        else if (word == QLatin1String("--database"))
-            target = &result.databasePath;
-        else if (word == QLatin1String("--template"))
-            target = &result.templatePath;
-        if (!target) {
-            *problem = QStringLiteral("未知选项 %1").arg(word);
-            return false;
-        }
-        if (i + 1 >= words.size() || words.at(i + 1).isEmpty()) {
-            *problem = QStringLiteral("选项 %1 后缺少值").arg(word);
-            return false;
-        }
-        *target = words.at(++i);
-        if (target == &copies) {
-            bool ok = false;
-            result.copies = copies.toInt(&ok);
-            if (!ok || result.copies < 1 || result.copies > 99) {
-                *problem = QStringLiteral("份数必须是 1 到 99 的整数：%1").arg(copies);
-                return false;
-            }
-        }
-        if (target == &pages) {
-            const QStringList ends = pages.split(u'-');
-            bool okFrom = false, okTo = false;
-            result.fromPage = ends.value(0).toInt(&okFrom);
-            result.toPage = ends.size() == 1 ? result.fromPage : ends.value(1).toInt(&okTo);
-            if (ends.size() > 2 || !okFrom || (ends.size() == 2 && !okTo) || result.fromPage < 1 ||
-                result.toPage < result.fromPage) {
-                *problem = QStringLiteral("页码范围必须写成 A-B（1 ≤ A ≤ B）：%1").arg(pages);
-                return false;
-            }
-        }
-    }
-    if (positional.size() != 1) {
-        *problem = QStringLiteral("需要一个发票编号");
+    CommandArguments arguments({"printer", "copies", "pages", "database", "template"},
+                               {"allow-other-paper"});
+    if (!arguments.parse(words, 1, QStringLiteral("需要一个发票编号"), problem))
         return false;
+    PrintRequest result;
+    result.receiptId = arguments.positional().first();
+    result.printerName = arguments.value(QStringLiteral("printer"));
+    result.databasePath = arguments.value(QStringLiteral("database"), defaults.database);
+    result.templatePath = arguments.value(QStringLiteral("template"), defaults.templateFile);
+    result.allowOtherPaper = arguments.isSet(QStringLiteral("allow-other-paper"));
+    if (arguments.isSet(QStringLiteral("copies"))) {
+        const QString copies = arguments.value(QStringLiteral("copies"));
+        bool ok = false;
+        result.copies = copies.toInt(&ok);
+        if (!ok || result.copies < 1 || result.copies > 99) {
+            *problem = QStringLiteral("份数必须是 1 到 99 的整数：%1").arg(copies);
+            return false;
+        }
     }
-    result.receiptId = positional.at(0);
+    if (arguments.isSet(QStringLiteral("pages"))) {
+        const QString pages = arguments.value(QStringLiteral("pages"));
+        const QStringList ends = pages.split(u'-');
+        bool okFrom = false, okTo = false;
+        result.fromPage = ends.value(0).toInt(&okFrom);
+        result.toPage = ends.size() == 1 ? result.fromPage : ends.value(1).toInt(&okTo);
+        if (ends.size() > 2 || !okFrom || (ends.size() == 2 && !okTo) || result.fromPage < 1 ||
+            result.toPage < result.fromPage) {
+            *problem = QStringLiteral("页码范围必须写成 A-B（1 ≤ A ≤ B）：%1").arg(pages);
+            return false;
+        }
+    }
     *request = result;
     return true;
 }
@@ -86,7 +57,7 @@ int runPrintCommand(const QStringList& words, const QString& applicationFilePath
                     QTextStream& err) {
     PrintRequest request;
     QString problem;
-    if (!parsePrintArguments(words, data::programFolder(applicationFilePath), &request, &problem)) {
+    if (!parsePrintArguments(words, defaultFiles(applicationFilePath), &request, &problem)) {
         err << problem << '\n';
         return 2;
     }

@@ -7,6 +7,8 @@ class QTextStream;
 
 namespace zelk::tools {
 
+struct DefaultFiles;
+
 // What "zelkctl print" is asked to do.
 struct PrintRequest {
     QString receiptId;
@@ -19,10 +21,9 @@ struct PrintRequest {
 };
 
 // Reads "KPID [--printer NAME] [--pages A-B] [--copies N] [--allow-other-paper]
-// [--database PATH] [--template PATH]" (the words
-// after "print"). Missing paths take Data/zelk.mdb and report/fp3.frf in programFolder.
-// Returns false with a reason when the words do not fit.
-bool parsePrintArguments(const QStringList& words, const QString& programFolder,
+// [--database PATH] [--template PATH]" (the words after "print"). Missing paths take the default
+// files. Returns false with a reason when the words do not fit.
+bool parsePrintArguments(const QStringList& words, const DefaultFiles& defaults,
                          PrintRequest* request, QString* problem);
 
 // The print command: prints the stored receipt through the same path as the preview window's

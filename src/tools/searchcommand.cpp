@@ -2,11 +2,11 @@
 
 #include "data/connection.h"
 #include "data/databaseerror.h"
-#include "data/programfolder.h"
 #include "data/schema.h"
 #include "receipt/historymodel.h"
 #include "store/filestore.h"
 #include "store/storeconfig.h"
+#include "tools/commandline.h"
 
 #include <QDate>
 #include <QTextStream>
@@ -29,50 +29,39 @@ struct SearchRequest {
     QString databasePath;
 };
 
-bool parse(const QStringList& words, const QString& programFolder, SearchRequest* request,
+bool parse(const QStringList& words, const QString& defaultDatabase, SearchRequest* request,
            QString* problem) {
-    request->databasePath = programFolder + QStringLiteral("Data/zelk.mdb");
-    bool haveText = false;
-    for (qsizetype i = 0; i < words.size(); ++i) {
-        const QString& word = words.at(i);
-        const bool option = word == QLatin1String("--from") || word == QLatin1String("--to") ||
-                            word == QLatin1String("--limit") || word == QLatin1String("--database");
-        if (!option) {
-            if (haveText) {
-                *problem = QStringLiteral("只能给出一个查询文字");
-                return false;
-            }
-            request->criteria.text = word;
-            haveText = true;
-            continue;
-        }
-        if (i + 1 >= words.size()) {
-            *problem = QStringLiteral("%1 后缺少取值").arg(word);
+    CommandArguments arguments({"from", "to", "limit", "database"});
+    if (!arguments.parse(words, -1, {}, problem))
+        return false;
+    const QStringList texts = arguments.positional();
+    if (texts.size() != 1) {
+        *problem = texts.isEmpty() ? QStringLiteral("缺少查询文字（查全部请给出空文字 \"\"）")
+                                   : QStringLiteral("只能给出一个查询文字");
+        return false;
+    }
+    request->criteria.text = texts.first();
+    request->databasePath = arguments.value(QStringLiteral("database"), defaultDatabase);
+    if (arguments.isSet(QStringLiteral("limit"))) {
+        const QString value = arguments.value(QStringLiteral("limit"));
+        bool ok = false;
+        request->limit = value.toLongLong(&ok);
+        if (!ok || request->limit < 0) {
+            *problem = QStringLiteral("--limit 需要非负整数：%1").arg(value);
             return false;
         }
-        const QString value = words.at(++i);
-        if (word == QLatin1String("--database")) {
-            request->databasePath = value;
-        } else if (word == QLatin1String("--limit")) {
-            bool ok = false;
-            request->limit = value.toLongLong(&ok);
-            if (!ok || request->limit < 0) {
-                *problem = QStringLiteral("--limit 需要非负整数：%1").arg(value);
-                return false;
-            }
-        } else {
-            const QDate date = QDate::fromString(value, QStringLiteral("yyyy-MM-dd"));
-            if (!date.isValid()) {
-                *problem = QStringLiteral("日期无效（应为 yyyy-mm-dd）：%1").arg(value);
-                return false;
-            }
-            (word == QLatin1String("--from") ? request->criteria.from : request->criteria.to) =
-                date;
-        }
     }
-    if (!haveText) {
-        *problem = QStringLiteral("缺少查询文字（查全部请给出空文字 \"\"）");
-        return false;
+    for (const char* bound : {"from", "to"}) {
+        const QString name = QString::fromLatin1(bound);
+        if (!arguments.isSet(name))
+            continue;
+        const QString value = arguments.value(name);
+        const QDate date = QDate::fromString(value, QStringLiteral("yyyy-MM-dd"));
+        if (!date.isValid()) {
+            *problem = QStringLiteral("日期无效（应为 yyyy-mm-dd）：%1").arg(value);
+            return false;
+        }
+        (name == QLatin1String("from") ? request->criteria.from : request->criteria.to) = date;
     }
     return true;
 }
@@ -83,7 +72,7 @@ int runSearchCommand(const QStringList& words, const QString& applicationFilePat
                      QTextStream& err) {
     SearchRequest request;
     QString problem;
-    if (!parse(words, data::programFolder(applicationFilePath), &request, &problem)) {
+    if (!parse(words, defaultFiles(applicationFilePath).database, &request, &problem)) {
         err << problem << '\n';
         return 2;
     }

@@ -1,21 +1,10 @@
-// zelkctl: the program's command-line companion.
-//   zelkctl init-db PATH      creates an empty receipt database (never overwrites)
-//   zelkctl capitals AMOUNT   prints the amount in Chinese capital numerals
-//   zelkctl pdf KPID FILE.pdf [--database PATH] [--template PATH]
-//                             renders a stored receipt through the template into a PDF
-//   zelkctl print KPID [--printer NAME] [--pages A-B] [--copies N] [--allow-other-paper]
-//                 [--database PATH] [--template PATH]
-//                             prints a stored receipt as the preview's print button does
-//   zelkctl search TEXT [--from yyyy-mm-dd] [--to yyyy-mm-dd] [--limit N] [--database PATH]
-//                             lists the receipts the history search finds, one per line
-//   zelkctl import-legacy OLD.mdb [--database PATH] [--settings] [--again]
-//                             imports the older program's Access receipt file
-//   zelkctl copy-store --from PATH.mdb --to SERVER-URL   (or --from SERVER-URL --to PATH.mdb)
-//                             copies receipts, lines and settings between the file and a server
+// zelkctl: the program's command-line companion. The commands, their options and exit
+// statuses are in usage() below, in the README and in the manual page zelkctl(1).
 
 #include "amount/capitals.h"
 #include "data/databaseerror.h"
 #include "data/schema.h"
+#include "tools/commandline.h"
 #include "tools/copystorecommand.h"
 #include "tools/legacycommand.h"
 #include "tools/pdfcommand.h"
@@ -42,37 +31,57 @@ QTextStream& err() {
     return stream;
 }
 
-int usage() {
-    err() << "用法：\n"
-             "  zelkctl init-db PATH       创建空的收据数据库文件（不会覆盖已有文件）\n"
-             "  zelkctl capitals AMOUNT    输出金额的中文大写\n"
-             "  zelkctl pdf KPID FILE.pdf [--database PATH] [--template PATH]\n"
-             "                             把已保存的发票按报表模板输出为 PDF（备注取保存的内容；\n"
-             "                             默认数据库 Data/zelk.mdb、模板 report/fp3.frf，\n"
-             "                             均在 zelkctl 所在的文件夹中）\n"
-             "  zelkctl print KPID [--printer NAME] [--pages A-B] [--copies N]\n"
-             "                 [--allow-other-paper] [--database PATH] [--template PATH]\n"
-             "                             把已保存的发票打印到打印机（默认为上次使用的打印机，\n"
-             "                             其次系统默认打印机；使用该打印机保存的偏移），与预览\n"
-             "                             窗口的打印相同；打印机接受作业后退出状态才为 0\n"
-             "  zelkctl search TEXT [--from yyyy-mm-dd] [--to yyyy-mm-dd] [--limit N]\n"
-             "                 [--database PATH]\n"
-             "                             按历史查询的规则查找票据，每行一张：编号和表格的八列，\n"
-             "                             以制表符分隔；找不到时退出状态为 1\n"
-             "  zelkctl import-legacy OLD.mdb [--database PATH] [--settings] [--again]\n"
-             "                             导入旧程序的 Access "
-             "数据文件（Data\\zelk.mdb）中的收据和明细；\n"
-             "                             --settings 同时导入基础信息（设置 27–30）；\n"
-             "                             --again 同样的收据已导入过时仍再导入一遍\n"
-             "  zelkctl copy-store --from PATH.mdb --to SERVER-URL\n"
-             "  zelkctl copy-store --from SERVER-URL --to PATH.mdb\n"
-             "                             在本机文件和数据库服务器之间复制全部票据、明细和设置\n"
-             "                             （保留编号；目标中已有票据时拒绝复制）\n";
-    err().flush();
-    return 2;
+QString usageText() {
+    return QStringLiteral(
+        "用法：\n"
+        "  zelkctl init-db PATH       创建空的收据数据库文件（不会覆盖已有文件）\n"
+        "  zelkctl capitals AMOUNT    输出金额的中文大写\n"
+        "  zelkctl pdf KPID FILE.pdf [--database PATH] [--template PATH]\n"
+        "                             把已保存的发票按报表模板输出为 PDF（备注取保存的内容）\n"
+        "  zelkctl print KPID [--printer NAME] [--pages A-B] [--copies N]\n"
+        "                [--allow-other-paper] [--database PATH] [--template PATH]\n"
+        "                             把已保存的发票打印到打印机（默认为上次使用的打印机，\n"
+        "                             其次系统默认打印机；使用该打印机保存的偏移），与预览\n"
+        "                             窗口的打印相同；打印机接受作业后退出状态才为 0\n"
+        "  zelkctl search TEXT [--from yyyy-mm-dd] [--to yyyy-mm-dd] [--limit N]\n"
+        "                 [--database PATH]\n"
+        "                             按历史查询的规则查找票据，每行一张：编号和表格的八列，\n"
+        "                             以制表符分隔；找不到时退出状态为 1\n"
+        "  zelkctl import-legacy OLD.mdb [--database PATH] [--settings] [--again]\n"
+        "                             导入旧程序的 Access 数据文件（Data\\zelk.mdb）中的收据和"
+        "明细；\n"
+        "                             --settings 同时导入基础信息（设置 27–30）；\n"
+        "                             --again 同样的收据已导入过时仍再导入一遍\n"
+        "  zelkctl copy-store --from PATH.mdb --to SERVER-URL\n"
+        "  zelkctl copy-store --from SERVER-URL --to PATH.mdb\n"
+        "                             在本机文件和数据库服务器之间复制全部票据、明细和设置\n"
+        "                             （保留编号；目标中已有票据时拒绝复制）\n"
+        "\n"
+        "未给出 --database、--template 时，与程序使用同样的数据库和模板：zelkctl 所在的文件夹\n"
+        "中有 Data/zelk.mdb 或该文件夹可写入时，用其中的 Data/zelk.mdb 和 report/fp3.frf；\n"
+        "否则（已安装的程序）用本用户的 $XDG_DATA_HOME/zelk/（~/.local/share/zelk/）。\n"
+        "以 - 开头的查询文字写在 -- 之后。\n"
+        "退出状态：0 完成；1 失败（原因见标准错误输出）；2 参数有误。\n");
 }
 
-int initDb(const QString& path) {
+void usage() {
+    err() << usageText();
+}
+
+// A command without options: exactly `count` words, taken as they are.
+bool plainWords(const QStringList& words, qsizetype count, const QString& needed) {
+    zelk::tools::CommandArguments arguments({});
+    QString problem;
+    if (arguments.parse(words, count, needed, &problem))
+        return true;
+    err() << problem << '\n';
+    return false;
+}
+
+int initDb(const QStringList& words) {
+    if (!plainWords(words, 1, QStringLiteral("需要一个数据库文件路径")))
+        return 2;
+    const QString path = words.first();
     try {
         zelk::data::createDatabase(path);
     } catch (const zelk::data::DatabaseError& error) {
@@ -84,7 +93,10 @@ int initDb(const QString& path) {
     return 0;
 }
 
-int capitals(const QString& amount) {
+int capitals(const QStringList& words) {
+    if (!plainWords(words, 1, QStringLiteral("需要一个金额")))
+        return 2;
+    const QString amount = words.first();
     const zelk::amount::Capitals result = zelk::amount::toCapitals(amount);
     if (result.problem != zelk::amount::CapitalsProblem::None) {
         err() << zelk::amount::problemMessage(result.problem) << '\n';
@@ -112,28 +124,32 @@ int main(int argc, char* argv[]) {
         app = std::make_unique<QCoreApplication>(argc, argv);
     }
     const QStringList args = QCoreApplication::arguments();
+    const QString command = args.value(1);
+    const QStringList words = args.mid(2);
+    const QString self = QCoreApplication::applicationFilePath();
     int status = 2;
-    if (args.size() == 3 && args.at(1) == QLatin1String("init-db"))
-        status = initDb(args.at(2));
-    else if (args.size() == 3 && args.at(1) == QLatin1String("capitals"))
-        status = capitals(args.at(2));
-    else if (args.size() >= 2 && args.at(1) == QLatin1String("search"))
-        status = zelk::tools::runSearchCommand(args.mid(2), QCoreApplication::applicationFilePath(),
-                                               out(), err());
+    if (command == QLatin1String("init-db"))
+        status = initDb(words);
+    else if (command == QLatin1String("capitals"))
+        status = capitals(words);
+    else if (command == QLatin1String("search"))
+        status = zelk::tools::runSearchCommand(words, self, out(), err());
     else if (print)
-        status = zelk::tools::runPrintCommand(args.mid(2), QCoreApplication::applicationFilePath(),
-                                              out(), err());
-    else if (args.size() > 1 && args.at(1) == QLatin1String("copy-store"))
-        status = zelk::tools::runCopyStoreCommand(args.mid(2), out(), err());
-    else if (args.size() > 1 && args.at(1) == QLatin1String("import-legacy"))
-        status = zelk::tools::runImportLegacyCommand(
-            args.mid(2), QCoreApplication::applicationFilePath(), out(), err());
+        status = zelk::tools::runPrintCommand(words, self, out(), err());
+    else if (command == QLatin1String("copy-store"))
+        status = zelk::tools::runCopyStoreCommand(words, out(), err());
+    else if (command == QLatin1String("import-legacy"))
+        status = zelk::tools::runImportLegacyCommand(words, self, out(), err());
     else if (pdf)
-        status = zelk::tools::runPdfCommand(args.mid(2), QCoreApplication::applicationFilePath(),
-                                            out(), err());
-    else
-        status = usage();
-    if (drawing && status == 2)
+        status = zelk::tools::runPdfCommand(words, self, out(), err());
+    else if (command == QLatin1String("help") || command == QLatin1String("--help") ||
+             command == QLatin1String("-h")) {
+        out() << usageText();
+        status = 0;
+    }
+    // Wrong arguments or an unknown command: the reason, then how the commands are written
+    // (copy-store's own reason already says how it is written).
+    if (status == 2 && command != QLatin1String("copy-store"))
         usage();
     out().flush();
     err().flush();

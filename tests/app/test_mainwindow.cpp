@@ -595,15 +595,15 @@ void TestMainWindow::importFollowUps() {
 }
 
 void TestMainWindow::quitAsksToSave_data() {
-    QTest::addColumn<int>("answer"); // ui::MessageBox::SaveAnswer
+    QTest::addColumn<int>("answer"); // ui::MessageBox::Answer: Yes 保存, No 不保存
     QTest::addColumn<bool>("byExitButton");
     QTest::addColumn<bool>("closed");
     QTest::addColumn<int>("stored");
-    using A = ui::MessageBox::SaveAnswer;
-    QTest::newRow("退出, 保存") << int(A::Save) << true << true << 1;
-    QTest::newRow("退出, 不保存") << int(A::Discard) << true << true << 0;
+    using A = ui::MessageBox::Answer;
+    QTest::newRow("退出, 保存") << int(A::Yes) << true << true << 1;
+    QTest::newRow("退出, 不保存") << int(A::No) << true << true << 0;
     QTest::newRow("退出, 取消") << int(A::Cancel) << true << false << 0;
-    QTest::newRow("close, 保存") << int(A::Save) << false << true << 1;
+    QTest::newRow("close, 保存") << int(A::Yes) << false << true << 1;
     QTest::newRow("close, 取消") << int(A::Cancel) << false << false << 0;
 }
 
@@ -613,16 +613,19 @@ void TestMainWindow::quitAsksToSave() {
     QFETCH(bool, closed);
     QFETCH(int, stored);
     MessageRecorder messages;
-    QStringList asked;
-    ui::MessageBox::setSaveHandler([&](const QString& text) {
-        asked << text;
-        return ui::MessageBox::SaveAnswer(answer);
-    });
+    messages.setAnswer(ui::MessageBox::Answer(answer));
+    const auto asked = [&] {
+        QStringList texts;
+        for (const auto& message : messages.messages())
+            if (message.kind == ui::MessageBox::Kind::SaveQuestion)
+                texts << message.text;
+        return texts;
+    };
     Main m;
     QVERIFY(m.showActive());
     // Nothing typed: no question.
     m.w.close();
-    QVERIFY(asked.isEmpty() && !m.w.isVisible());
+    QVERIFY(asked().isEmpty() && !m.w.isVisible());
     QVERIFY(m.showActive());
     m.field("payerName")->setText(QStringLiteral("付款方"));
     m.w.entryPage()->amountCell(0)->setText(QStringLiteral("8"));
@@ -630,8 +633,7 @@ void TestMainWindow::quitAsksToSave() {
         m.button("exitButton")->click();
     else
         m.w.close();
-    ui::MessageBox::setSaveHandler({});
-    QCOMPARE(asked, QStringList{QStringLiteral("当前收据尚未保存，是否保存？")});
+    QCOMPARE(asked(), QStringList{QStringLiteral("当前收据尚未保存，是否保存？")});
     QCOMPARE(m.w.isVisible(), !closed);
     if (byExitButton)
         QCOMPARE(m.dm.Database3_ado.isOpen(), !closed);

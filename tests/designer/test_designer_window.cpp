@@ -11,16 +11,20 @@
 #include "report/layout.h"
 #include "report/previewwindow.h"
 #include "report/render.h"
+#include "testsupport.h"
 #include "ui/messagebox.h"
 
 #include <QAction>
 #include <QDir>
 #include <QDoubleSpinBox>
 #include <QFile>
+#include <QImage>
+#include <QJsonValue>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPrinter>
 #include <QProcess>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QToolBar>
@@ -77,6 +81,7 @@ class TestDesignerWindow : public QObject {
 
     QTemporaryDir dir_;
     QString path_;
+    test::MessageRecorder boxes_; // outlives the window, which may ask on closing
     std::unique_ptr<DesignerWindow> window_;
 
     designer::TemplateDocument* doc() const { return window_->document(); }
@@ -91,12 +96,49 @@ private slots:
         }
         QFile::remove(path_ + QStringLiteral(".bak"));
         window_ = std::make_unique<DesignerWindow>(path_, DesignerWindow::ValuesLoader());
-        window_->setQuestion([](const QString&) { return DesignerWindow::Answer::Discard; });
+        boxes_.setAnswer(ui::MessageBox::Answer::No); // closing at the end: 不保存
         window_->show();
         QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
         window_->canvas()->setZoom(1.5);
     }
     void cleanup() { window_.reset(); }
+
+    // The background button takes the scan the file chooser gives; a cancelled chooser changes
+    // nothing.
+    void backgroundComesFromTheFileChooser() {
+        test::FileNames files;
+        auto* button = window_->findChild<QPushButton*>(QStringLiteral("backgroundButton"));
+        QVERIFY(button);
+        const QJsonValue before = doc()->templateValue(QStringLiteral("background.image"));
+        button->click(); // cancelled
+        QCOMPARE(doc()->templateValue(QStringLiteral("background.image")), before);
+        QImage scan(200, 100, QImage::Format_RGB32);
+        scan.fill(Qt::white);
+        const QString path = dir_.filePath(QStringLiteral("scan.png"));
+        QVERIFY(scan.save(path));
+        files.setNextName(path);
+        button->click();
+        QCOMPARE(doc()->templateValue(QStringLiteral("background.image")).toString(),
+                 QStringLiteral("scan.png"));
+        QCOMPARE(files.captions().size(), 2);
+    }
+
+    // Closing with changes asks through the one message-box hook: 取消 keeps the window and the
+    // changes, 保存 writes the template and closes.
+    void closingWithChangesAsksToSave() {
+        boxes_.clear();
+        doc()->addText(QPointF(50, 50));
+        const QByteArray before = test::readFile(path_);
+        boxes_.setNextAnswer(ui::MessageBox::Answer::Cancel);
+        window_->reject();
+        QVERIFY(window_->isVisible() && doc()->isModified());
+        boxes_.setNextAnswer(ui::MessageBox::Answer::Yes);
+        window_->reject();
+        QVERIFY(!window_->isVisible() && !doc()->isModified());
+        QVERIFY(test::readFile(path_) != before);
+        QCOMPARE(boxes_.messages().size(), 2);
+        QCOMPARE(boxes_.messages().last().kind, ui::MessageBox::Kind::SaveQuestion);
+    }
 
     // Drags [jedx] (42, 67) by 10.1 mm × 5.2 mm: it lands on the 0.5 mm grid,
     // and the saved template prints the value moved by as much.
@@ -148,18 +190,14 @@ private slots:
     void keysAndWheelChangeNothingByAccident() {
         window_->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window_.get()));
-        bool picked = false;
-        window_->findChild<designer::PropertyPanel*>()->setImageChooser([&] {
-            picked = true;
-            return QString();
-        });
+        test::FileNames chooser; // answers Cancel, noting the chooser's caption
         doc()->setSelection({8});
         auto* width = window_->findChild<QDoubleSpinBox*>(QStringLiteral("widthBox"));
         width->setFocus();
         width->selectAll();
         QTest::keyClicks(width, QStringLiteral("51"));
         QTest::keyClick(width, Qt::Key_Return);
-        QVERIFY(!picked);
+        QVERIFY(chooser.captions().isEmpty());
         QCOMPARE(doc()->itemRect(8).width(), 51.0);
 
         auto* paperWidth = window_->findChild<QDoubleSpinBox*>(QStringLiteral("paperWidthBox"));
@@ -208,11 +246,7 @@ private slots:
     // text speaks captions; a negative width is refused, not flipped; the unsaved mark follows
     // undo; a click on the grey desk clears the selection.
     void panelEditsSeveralAndRefusesNonsense() {
-        QString refused;
-        ui::MessageBox::setHandler([&](ui::MessageBox::Kind, const QString& text, const QString&) {
-            refused = text;
-            return false;
-        });
+        boxes_.clear();
         auto* x = window_->findChild<QDoubleSpinBox*>(QStringLiteral("xBox"));
         auto* size = window_->findChild<QDoubleSpinBox*>(QStringLiteral("sizeBox"));
         auto* width = window_->findChild<QDoubleSpinBox*>(QStringLiteral("widthBox"));
@@ -229,10 +263,9 @@ private slots:
         QCOMPARE(doc()->itemRect(8).x() + doc()->itemRect(9).x(), 60.0);
         QCOMPARE(doc()->undoStack()->undoText(), QStringLiteral("移动"));
         width->setValue(-5);
-        QCOMPARE(refused, QStringLiteral("宽度和高度必须大于 0，未修改。"));
+        QCOMPARE(boxes_.texts(), QStringList{QStringLiteral("宽度和高度必须大于 0，未修改。")});
         QCOMPARE(doc()->itemRect(8).width(), 107.0);
         QCOMPARE(doc()->undoStack()->count(), 2);
-        ui::MessageBox::setHandler({});
         QVERIFY(window_->isWindowModified());
         doc()->undoStack()->undo();
         doc()->undoStack()->undo();
@@ -262,13 +295,9 @@ private slots:
         window_->setHelpHandler([&] { helped = true; });
         window_->findChild<QAction*>(QStringLiteral("helpAction"))->trigger();
         QVERIFY(helped);
-        bool picked = false;
-        window_->findChild<designer::PropertyPanel*>()->setImageChooser([&] {
-            picked = true;
-            return QString();
-        });
+        test::FileNames chooser; // answers Cancel, noting the chooser's caption
         window_->findChild<QAction*>(QStringLiteral("backgroundAction"))->trigger();
-        QVERIFY(picked);
+        QCOMPARE(chooser.captions(), QStringList{QStringLiteral("选择扫描的空白票据")});
     }
 
     // A template that cannot be read: the designer offers the shipped template (no .bak here),
@@ -279,11 +308,8 @@ private slots:
         QVERIFY(broken.open(QIODevice::WriteOnly));
         broken.write("{\"paper\": ");
         broken.close();
-        QStringList offered;
-        DesignerWindow::setRescueQuestion([&](const QString&, const QStringList& choices) {
-            offered = choices;
-            return int(choices.size()) - 1;
-        });
+        test::MessageRecorder boxes;
+        boxes.setNextAnswer(ui::MessageBox::Answer::Yes); // the first (and only) choice
         int items = -1;
         QTimer::singleShot(0, [&items] {
             if (auto* w = qobject_cast<DesignerWindow*>(QApplication::activeModalWidget())) {
@@ -292,8 +318,8 @@ private slots:
             }
         });
         DesignerWindow::open(nullptr, path_, {});
-        DesignerWindow::setRescueQuestion({});
-        QCOMPARE(offered, QStringList{QStringLiteral("程序自带的模板")});
+        QCOMPARE(boxes.messages().value(0).kind, ui::MessageBox::Kind::Choice);
+        QCOMPARE(boxes.messages().value(0).detail, QStringLiteral("用程序自带的模板"));
         QCOMPARE(items, 19);
         const QStringList kept =
             QDir(dir_.path()).entryList({QStringLiteral("fp3.frf.broken-*")}, QDir::Files);

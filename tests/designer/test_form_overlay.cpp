@@ -14,6 +14,7 @@
 #include "report/previewwindow.h"
 #include "report/render.h"
 #include "report/reporterror.h"
+#include "testsupport.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -235,11 +236,11 @@ private slots:
             QTest::qWait(50);
         {
             // A second designer while the first is alive: not offered, and its no removes nothing.
+            test::MessageRecorder asked;
+            asked.setAnswer(false);
             designer::DesignerWindow second(path, {});
-            bool asked = false;
-            second.setRecoverQuestion([&asked](const QString&) { return asked = true, false; });
             QVERIFY(!second.offerRecovery());
-            QVERIFY(!asked);
+            QVERIFY(asked.texts().isEmpty());
             second.reject();
             QVERIFY(QFile::exists(designer::Autosave::pathFor(path)));
         }
@@ -251,28 +252,18 @@ private slots:
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), before); // the template itself untouched
 
+        test::MessageRecorder boxes;
         designer::DesignerWindow window(path, {});
         const int items = window.document()->itemCount();
-        // The real question: Enter answers 是 and keeps the work.
-        QString asked;
-        QTimer::singleShot(0, [&asked] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                asked = box->text();
-                if (box->defaultButton() && box->defaultButton()->text() == QStringLiteral("是"))
-                    QTest::keyClick(box, Qt::Key_Return);
-                else
-                    box->reject();
-            }
-        });
+        boxes.setNextAnswer(ui::MessageBox::Answer::Yes);
         QVERIFY(window.offerRecovery());
-        QVERIFY(asked.contains(QStringLiteral("是否恢复")));
+        QVERIFY(boxes.texts().value(0).contains(QStringLiteral("是否恢复")));
         QCOMPARE(window.document()->itemCount(), items + 1);
         QVERIFY(window.document()->isModified());
         window.document()->undoStack()->undo(); // the restored change is one undo step
         QCOMPARE(window.document()->itemCount(), items);
         // Closed without saving: nothing is offered any more.
-        window.setQuestion(
-            [](const QString&) { return designer::DesignerWindow::Answer::Discard; });
+        boxes.setAnswer(ui::MessageBox::Answer::No);
         window.reject();
         QVERIFY(!QFile::exists(designer::Autosave::pathFor(path)));
         QVERIFY(!designer::DesignerWindow(path, {}).offerRecovery());

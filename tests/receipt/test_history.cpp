@@ -8,6 +8,7 @@
 #include "receipt/receiptsaver.h"
 #include "testsupport.h"
 
+#include <QAbstractItemModelTester>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -157,6 +158,8 @@ void TestHistory::batchesFollowOneAnother() {
     db_->exec(bulk(3000, "case when i%500=0 then 'x'||i when i%700=0 then 200000000+i "
                          "else 20200101+(i*7)%28 end"));
     HistoryModel model(connection());
+    // Qt's own checks of the model's signals and answers, over a new search and every batch.
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     QVERIFY(model.search({QStringLiteral("bulk"), from, to}));
     // Every row once, in the order the database reads them in one statement.
     const QString order = historyUsesDateOrder({QString(), from, to})

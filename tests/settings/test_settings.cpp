@@ -1,6 +1,7 @@
 // The settings dialog (what it shows and saves, and how a failed save leaves the database) and
 // the compiled help. How the settings are stored and trimmed is tested with the data module.
 #include "settings/basicsetdialog.h"
+#include "settings/legacyimport.h"
 
 #include "testsupport.h"
 
@@ -42,6 +43,7 @@ private slots:
     void failingSaveChangesNothing_data();
     void failingSaveChangesNothing();
     void helpFileHoldsItsPages();
+    void legacyImportAsksThroughTheHooks();
 };
 
 void TestSettings::failingSaveChangesNothing_data() {
@@ -117,6 +119,32 @@ void TestSettings::helpFileHoldsItsPages() {
     }
     QVERIFY(read(QStringLiteral("#SYSTEM")).contains(QByteArray::fromHex("0400240004080000")));
     QVERIFY(!QFile::exists(out.filePath(QStringLiteral("$WWKeywordLinks"))));
+}
+
+// The legacy import asks through the one file-chooser and the one message-box hook: the file,
+// then 取消 imports nothing and 否 imports the receipts but keeps our basic information.
+void TestSettings::legacyImportAsksThroughTheHooks() {
+    zelk::test::OpenDatabase db;
+    db.exec(QStringLiteral("update SysSet set SetValue='我们的单位' where SetId=27"));
+    zelk::test::FileNames files;
+    MessageRecorder messages;
+    QWidget window;
+    const QString old =
+        zelk::test::sourceFile(QStringLiteral("tests/legacy/fixtures/legacy-small.mdb"));
+    const QString count = QStringLiteral("select count(*) from fpmain");
+    for (const auto answer : {MessageRecorder::Answer::Cancel, MessageRecorder::Answer::No}) {
+        files.setNextName(old);
+        messages.setNextAnswer(answer);
+        QString path;
+        bool settings = false;
+        if (zelk::settings::askLegacyImport(&window, &path, &settings))
+            delete zelk::settings::importLegacyFile(&window, db.dm.Database3_ado, path, settings)
+                .summaryDialog;
+        QCOMPARE(messages.messages().last().kind, zelk::ui::MessageBox::Kind::QuestionWithCancel);
+        QCOMPARE(db.scalar(count) == QLatin1String("0"), answer == MessageRecorder::Answer::Cancel);
+    }
+    QCOMPARE(files.captions().size(), 2);
+    QCOMPARE(db.setting(27), QStringLiteral("我们的单位"));
 }
 
 QTEST_MAIN(TestSettings)

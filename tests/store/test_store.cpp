@@ -11,6 +11,7 @@
 #include "app/tfrmqj.h"
 #include "data/schema.h"
 #include "data/tdmtd.h"
+#include "designer/designvalues.h"
 #include "receipt/entrypage.h"
 #include "receipt/receiptloader.h"
 #include "receipt/receiptsaver.h"
@@ -118,6 +119,29 @@ private slots:
         s->setSettings({{27, QStringLiteral("新单位")}, {300, QStringLiteral("新行")}});
         QCOMPARE(s->setting(27), QStringLiteral("新单位"));
         QCOMPARE(s->setting(300), QStringLiteral("新行"));
+
+        // The designer's receipt comes from this store: the latest with the number asked for,
+        // else the latest of all (here one without lines, whose header still shows).
+        QCOMPARE(s->isLocalFile(), kind == QLatin1String("file"));
+        const qint64 numbered = s->largestReceiptId();
+        StoredReceipt lineless;
+        lineless.header = QStringList(store::headerColumns().size());
+        lineless.header[store::headerColumns().indexOf(QStringLiteral("fphm"))] =
+            QStringLiteral("99990001");
+        const qint64 latest = s->insertReceipt(lineless);
+        const auto shows = [&](const QString& number, const QString& column) {
+            const designer::DesignValues values = designer::loadDesignValues(*s, number);
+            QStringList texts;
+            for (const QStringList& row : values.data.rows)
+                texts << row.value(values.data.columns.indexOf(column));
+            return texts;
+        };
+        QCOMPARE(shows(QStringLiteral("00012345"), QStringLiteral("kpid")),
+                 QStringList(3, QString::number(numbered)));
+        QCOMPARE(shows(QString(), QStringLiteral("kpid")), QStringList{QString::number(latest)});
+        QCOMPARE(shows(QString(), QStringLiteral("fphm")), QStringList{QStringLiteral("99990001")});
+        QCOMPARE(designer::loadDesignValues(*s, QStringLiteral("1")).source,
+                 designer::sampleValues().source);
     }
 
     // Both stores, the same generated receipts: every search gives the same rows in the same

@@ -8,6 +8,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <cstdio>
 
 #include <sqlite3.h>
 
@@ -94,7 +95,7 @@ MessageRecorder::MessageRecorder() {
     ui::MessageBox::setHandler(
         [this](ui::MessageBox::Kind kind, const QString& text, const QString& detail) {
             messages_.append({kind, text, detail});
-            return answer_;
+            return next_.isEmpty() ? answer_ : next_.takeFirst();
         });
 }
 
@@ -107,6 +108,23 @@ QStringList MessageRecorder::texts() const {
     for (const Message& m : messages_)
         list.append(m.text);
     return list;
+}
+
+FileNames::FileNames() {
+    ui::FileDialog::setHandler([this](const QString& caption) {
+        captions_.append(caption);
+        return names_.isEmpty() ? QString() : names_.takeFirst();
+    });
+}
+
+FileNames::~FileNames() {
+    ui::FileDialog::setHandler({});
+}
+
+int skipProgram(const char* reason) {
+    std::fprintf(stdout, "SKIP   : %s\n", reason);
+    std::fflush(stdout);
+    return 77;
 }
 
 QString sourceFile(const QString& relative) {

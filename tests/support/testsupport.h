@@ -2,6 +2,7 @@
 
 #include "data/tdmtd.h"
 #include "text/blanks.h"
+#include "ui/filedialog.h"
 #include "ui/messagebox.h"
 
 #include <QList>
@@ -48,7 +49,8 @@ struct OpenDatabase : TempDatabase {
     data::Tdmtd dm;
 };
 
-// Records the message boxes shown while it lives, instead of showing them.
+// Records the message boxes shown while it lives, instead of showing them, and answers the
+// questions: the next answers given, in turn, then the answer every question gets.
 class MessageRecorder {
 public:
     MessageRecorder();
@@ -58,15 +60,39 @@ public:
         QString text;
         QString detail;
     };
-    // The answer every question gets.
-    void setAnswer(bool yes) { answer_ = yes; }
+    using Answer = ui::MessageBox::Answer;
+    // The answer every question gets (Yes unless told).
+    void setAnswer(bool yes) { answer_ = yes ? Answer::Yes : Answer::No; }
+    void setAnswer(Answer answer) { answer_ = answer; }
+    // The answer of the next question not yet answered, before the one every question gets.
+    void setNextAnswer(Answer answer) { next_.append(answer); }
     const QList<Message>& messages() const { return messages_; }
     QStringList texts() const;
     void clear() { messages_.clear(); }
 
 private:
     QList<Message> messages_;
-    bool answer_ = true;
+    QList<Answer> next_;
+    Answer answer_ = Answer::Yes;
+};
+
+// For a test program that cannot run here: writes why and returns the exit code that ctest
+// shows as "skipped" (SKIP_RETURN_CODE in tests/CMakeLists.txt). Call it from main, before
+// anything is made, and return its value.
+int skipProgram(const char* reason);
+
+// Answers the file choosers shown while it lives with the names given, in turn (then Cancel),
+// instead of showing them.
+class FileNames {
+public:
+    FileNames();
+    ~FileNames();
+    void setNextName(const QString& name) { names_.append(name); }
+    const QStringList& captions() const { return captions_; }
+
+private:
+    QStringList names_;
+    QStringList captions_;
 };
 
 QString sourceFile(const QString& relative);

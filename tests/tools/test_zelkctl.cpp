@@ -3,9 +3,18 @@
 #include "testsupport.h"
 
 #include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QtTest>
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -17,9 +26,9 @@ struct Run {
 
 // Runs a program without a display and without a chosen Qt platform, the way it runs from a
 // plain terminal or a script on a server.
-Run run(const QStringList& arguments, const QString& program = {}) {
+Run run(const QStringList& arguments, const QString& program = {},
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment()) {
     QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         env.remove(QLatin1String(name));
     process.setProcessEnvironment(env);
@@ -31,6 +40,12 @@ Run run(const QStringList& arguments, const QString& program = {}) {
             QString::fromUtf8(process.readAllStandardError())};
 }
 
+// The permission bits of a file or folder.
+int mode(const QString& path) {
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
+}
+
 } // namespace
 
 class TestZelkctl : public QObject {
@@ -40,6 +55,7 @@ private slots:
     void commands_data();
     void commands();
     void unplaceableFieldIsNamed();
+    void installedForAnOrdinaryUser();
 };
 
 void TestZelkctl::commands_data() {
@@ -53,6 +69,7 @@ void TestZelkctl::commands_data() {
     const char* table[][5] = {
         {"capitals", "capitals 1234.56", "0", "壹仟贰佰叁拾肆元伍角陆分\n", ""},
         {"capitals of zero", "capitals 0.00", "0", "\n", ""},
+        {"a negative amount is no option", "capitals -5", "0", "负数伍元整\n", ""},
         {"three decimals", "capitals 12.345", "1", "", "小数位超过两位,请更正！\n"},
         {"too large", "capitals 10000000000000", "1", "", "整数位超过万亿位,请更正！\n"},
         {"init-db of an existing file", "init-db @DB", "1", "", "zelk.mdb"},
@@ -64,6 +81,9 @@ void TestZelkctl::commands_data() {
         {"malformed template", "pdf @ID @OUT --database @DB --template @DB", "1", "", "zelk.mdb"},
         {"pdf alone", "pdf", "2", "", "zelkctl pdf KPID FILE.pdf"},
         {"unknown option", "pdf 1 @OUT --colour", "2", "", "zelkctl pdf KPID FILE.pdf"},
+        {"option without its value", "pdf @ID @OUT --database", "2", "",
+         "选项 --database 后缺少值"},
+        {"unknown command", "colour", "2", "", "zelkctl search TEXT"},
     };
     for (const auto& row : table)
         QTest::newRow(row[0]) << QString::fromLatin1(row[1]) << QByteArray(row[2]).toInt()
@@ -133,6 +153,98 @@ void TestZelkctl::unplaceableFieldIsNamed() {
                  QStringLiteral("付款方名称（[fkfmc]）的框高 999 mm，比纸张（高 93.1 mm）还高")),
              qPrintable(r.err));
     QVERIFY(QDir(out.path()).isEmpty());
+}
+
+void TestZelkctl::installedForAnOrdinaryUser() {
+    // zelkctl as the package installs it: in <prefix>/bin, which the user cannot write, the
+    // shipped template in <prefix>/share/zelk/report/, the user's data under XDG_DATA_HOME. Run
+    // by an ordinary account: root (as under CI) runs it as nobody through setpriv.
+    const bool root = ::geteuid() == 0;
+    const passwd* nobody = ::getpwnam("nobody");
+    const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+    if (root && (!nobody || setpriv.isEmpty()))
+        QSKIP("running as root without the account nobody or setpriv (util-linux): cannot run "
+              "zelkctl as an ordinary user");
+    QTemporaryDir top;
+    const QString prefix = top.filePath(QStringLiteral("usr/"));
+    const QString home = top.filePath(QStringLiteral("home/"));
+    QVERIFY(QDir().mkpath(prefix + QStringLiteral("bin")) &&
+            QDir().mkpath(prefix + QStringLiteral("share/zelk/report")) && QDir().mkpath(home));
+    const QString zelkctl = prefix + QStringLiteral("bin/zelkctl");
+    QVERIFY(QFile::copy(zelk::test::builtFile(QStringLiteral("zelkctl")), zelkctl));
+    for (const char* name : {"fp3.frf", "fp3-blank.png"})
+        QVERIFY(QFile::copy(zelk::test::sourceFile(QStringLiteral("resources/report/")) +
+                                QLatin1String(name),
+                            prefix + QStringLiteral("share/zelk/report/") + QLatin1String(name)));
+    const QString old = top.filePath(QStringLiteral("old.mdb"));
+    QVERIFY(QFile::copy(
+        zelk::test::sourceFile(QStringLiteral("tests/legacy/fixtures/legacy-small.mdb")), old));
+    const auto everyone = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                          QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther |
+                          QFileDevice::ExeOther;
+    QFile::setPermissions(top.path(), everyone);
+    QFile::setPermissions(old, QFileDevice::ReadOwner | QFileDevice::ReadOther);
+    if (root)
+        QCOMPARE(::chown(QFile::encodeName(home).constData(), nobody->pw_uid, nobody->pw_gid), 0);
+    else // the ordinary user may not write the installed folder
+        QFile::setPermissions(prefix + QStringLiteral("bin"),
+                              everyone & ~QFileDevice::Permissions(QFileDevice::WriteOwner));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), home);
+    env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("data"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home);
+    // A sanitizer build reads its leak suppressions as the child's user: a copy it may read.
+    const QString lsan = env.value(QStringLiteral("LSAN_OPTIONS"));
+    const QRegularExpressionMatch suppressions =
+        QRegularExpression(QStringLiteral("suppressions=([^:]+)")).match(lsan);
+    if (suppressions.hasMatch()) {
+        const QString copy = top.filePath(QStringLiteral("lsan-suppressions.txt"));
+        QVERIFY(QFile::copy(suppressions.captured(1), copy));
+        QFile::setPermissions(copy, QFileDevice::ReadOwner | QFileDevice::ReadOther);
+        env.insert(QStringLiteral("LSAN_OPTIONS"),
+                   QString(lsan).replace(suppressions.captured(1), copy));
+    }
+    const auto zelkctlRun = [&](const QStringList& arguments) {
+        if (!root)
+            return run(arguments, zelkctl, env);
+        return run(QStringList{QStringLiteral("--reuid=%1").arg(nobody->pw_uid),
+                               QStringLiteral("--regid=%1").arg(nobody->pw_gid),
+                               QStringLiteral("--clear-groups"), zelkctl} +
+                       arguments,
+                   setpriv, env);
+    };
+
+    // import-legacy makes the user's folder as the program's first start does, private.
+    Run r = zelkctlRun({QStringLiteral("import-legacy"), old});
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    const QString folder = home + QStringLiteral("data/zelk/");
+    QCOMPARE(mode(folder), 0700);
+    QCOMPARE(mode(folder + QStringLiteral("Data")), 0700);
+    QCOMPARE(mode(folder + QStringLiteral("Data/zelk.mdb")), 0600);
+    QVERIFY(QFileInfo::exists(folder + QStringLiteral("report/fp3.frf")));
+
+    // search, pdf and print read that database and the user's template.
+    const QJsonArray receipts =
+        QJsonDocument::fromJson(zelk::test::readFile(zelk::test::sourceFile(QStringLiteral(
+                                    "tests/legacy/fixtures/legacy-small.expected.json"))))
+            .object()
+            .value(QStringLiteral("fpmain"))
+            .toArray();
+    r = zelkctlRun({QStringLiteral("search"), QString()});
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    QCOMPARE(r.out.count(u'\n'), receipts.size());
+    const QString id = r.out.section(u'\t', 0, 0);
+    const QString pdf = home + QStringLiteral("out.pdf");
+    r = zelkctlRun({QStringLiteral("pdf"), id, pdf});
+    QVERIFY2(r.exitCode == 0 && QFileInfo(pdf).size() > 0, qPrintable(r.err));
+    r = zelkctlRun({QStringLiteral("print"), QStringLiteral("999")});
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(r.err.contains(QStringLiteral("没有编号为 999")), qPrintable(r.err));
+
+    // A database init-db makes is the user's alone.
+    r = zelkctlRun({QStringLiteral("init-db"), home + QStringLiteral("new.mdb")});
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    QCOMPARE(mode(home + QStringLiteral("new.mdb")), 0600);
 }
 
 QTEST_GUILESS_MAIN(TestZelkctl)
