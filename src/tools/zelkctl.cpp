@@ -4,6 +4,7 @@
 #include "amount/capitals.h"
 #include "data/databaseerror.h"
 #include "data/schema.h"
+#include "tools/backupcommand.h"
 #include "tools/commandline.h"
 #include "tools/copystorecommand.h"
 #include "tools/legacycommand.h"
@@ -54,6 +55,12 @@ QString usageText() {
         "  zelkctl copy-store --from SERVER-URL --to PATH.mdb\n"
         "                             在本机文件和数据库服务器之间复制全部票据、明细和设置\n"
         "                             （保留编号；目标中已有票据时拒绝复制）\n"
+        "  zelkctl backup [--to DIR] [--database PATH]\n"
+        "                             备份数据库（检查后才算完成），输出写入的文件；默认写入\n"
+        "                             数据库旁的 backup 文件夹，只保留最新的十份\n"
+        "  zelkctl restore BACKUP [--database PATH]\n"
+        "                             用备份替换数据库，原文件改名为\n"
+        "                             zelk.mdb.before-restore-<时间> 保留\n"
         "\n"
         "未给出 --database、--template 时，与程序使用同样的数据库和模板：zelkctl 所在的文件夹\n"
         "中有 Data/zelk.mdb 或该文件夹可写入时，用其中的 Data/zelk.mdb 和 report/fp3.frf；\n"
@@ -138,6 +145,10 @@ int main(int argc, char* argv[]) {
         status = zelk::tools::runCopyStoreCommand(words, out(), err());
     else if (command == QLatin1String("import-legacy"))
         status = zelk::tools::runImportLegacyCommand(words, self, out(), err());
+    else if (command == QLatin1String("backup"))
+        status = zelk::tools::runBackupCommand(words, self, out(), err());
+    else if (command == QLatin1String("restore"))
+        status = zelk::tools::runRestoreCommand(words, self, out(), err());
     else if (pdf)
         status = zelk::tools::runPdfCommand(words, self, out(), err());
     else if (command == QLatin1String("help") || command == QLatin1String("--help") ||
