@@ -6,9 +6,11 @@
 #include "data/connection.h"
 #include "data/databaseerror.h"
 #include "data/schema.h"
+#include "settings/backupdialog.h"
 
 #include <QDir>
 #include <QProcess>
+#include <QTableWidget>
 #include <QtTest>
 
 #include <sqlite3.h>
@@ -72,6 +74,7 @@ private slots:
     void refusesWhatIsNotOurs_data();
     void refusesWhatIsNotOurs();
     void automaticOncePerDayKeepsTen();
+    void dialogBacksUpAndRestores();
 };
 
 // zelkctl backup, then the current file cut in half, then zelkctl restore: every row back, the
@@ -170,5 +173,36 @@ void TestBackup::automaticOncePerDayKeepsTen() {
     QCOMPARE(QDir(folder).entryList(QDir::Files).size(), zelk::backup::keptBackups);
 }
 
-QTEST_GUILESS_MAIN(TestBackup)
+// The window's way: leaving backs up once a day; the dialog lists it, and restoring it releases
+// the program's connection, puts every row back and opens the file again.
+void TestBackup::dialogBacksUpAndRestores() {
+    zelk::test::TempDatabase db;
+    fill(db, 30);
+    const QStringList before = db.snapshot();
+    zelk::test::MessageRecorder messages;
+    zelk::settings::backUpOnExit(nullptr, db.path());
+    zelk::settings::backUpOnExit(nullptr, db.path());
+    QVERIFY2(messages.texts().isEmpty(), qPrintable(messages.texts().join(u'\n')));
+    QStringList calls;
+    zelk::settings::BackupDialog dialog(
+        db.path(), false,
+        {[&] { calls << QStringLiteral("release"); }, [&] { calls << QStringLiteral("reopen"); }});
+    QCOMPARE(dialog.table()->rowCount(), 1);
+    QCOMPARE(dialog.table()->item(0, 1)->text(), QStringLiteral("30"));
+    const QString automatic = dialog.table()->item(0, 0)->data(Qt::UserRole).toString();
+
+    db.exec(QStringLiteral("delete from fpdetail"));
+    dialog.restoreFrom(automatic);
+    QCOMPARE(calls, (QStringList{QStringLiteral("release"), QStringLiteral("reopen")}));
+    QCOMPARE(db.snapshot(), before);
+    QVERIFY(messages.texts().last().contains(QStringLiteral("before-restore-")));
+
+    // A file that is not a backup changes nothing and is said.
+    calls.clear();
+    dialog.restoreFrom(db.folder() + QStringLiteral("missing.mdb"));
+    QVERIFY(calls.isEmpty());
+    QVERIFY(messages.texts().last().startsWith(QStringLiteral("不能恢复：")));
+}
+
+QTEST_MAIN(TestBackup)
 #include "test_backup.moc"
