@@ -7,6 +7,7 @@
 #include "tools/backupcommand.h"
 #include "tools/commandline.h"
 #include "tools/copystorecommand.h"
+#include "tools/exportcommand.h"
 #include "tools/legacycommand.h"
 #include "tools/pdfcommand.h"
 #include "tools/printcommand.h"
@@ -47,6 +48,10 @@ QString usageText() {
         "                 [--database PATH]\n"
         "                             按历史查询的规则查找票据，每行一张：编号和表格的八列，\n"
         "                             以制表符分隔；找不到时退出状态为 1\n"
+        "  zelkctl export TEXT [--from yyyy-mm-dd] [--to yyyy-mm-dd] --output FILE.xlsx|FILE.csv\n"
+        "                 [--database PATH]\n"
+        "                             把 search 对同样参数列出的票据导出为 Excel 表格（收据、明细\n"
+        "                             两张工作表）或 CSV 文件（UTF-8，每行一张收据）\n"
         "  zelkctl import-legacy OLD.mdb [--database PATH] [--settings]\n"
         "                             导入旧程序的 Access 数据文件（Data\\zelk.mdb）中的收据和"
         "明细；\n"
@@ -145,6 +150,8 @@ int main(int argc, char* argv[]) {
         status = zelk::tools::runCopyStoreCommand(words, out(), err());
     else if (command == QLatin1String("import-legacy"))
         status = zelk::tools::runImportLegacyCommand(words, self, out(), err());
+    else if (command == QLatin1String("export"))
+        status = zelk::tools::runExportCommand(words, self, out(), err());
     else if (command == QLatin1String("backup"))
         status = zelk::tools::runBackupCommand(words, self, out(), err());
     else if (command == QLatin1String("restore"))

@@ -1,0 +1,172 @@
+// Export of receipts as the accountant opens it: written by the program, read back by real
+// readers (/usr/bin/python3 with openpyxl for .xlsx, the csv module for .csv).
+#include "testsupport.h"
+
+#include "books/receiptexport.h"
+#include "store/filestore.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QtTest>
+
+namespace {
+
+// Every cell of every sheet as [value, type]: openpyxl's data type ('s' text, 'n' number,
+// 'd' date, 'f' formula), dates as ISO text, texts with the _xHHHH_ escapes decoded as Excel
+// decodes them. For .csv, the csv module's rows after the BOM.
+const char* reader = R"(
+import csv, io, json, sys
+path = sys.argv[1]
+if path.endswith('.xlsx'):
+    import openpyxl
+    from openpyxl.utils.escape import unescape
+    book = openpyxl.load_workbook(path)
+    out = {}
+    for sheet in book:
+        out[sheet.title] = [[[c.value.isoformat() if c.data_type == 'd' else
+                              unescape(c.value) if c.data_type == 's' else c.value, c.data_type]
+                             for c in row] for row in sheet.iter_rows()]
+else:
+    raw = open(path, 'rb').read()
+    assert raw.startswith(b'\xef\xbb\xbf')
+    out = {'csv': list(csv.reader(io.StringIO(raw[3:].decode('utf-8'), newline='')))}
+json.dump(out, sys.stdout)
+)";
+
+QJsonObject readBack(const QString& path) {
+    QProcess python;
+    python.start(QStringLiteral("/usr/bin/python3"),
+                 {QStringLiteral("-c"), QString::fromUtf8(reader), path});
+    python.waitForFinished(-1);
+    const QByteArray out = python.readAllStandardOutput();
+    if (python.exitCode() != 0)
+        qWarning("%s", python.readAllStandardError().constData());
+    return QJsonDocument::fromJson(out).object();
+}
+
+struct Sample {
+    QString payer;
+    QString amount;
+    QString remark;
+};
+
+QList<Sample> samples() {
+    QList<Sample> list = {{QStringLiteral("=SUM(A1:A9)"), QStringLiteral("0.01"), {}},
+                          {QStringLiteral("+86 电话"), QStringLiteral("1234567.89"), {}},
+                          {QStringLiteral("-减号"), QStringLiteral("100.10"), {}},
+                          {QStringLiteral("@at"), QStringLiteral("99999.99"), {}},
+                          {QStringLiteral("_x0041_ _x005F_"), QStringLiteral("7"), {}}};
+    for (const auto& [name, text] : zelk::test::hostileTexts())
+        if (QByteArray(name) != "NUL" && QByteArray(name) != "1 MB")
+            list.append({QStringLiteral("付款方 ") + text, QStringLiteral("12.50"), text});
+    return list;
+}
+
+int headerIndex(const char* column) {
+    return int(zelk::store::headerColumns().indexOf(QLatin1String(column)));
+}
+
+} // namespace
+
+class TestBooks : public QObject {
+    Q_OBJECT
+
+private slots:
+    void exportReadBack_data();
+    void exportReadBack();
+    void cancelLeavesNothing();
+};
+
+void TestBooks::exportReadBack_data() {
+    QTest::addColumn<QString>("name");
+    QTest::newRow("xlsx") << "out.xlsx";
+    QTest::newRow("csv") << "out.csv";
+}
+
+// Every value comes back exact, amounts as numbers, the date as a date, texts that look like
+// formulas as texts (the CSV guards them with a leading apostrophe); lines carry their 发票号码.
+void TestBooks::exportReadBack() {
+    QFETCH(QString, name);
+    zelk::test::TempDatabase db;
+    zelk::store::FileStore store(db.path());
+    const QList<Sample> list = samples();
+    QList<qint64> ids;
+    for (int i = 0; i < list.size(); ++i) {
+        zelk::store::StoredReceipt receipt;
+        receipt.header = QStringList(zelk::store::headerColumns().size(), QString());
+        receipt.header[headerIndex("fphm")] = QStringLiteral("N%1").arg(i);
+        receipt.header[headerIndex("kpdate")] =
+            QStringLiteral("202612%1").arg(i + 1, 2, 10, QLatin1Char('0'));
+        receipt.header[headerIndex("fkfmc")] = list[i].payer;
+        receipt.header[headerIndex("jexx")] = list[i].amount;
+        receipt.header[headerIndex("bz2")] = list[i].remark;
+        receipt.lines = {{QStringLiteral("项目\n二行"), list[i].remark, QStringLiteral("个"),
+                          QStringLiteral("1"), list[i].amount, list[i].amount}};
+        ids << store.insertReceipt(receipt);
+    }
+    const QString path = db.folder() + name;
+    const zelk::books::ExportResult result = zelk::books::exportReceipts(store, ids, path);
+    QCOMPARE(result.receipts, list.size());
+    QVERIFY(!QFileInfo::exists(path + QStringLiteral(".part")));
+    const QJsonObject back = readBack(path);
+    const bool xlsx = name.endsWith(QLatin1String(".xlsx"));
+    const QJsonArray rows =
+        back.value(xlsx ? QStringLiteral("收据") : QStringLiteral("csv")).toArray();
+    QCOMPARE(rows.size(), list.size() + 1);
+    QCOMPARE(rows[0].toArray().size(), zelk::books::receiptCaptions().size());
+    for (int i = 0; i < list.size(); ++i) {
+        const QJsonArray row = rows[i + 1].toArray();
+        auto cell = [&](const char* column) { return row[headerIndex(column) + 1]; };
+        if (xlsx) {
+            QCOMPARE(cell("fkfmc").toArray()[0].toString(), list[i].payer);
+            QCOMPARE(cell("fkfmc").toArray()[1].toString(), QStringLiteral("s"));
+            QCOMPARE(cell("jexx").toArray()[1].toString(), QStringLiteral("n"));
+            QCOMPARE(cell("jexx").toArray()[0].toDouble(), list[i].amount.toDouble());
+            QCOMPARE(cell("kpdate").toArray()[0].toString(),
+                     QStringLiteral("2026-12-%1T00:00:00").arg(i + 1, 2, 10, QLatin1Char('0')));
+            QCOMPARE(cell("bz2").toArray()[0].toString(), list[i].remark);
+        } else {
+            const QString payer = cell("fkfmc").toString();
+            const bool guarded = QStringLiteral("=+-@").contains(list[i].payer.front());
+            QCOMPARE(payer, guarded ? QLatin1Char('\'') + list[i].payer : list[i].payer);
+            QCOMPARE(cell("jexx").toString(), list[i].amount);
+            QCOMPARE(cell("kpdate").toString(),
+                     QStringLiteral("2026-12-%1").arg(i + 1, 2, 10, QLatin1Char('0')));
+            QCOMPARE(cell("bz2").toString(), list[i].remark);
+        }
+    }
+    if (xlsx) {
+        const QJsonArray lines = back.value(QStringLiteral("明细")).toArray();
+        QCOMPARE(lines.size(), list.size() + 1);
+        const QJsonArray last = lines.last().toArray();
+        QCOMPARE(last[1].toArray()[0].toString(), QStringLiteral("N%1").arg(list.size() - 1));
+        QCOMPARE(last[2].toArray()[0].toString(), QStringLiteral("项目\n二行"));
+        QCOMPARE(last[7].toArray()[1].toString(), QStringLiteral("n"));
+    }
+}
+
+// A cancelled export leaves neither the file nor its temporary, and an earlier file stays.
+void TestBooks::cancelLeavesNothing() {
+    zelk::test::TempDatabase db;
+    zelk::store::FileStore store(db.path());
+    zelk::store::StoredReceipt receipt;
+    receipt.header = QStringList(zelk::store::headerColumns().size(), QStringLiteral("x"));
+    QList<qint64> ids;
+    for (int i = 0; i < 300; ++i)
+        ids << store.insertReceipt(receipt);
+    for (const QString& name : {QStringLiteral("a.xlsx"), QStringLiteral("a.csv")}) {
+        const QString path = db.folder() + name;
+        zelk::test::writeFile(path, "earlier");
+        const auto result = zelk::books::exportReceipts(
+            store, ids, path, [](qint64 done, qint64) { return done < 256; });
+        QVERIFY(result.cancelled);
+        QCOMPARE(zelk::test::readFile(path), QByteArray("earlier"));
+        QCOMPARE(QDir(db.folder()).entryList({QStringLiteral("*.part")}, QDir::Files),
+                 QStringList());
+    }
+}
+
+QTEST_GUILESS_MAIN(TestBooks)
+#include "test_books.moc"
