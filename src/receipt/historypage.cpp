@@ -2,6 +2,7 @@
 
 #include "data/databaseerror.h"
 #include "receipt/historydatebox.h"
+#include "receipt/historyexport.h"
 #include "receipt/historymodel.h"
 #include "receipt/receiptloader.h"
 #include "store/store.h"
@@ -34,7 +35,8 @@ HistoryPage::HistoryPage(store::Store& store, QWidget* parent)
       endDate_(new HistoryDateBox(QStringLiteral("endDate"), this)),
       searchText_(new QLineEdit(this)),
       searchButton_(new QPushButton(QStringLiteral("查询"), this)), grid_(new QTableView(this)),
-      selectButton_(new QPushButton(QStringLiteral("选中"), this)) {
+      selectButton_(new QPushButton(QStringLiteral("选中"), this)),
+      exportButton_(new QPushButton(QStringLiteral("导出…"), this)) {
     setObjectName(QStringLiteral("historyPage"));
     createLayout();
     configureGrid();
@@ -44,6 +46,7 @@ HistoryPage::HistoryPage(store::Store& store, QWidget* parent)
 
     connect(searchButton_, &QPushButton::clicked, this, &HistoryPage::BitBtn10Click);
     connect(selectButton_, &QPushButton::clicked, this, &HistoryPage::reloadRequested);
+    connect(exportButton_, &QPushButton::clicked, this, &HistoryPage::exportClick);
     connect(model_, &HistoryModel::fetchFailed, this,
             [this](const QString& message) { ui::MessageBox::error(this, message); });
 }
@@ -57,6 +60,7 @@ void HistoryPage::createLayout() {
     searchText_->setObjectName(QStringLiteral("searchText"));
     searchButton_->setObjectName(QStringLiteral("searchButton"));
     selectButton_->setObjectName(QStringLiteral("selectButton"));
+    exportButton_->setObjectName(QStringLiteral("exportButton"));
     grid_->setObjectName(QStringLiteral("historyGrid"));
 
     auto* topBar = new QHBoxLayout;
@@ -78,6 +82,7 @@ void HistoryPage::createLayout() {
     topBar->addWidget(searchButton_);
 
     auto* bottomBar = new QHBoxLayout;
+    bottomBar->addWidget(exportButton_);
     bottomBar->addStretch(1);
     bottomBar->addWidget(selectButton_);
 
@@ -144,12 +149,21 @@ void HistoryPage::search() {
     criteria.text = searchText_->text();
     criteria.from = startDate_->bound();
     criteria.to = endDate_->bound();
+    shownCriteria_ = criteria;
     if (!model_->search(criteria)) {
         ui::MessageBox::information(this, QStringLiteral("未找到记录！"));
         return;
     }
     grid_->setCurrentIndex(model_->index(0, 0));
     grid_->selectRow(0);
+}
+
+void HistoryPage::exportClick() {
+    if (!shownCriteria_) {
+        ui::MessageBox::information(this, QStringLiteral("请先查询，再导出查询结果。"));
+        return;
+    }
+    exportSearchResult(this, store_, *shownCriteria_);
 }
 
 ReceiptEntry HistoryPage::loadCurrentReceipt() {

@@ -2,8 +2,12 @@
 
 #include "receipt/receiptentry.h"
 
+#include "store/historysearch.h"
+
 #include <QList>
 #include <QWidget>
+
+#include <optional>
 
 class QLineEdit;
 class QPushButton;
@@ -36,6 +40,8 @@ public slots:
     // "查询": runs the search; shows "未找到记录！" when it finds nothing and errors in the
     // error box.
     void BitBtn10Click();
+    // "导出…": the last search's receipts into a .xlsx or .csv file.
+    void exportClick();
 
 signals:
     void reloadRequested(); // "选中" clicked, or a double-click anywhere on the grid (title row
@@ -57,6 +63,8 @@ private:
     QPushButton* searchButton_;
     QTableView* grid_;
     QPushButton* selectButton_;
+    QPushButton* exportButton_;
+    std::optional<store::HistoryCriteria> shownCriteria_; // the search the grid shows
 };
 
 } // namespace zelk::receipt

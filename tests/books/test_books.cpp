@@ -3,6 +3,7 @@
 #include "testsupport.h"
 
 #include "books/receiptexport.h"
+#include "receipt/historyexport.h"
 #include "store/filestore.h"
 
 #include <QJsonArray>
@@ -77,6 +78,7 @@ private slots:
     void exportReadBack_data();
     void exportReadBack();
     void cancelLeavesNothing();
+    void historyPageExport();
 };
 
 void TestBooks::exportReadBack_data() {
@@ -168,5 +170,30 @@ void TestBooks::cancelLeavesNothing() {
     }
 }
 
-QTEST_GUILESS_MAIN(TestBooks)
+// The history page's export writes what the search lists and says how much; a search without
+// result writes nothing and says so.
+void TestBooks::historyPageExport() {
+    zelk::test::TempDatabase db;
+    zelk::store::FileStore store(db.path());
+    zelk::store::StoredReceipt receipt;
+    receipt.header = QStringList(zelk::store::headerColumns().size(), QString());
+    for (const char* payer : {"甲公司", "乙公司", "甲方"}) {
+        receipt.header[headerIndex("fkfmc")] = QString::fromUtf8(payer);
+        store.insertReceipt(receipt);
+    }
+    zelk::test::MessageRecorder messages;
+    const QString path = db.folder() + QStringLiteral("甲.csv");
+    QVERIFY(
+        zelk::receipt::exportSearchResultTo(nullptr, store, {QStringLiteral("甲"), {}, {}}, path));
+    QCOMPARE(
+        messages.texts().last(),
+        QStringLiteral("已导出 2 张收据、0 行明细到 %1。").arg(QDir::toNativeSeparators(path)));
+    QCOMPARE(readBack(path).value(QStringLiteral("csv")).toArray().size(), 3);
+    QVERIFY(!zelk::receipt::exportSearchResultTo(nullptr, store, {QStringLiteral("丙"), {}, {}},
+                                                 db.folder() + QStringLiteral("丙.csv")));
+    QCOMPARE(messages.texts().last(), QStringLiteral("未找到记录！"));
+    QVERIFY(!QFileInfo::exists(db.folder() + QStringLiteral("丙.csv")));
+}
+
+QTEST_MAIN(TestBooks)
 #include "test_books.moc"
