@@ -291,6 +291,31 @@ std::unique_ptr<HistoryReader> FileStore::searchHistory(const HistoryCriteria& c
     return std::make_unique<FileHistoryReader>(connection_, criteria);
 }
 
+QList<SummaryRow> FileStore::summarize(SummaryKey by, const QDate& from, const QDate& to) {
+    // SQLite has no exact decimals: the rows' keys and totals are read and added up here.
+    const QString column = summaryColumn(by);
+    data::Query q(connection_);
+    q.add(QStringLiteral("select %1 as k, coalesce(jexx,'') as total from fpmain where 1=1")
+              .arg(column.isEmpty() ? QStringLiteral("coalesce(kpdate,'')")
+                                    : QStringLiteral("coalesce(%1,'')").arg(column)));
+    if (from.isValid()) {
+        q.add(QStringLiteral("and kpdate >= :from"));
+        q.bind(QStringLiteral("from"), from.toString(QStringLiteral("yyyyMMdd")).toLongLong());
+    }
+    if (to.isValid()) {
+        q.add(QStringLiteral("and kpdate <= :to"));
+        q.bind(QStringLiteral("to"), to.toString(QStringLiteral("yyyyMMdd")).toLongLong());
+    }
+    q.open();
+    const int key = q.fieldIndex(QStringLiteral("k"));
+    const int total = q.fieldIndex(QStringLiteral("total"));
+    SummaryTotals totals(by);
+    for (; !q.eof(); q.next())
+        totals.addReceipt(QString::fromUtf8(q.fieldUtf8(key)),
+                          QString::fromUtf8(q.fieldUtf8(total)));
+    return totals.rows();
+}
+
 QString FileStore::setting(int setId) {
     data::Query q(connection_);
     q.add(QStringLiteral("select SetValue from SysSet where SetId=:SetId"));

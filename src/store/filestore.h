@@ -32,6 +32,7 @@ public:
     qint64 largestReceiptId() override;
     qint64 latestReceiptNumbered(const QString& fphm) override;
     std::unique_ptr<HistoryReader> searchHistory(const HistoryCriteria& criteria) override;
+    QList<SummaryRow> summarize(SummaryKey by, const QDate& from, const QDate& to) override;
     QString setting(int setId) override;
     void setSettings(const QList<QPair<int, QString>>& values) override;
 

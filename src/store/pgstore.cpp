@@ -365,6 +365,34 @@ std::unique_ptr<HistoryReader> PgStore::searchHistory(const HistoryCriteria& cri
     return std::make_unique<PgHistoryReader>(connection_, criteria);
 }
 
+QList<SummaryRow> PgStore::summarize(SummaryKey by, const QDate& from, const QDate& to) {
+    // The server groups and adds up in exact numerics; only the groups travel.
+    const QString column = summaryColumn(by);
+    const QString key = by == SummaryKey::Day ? QStringLiteral("coalesce(kpdate::text,'')")
+                        : by == SummaryKey::Month
+                            ? QStringLiteral("coalesce((kpdate/100)::text,'')")
+                            : QStringLiteral("coalesce(%1,'')").arg(column);
+    QString sql = QStringLiteral("select %1 as k, count(*), coalesce(sum(case when btrim(jexx) ~ "
+                                 "$1 then btrim(jexx)::numeric else 0 end),0)::text from fpmain "
+                                 "where true")
+                      .arg(key);
+    QList<QVariant> params = {QString::fromLatin1(summaryAmountPattern)};
+    if (from.isValid()) {
+        params << from.toString(QStringLiteral("yyyyMMdd"));
+        sql += QStringLiteral(" and kpdate >= $%1::bigint").arg(params.size());
+    }
+    if (to.isValid()) {
+        params << to.toString(QStringLiteral("yyyyMMdd"));
+        sql += QStringLiteral(" and kpdate <= $%1::bigint").arg(params.size());
+    }
+    sql += QStringLiteral(" group by 1");
+    const PgResult result = connection_.exec(sql, params);
+    SummaryTotals totals(by);
+    for (int row = 0; row < result.rows(); ++row)
+        totals.addGroup(result.text(row, 0), result.integer(row, 1), result.text(row, 2));
+    return totals.rows();
+}
+
 QString PgStore::setting(int setId) {
     const PgResult result = connection_.exec(
         QStringLiteral("select SetValue from SysSet where SetId=$1"), {QString::number(setId)});

@@ -2,6 +2,7 @@
 
 #include "data/databaseerror.h"
 #include "store/historysearch.h"
+#include "store/summary.h"
 
 #include <QList>
 #include <QPair>
@@ -91,6 +92,9 @@ public:
     virtual qint64 latestReceiptNumbered(const QString& fphm) = 0;
 
     virtual std::unique_ptr<HistoryReader> searchHistory(const HistoryCriteria& criteria) = 0;
+    // Counts and exact totals (jexx) of the receipts issued from `from` to `to` (inclusive; an
+    // invalid date is no bound), one row per group in key order. The server adds them up itself.
+    virtual QList<SummaryRow> summarize(SummaryKey by, const QDate& from, const QDate& to) = 0;
 
     // A setting row's value as stored; empty when the row is missing.
     virtual QString setting(int setId) = 0;
@@ -123,6 +127,9 @@ public:
     }
     std::unique_ptr<HistoryReader> searchHistory(const HistoryCriteria& criteria) override {
         return get().searchHistory(criteria);
+    }
+    QList<SummaryRow> summarize(SummaryKey by, const QDate& from, const QDate& to) override {
+        return get().summarize(by, from, to);
     }
     QString setting(int setId) override { return get().setting(setId); }
     void setSettings(const QList<QPair<int, QString>>& values) override {

@@ -12,6 +12,7 @@
 #include "tools/pdfcommand.h"
 #include "tools/printcommand.h"
 #include "tools/searchcommand.h"
+#include "tools/summarycommand.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -52,6 +53,10 @@ QString usageText() {
         "                 [--database PATH]\n"
         "                             把 search 对同样参数列出的票据导出为 Excel 表格（收据、明细\n"
         "                             两张工作表）或 CSV 文件（UTF-8，每行一张收据）\n"
+        "  zelkctl summary --by day|month|category|payer|issuer [--from yyyy-mm-dd]\n"
+        "                  [--to yyyy-mm-dd] [--database PATH]\n"
+        "                             按日、月、行业分类、付款方或开票人统计张数和金额合计，\n"
+        "                             每组一行：键、张数、合计（0.00），以制表符分隔\n"
         "  zelkctl import-legacy OLD.mdb [--database PATH] [--settings]\n"
         "                             导入旧程序的 Access 数据文件（Data\\zelk.mdb）中的收据和"
         "明细；\n"
@@ -150,6 +155,8 @@ int main(int argc, char* argv[]) {
         status = zelk::tools::runCopyStoreCommand(words, out(), err());
     else if (command == QLatin1String("import-legacy"))
         status = zelk::tools::runImportLegacyCommand(words, self, out(), err());
+    else if (command == QLatin1String("summary"))
+        status = zelk::tools::runSummaryCommand(words, self, out(), err());
     else if (command == QLatin1String("export"))
         status = zelk::tools::runExportCommand(words, self, out(), err());
     else if (command == QLatin1String("backup"))
