@@ -1,5 +1,6 @@
 #include "receipt/historypage.h"
 
+#include "books/summarydialog.h"
 #include "data/databaseerror.h"
 #include "receipt/historydatebox.h"
 #include "receipt/historyexport.h"
@@ -36,7 +37,8 @@ HistoryPage::HistoryPage(store::Store& store, QWidget* parent)
       searchText_(new QLineEdit(this)),
       searchButton_(new QPushButton(QStringLiteral("查询"), this)), grid_(new QTableView(this)),
       selectButton_(new QPushButton(QStringLiteral("选中"), this)),
-      exportButton_(new QPushButton(QStringLiteral("导出…"), this)) {
+      exportButton_(new QPushButton(QStringLiteral("导出…"), this)),
+      summaryButton_(new QPushButton(QStringLiteral("统计…"), this)) {
     setObjectName(QStringLiteral("historyPage"));
     createLayout();
     configureGrid();
@@ -47,6 +49,7 @@ HistoryPage::HistoryPage(store::Store& store, QWidget* parent)
     connect(searchButton_, &QPushButton::clicked, this, &HistoryPage::BitBtn10Click);
     connect(selectButton_, &QPushButton::clicked, this, &HistoryPage::reloadRequested);
     connect(exportButton_, &QPushButton::clicked, this, &HistoryPage::exportClick);
+    connect(summaryButton_, &QPushButton::clicked, this, &HistoryPage::summaryClick);
     connect(model_, &HistoryModel::fetchFailed, this,
             [this](const QString& message) { ui::MessageBox::error(this, message); });
 }
@@ -61,6 +64,7 @@ void HistoryPage::createLayout() {
     searchButton_->setObjectName(QStringLiteral("searchButton"));
     selectButton_->setObjectName(QStringLiteral("selectButton"));
     exportButton_->setObjectName(QStringLiteral("exportButton"));
+    summaryButton_->setObjectName(QStringLiteral("summaryButton"));
     grid_->setObjectName(QStringLiteral("historyGrid"));
 
     auto* topBar = new QHBoxLayout;
@@ -83,6 +87,7 @@ void HistoryPage::createLayout() {
 
     auto* bottomBar = new QHBoxLayout;
     bottomBar->addWidget(exportButton_);
+    bottomBar->addWidget(summaryButton_);
     bottomBar->addStretch(1);
     bottomBar->addWidget(selectButton_);
 
@@ -164,6 +169,13 @@ void HistoryPage::exportClick() {
         return;
     }
     exportSearchResult(this, store_, *shownCriteria_);
+}
+
+void HistoryPage::summaryClick() {
+    books::SummaryDialog dialog(store_, this);
+    dialog.setRange(startDate_->bound(), endDate_->bound());
+    dialog.refresh();
+    dialog.exec();
 }
 
 ReceiptEntry HistoryPage::loadCurrentReceipt() {

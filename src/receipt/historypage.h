@@ -42,6 +42,8 @@ public slots:
     void BitBtn10Click();
     // "导出…": the last search's receipts into a .xlsx or .csv file.
     void exportClick();
+    // "统计…": counts and totals by day, month, category, payer or issuer.
+    void summaryClick();
 
 signals:
     void reloadRequested(); // "选中" clicked, or a double-click anywhere on the grid (title row
@@ -64,6 +66,7 @@ private:
     QTableView* grid_;
     QPushButton* selectButton_;
     QPushButton* exportButton_;
+    QPushButton* summaryButton_;
     std::optional<store::HistoryCriteria> shownCriteria_; // the search the grid shows
 };
 

@@ -3,13 +3,20 @@
 #include "testsupport.h"
 
 #include "books/receiptexport.h"
+#include "books/summarydialog.h"
 #include "receipt/historyexport.h"
 #include "store/filestore.h"
 
+#include <QBarSeries>
+#include <QBarSet>
+#include <QChart>
+#include <QChartView>
+#include <QComboBox>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QTableWidget>
 #include <QtTest>
 
 namespace {
@@ -79,6 +86,7 @@ private slots:
     void exportReadBack();
     void cancelLeavesNothing();
     void historyPageExport();
+    void summaryWindow();
 };
 
 void TestBooks::exportReadBack_data() {
@@ -193,6 +201,36 @@ void TestBooks::historyPageExport() {
                                                  db.folder() + QStringLiteral("丙.csv")));
     QCOMPARE(messages.texts().last(), QStringLiteral("未找到记录！"));
     QVERIFY(!QFileInfo::exists(db.folder() + QStringLiteral("丙.csv")));
+}
+
+// The 统计 window shows the store's groups in its table and one bar per group.
+void TestBooks::summaryWindow() {
+    zelk::test::TempDatabase db;
+    zelk::store::FileStore store(db.path());
+    zelk::store::StoredReceipt receipt;
+    receipt.header = QStringList(zelk::store::headerColumns().size(), QString());
+    for (const auto& [category, total] :
+         {std::pair{"餐饮", "0.10"}, {"餐饮", "0.20"}, {"住宿", "5"}}) {
+        receipt.header[headerIndex("hyfl")] = QString::fromUtf8(category);
+        receipt.header[headerIndex("jexx")] = QString::fromUtf8(total);
+        receipt.header[headerIndex("kpdate")] = QStringLiteral("20261206");
+        store.insertReceipt(receipt);
+    }
+    zelk::books::SummaryDialog dialog(store);
+    dialog.setRange({}, {});
+    dialog.groupBox()->setCurrentIndex(2); // 按行业分类
+    QTableWidget* table = dialog.table();
+    QCOMPARE(table->rowCount(), 2);
+    QCOMPARE(table->item(0, 0)->text() + table->item(0, 1)->text() + table->item(0, 2)->text(),
+             QStringLiteral("住宿15.00"));
+    QCOMPARE(table->item(1, 0)->text() + table->item(1, 1)->text() + table->item(1, 2)->text(),
+             QStringLiteral("餐饮20.30"));
+    const auto series = dialog.chart()->chart()->series();
+    QCOMPARE(series.size(), 1);
+    QCOMPARE(static_cast<QBarSeries*>(series.first())->barSets().first()->count(), 2);
+    dialog.setRange(QDate(2027, 1, 1), {});
+    dialog.refresh();
+    QCOMPARE(table->rowCount(), 0);
 }
 
 QTEST_MAIN(TestBooks)
