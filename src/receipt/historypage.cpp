@@ -6,6 +6,7 @@
 #include "receipt/historyexport.h"
 #include "receipt/historymodel.h"
 #include "receipt/receiptloader.h"
+#include "receipt/versionsdialog.h"
 #include "store/store.h"
 #include "ui/fieldlength.h"
 #include "ui/guard.h"
@@ -38,7 +39,8 @@ HistoryPage::HistoryPage(store::Store& store, QWidget* parent)
       searchButton_(new QPushButton(QStringLiteral("查询"), this)), grid_(new QTableView(this)),
       selectButton_(new QPushButton(QStringLiteral("选中"), this)),
       exportButton_(new QPushButton(QStringLiteral("导出…"), this)),
-      summaryButton_(new QPushButton(QStringLiteral("统计…"), this)) {
+      summaryButton_(new QPushButton(QStringLiteral("统计…"), this)),
+      versionsButton_(new QPushButton(QStringLiteral("修改记录"), this)) {
     setObjectName(QStringLiteral("historyPage"));
     createLayout();
     configureGrid();
@@ -50,6 +52,7 @@ HistoryPage::HistoryPage(store::Store& store, QWidget* parent)
     connect(selectButton_, &QPushButton::clicked, this, &HistoryPage::reloadRequested);
     connect(exportButton_, &QPushButton::clicked, this, &HistoryPage::exportClick);
     connect(summaryButton_, &QPushButton::clicked, this, &HistoryPage::summaryClick);
+    connect(versionsButton_, &QPushButton::clicked, this, &HistoryPage::versionsClick);
     connect(model_, &HistoryModel::fetchFailed, this,
             [this](const QString& message) { ui::MessageBox::error(this, message); });
 }
@@ -65,6 +68,7 @@ void HistoryPage::createLayout() {
     selectButton_->setObjectName(QStringLiteral("selectButton"));
     exportButton_->setObjectName(QStringLiteral("exportButton"));
     summaryButton_->setObjectName(QStringLiteral("summaryButton"));
+    versionsButton_->setObjectName(QStringLiteral("versionsButton"));
     grid_->setObjectName(QStringLiteral("historyGrid"));
 
     auto* topBar = new QHBoxLayout;
@@ -88,6 +92,7 @@ void HistoryPage::createLayout() {
     auto* bottomBar = new QHBoxLayout;
     bottomBar->addWidget(exportButton_);
     bottomBar->addWidget(summaryButton_);
+    bottomBar->addWidget(versionsButton_);
     bottomBar->addStretch(1);
     bottomBar->addWidget(selectButton_);
 
@@ -176,6 +181,16 @@ void HistoryPage::summaryClick() {
     dialog.setRange(startDate_->bound(), endDate_->bound());
     dialog.refresh();
     dialog.exec();
+}
+
+void HistoryPage::versionsClick() {
+    ui::runGuarded(this, [this] {
+        const QModelIndex current = grid_->currentIndex();
+        if (!model_->hasResult() || !current.isValid())
+            throw data::DatabaseError(QStringLiteral("没有选中的记录，请先查询。"));
+        VersionsDialog dialog(store_, model_->receiptIdAt(current.row()), this);
+        dialog.exec();
+    });
 }
 
 ReceiptEntry HistoryPage::loadCurrentReceipt() {

@@ -44,6 +44,8 @@ public slots:
     void exportClick();
     // "统计…": counts and totals by day, month, category, payer or issuer.
     void summaryClick();
+    // "修改记录": the selected receipt's versions.
+    void versionsClick();
 
 signals:
     void reloadRequested(); // "选中" clicked, or a double-click anywhere on the grid (title row
@@ -67,6 +69,7 @@ private:
     QPushButton* selectButton_;
     QPushButton* exportButton_;
     QPushButton* summaryButton_;
+    QPushButton* versionsButton_;
     std::optional<store::HistoryCriteria> shownCriteria_; // the search the grid shows
 };
 

@@ -2,6 +2,7 @@
 
 #include "data/databaseerror.h"
 #include "data/schema.h"
+#include "store/receipthistory.h"
 
 #include <algorithm>
 
@@ -214,12 +215,15 @@ void PgStore::prepareDatabase(PgConnection& c) {
         c.exec(QStringLiteral("select count(*) from information_schema.columns where "
                               "table_schema=current_schema() and table_name='fpmain' and "
                               "column_name in ('changecount','search')"));
-    if (present.integer(0, 0) == 2)
+    // The earlier versions' tables came later: a database without them gains them below.
+    if (present.integer(0, 0) == 2 &&
+        c.exec(QStringLiteral("select to_regclass('fpdetail_history') is not null")).text(0, 0) ==
+            QLatin1String("t"))
         return;
     // The first desk to connect creates the tables; the lock keeps a second one waiting.
     PgTransaction transaction(c);
     c.exec(QStringLiteral("select pg_advisory_xact_lock($1)"), {QString::number(saveLockKey)});
-    for (const QString& statement : createStatements())
+    for (const QString& statement : createStatements() + historyTableStatements(true))
         c.exec(statement);
     // A table made elsewhere gains the columns this program adds.
     c.exec(QStringLiteral("alter table fpmain add column if not exists changecount bigint not "
@@ -281,6 +285,7 @@ qint64 PgStore::rewriteReceipt(const StoredReceipt& receipt) {
         throw ReceiptChanged(QStringLiteral("编号为 %1 的票据在读取之后已被别处修改，本次保存没有"
                                             "写入，以免覆盖别人的修改。")
                                  .arg(receipt.kpid));
+    keepEarlierVersion(receipt.kpid);
     QStringList sets;
     QList<QVariant> params;
     for (qsizetype i = 0; i < headerColumns().size(); ++i) {
@@ -302,6 +307,53 @@ qint64 PgStore::rewriteReceipt(const StoredReceipt& receipt) {
     insertLines(receipt, receipt.kpid);
     transaction.commit();
     return stored + 1;
+}
+
+void PgStore::keepEarlierVersion(qint64 kpid) {
+    const QString columns = headerColumns().join(QLatin1Char(','));
+    const QString id = QString::number(kpid);
+    const PgResult kept = connection_.exec(
+        QStringLiteral("insert into fpmain_history (kpid,replacedat,desk,changecount,%1) "
+                       "select kpid,$1,$2,changecount,%1 from fpmain where kpid=$3 "
+                       "returning histid")
+            .arg(columns),
+        {historyTimestamp(), historyDesk(), id});
+    const QString lines = lineColumns().join(QLatin1Char(','));
+    connection_.exec(QStringLiteral("insert into fpdetail_history (histid,fpmxid,%1) "
+                                    "select $1,fpmxid,%1 from fpdetail where kpid=$2")
+                         .arg(lines),
+                     {kept.text(0, 0), id});
+}
+
+QList<ReceiptVersion> PgStore::earlierVersions(qint64 kpid) {
+    const QString id = QString::number(kpid);
+    const PgResult header = connection_.exec(
+        QStringLiteral("select histid,replacedat,desk,changecount,%1 from fpmain_history "
+                       "where kpid=$1 order by histid")
+            .arg(headerSelect()),
+        {id});
+    QList<ReceiptVersion> versions;
+    for (int r = 0; r < header.rows(); ++r) {
+        ReceiptVersion version;
+        version.replacedAt = header.text(r, 1);
+        version.desk = header.text(r, 2);
+        version.receipt.kpid = kpid;
+        version.receipt.changes = header.integer(r, 3);
+        for (int c = 0; c < headerColumns().size(); ++c)
+            version.receipt.header << header.text(r, 4 + c);
+        const PgResult lines = connection_.exec(
+            QStringLiteral("select %1 from fpdetail_history where histid=$1 order by fpmxid")
+                .arg(lineColumns().join(QLatin1Char(','))),
+            {header.text(r, 0)});
+        for (int l = 0; l < lines.rows(); ++l) {
+            QStringList line;
+            for (int c = 0; c < lines.columns(); ++c)
+                line << lines.text(l, c);
+            version.receipt.lines << line;
+        }
+        versions << version;
+    }
+    return versions;
 }
 
 std::optional<StoredReceipt> PgStore::loadReceipt(qint64 kpid) {

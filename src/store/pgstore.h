@@ -29,6 +29,7 @@ public:
     qint64 latestReceiptNumbered(const QString& fphm) override;
     std::unique_ptr<HistoryReader> searchHistory(const HistoryCriteria& criteria) override;
     QList<SummaryRow> summarize(SummaryKey by, const QDate& from, const QDate& to) override;
+    QList<ReceiptVersion> earlierVersions(qint64 kpid) override;
     QString setting(int setId) override;
     void setSettings(const QList<QPair<int, QString>>& values) override;
 
@@ -39,6 +40,7 @@ public:
 private:
     void prepareDatabase(PgConnection& connection);
     void insertLines(const StoredReceipt& receipt, qint64 kpid);
+    void keepEarlierVersion(qint64 kpid);
 
     PgConnection connection_;
     QString where_;

@@ -5,6 +5,7 @@
 #include "data/databaseerror.h"
 #include "data/schema.h"
 #include "tools/backupcommand.h"
+#include "tools/changescommand.h"
 #include "tools/commandline.h"
 #include "tools/copystorecommand.h"
 #include "tools/exportcommand.h"
@@ -57,6 +58,9 @@ QString usageText() {
         "                  [--to yyyy-mm-dd] [--database PATH]\n"
         "                             按日、月、行业分类、付款方或开票人统计张数和金额合计，\n"
         "                             每组一行：键、张数、合计（0.00），以制表符分隔\n"
+        "  zelkctl changes KPID [--database PATH]\n"
+        "                             列出票据的各个版本（修改前的版本在前，当前版本在最后）：\n"
+        "                             保存时间、表头各值和明细，以制表符分隔\n"
         "  zelkctl import-legacy OLD.mdb [--database PATH] [--settings]\n"
         "                             导入旧程序的 Access 数据文件（Data\\zelk.mdb）中的收据和"
         "明细；\n"
@@ -155,6 +159,8 @@ int main(int argc, char* argv[]) {
         status = zelk::tools::runCopyStoreCommand(words, out(), err());
     else if (command == QLatin1String("import-legacy"))
         status = zelk::tools::runImportLegacyCommand(words, self, out(), err());
+    else if (command == QLatin1String("changes"))
+        status = zelk::tools::runChangesCommand(words, self, out(), err());
     else if (command == QLatin1String("summary"))
         status = zelk::tools::runSummaryCommand(words, self, out(), err());
     else if (command == QLatin1String("export"))

@@ -5,6 +5,7 @@
 #include "books/receiptexport.h"
 #include "books/summarydialog.h"
 #include "receipt/historyexport.h"
+#include "receipt/versionsdialog.h"
 #include "store/filestore.h"
 
 #include <QBarSeries>
@@ -87,6 +88,7 @@ private slots:
     void cancelLeavesNothing();
     void historyPageExport();
     void summaryWindow();
+    void versionsWindow();
 };
 
 void TestBooks::exportReadBack_data() {
@@ -231,6 +233,29 @@ void TestBooks::summaryWindow() {
     dialog.setRange(QDate(2027, 1, 1), {});
     dialog.refresh();
     QCOMPARE(table->rowCount(), 0);
+}
+
+// 修改记录 lists the earlier version before the current one and marks only what changed.
+void TestBooks::versionsWindow() {
+    zelk::test::TempDatabase db;
+    zelk::store::FileStore store(db.path());
+    zelk::store::StoredReceipt receipt;
+    receipt.header = QStringList(zelk::store::headerColumns().size(), QStringLiteral("x"));
+    receipt.lines = {{QStringLiteral("a"), {}, {}, {}, {}, QStringLiteral("1")}};
+    receipt.kpid = store.insertReceipt(receipt);
+    receipt.header[headerIndex("fkfmc")] = QStringLiteral("改后");
+    store.rewriteReceipt(receipt);
+    zelk::receipt::VersionsDialog dialog(store, receipt.kpid);
+    QTableWidget* table = dialog.table();
+    QCOMPARE(table->rowCount(), 2);
+    const int payer = headerIndex("fkfmc") + 2;
+    QCOMPARE(table->item(0, payer)->text(), QStringLiteral("x"));
+    QCOMPARE(table->item(1, payer)->text(), QStringLiteral("改后"));
+    QStringList marked;
+    for (int column = 0; column < table->columnCount(); ++column)
+        if (table->item(1, column)->data(Qt::UserRole).toBool())
+            marked << table->horizontalHeaderItem(column)->text();
+    QCOMPARE(marked, QStringList{QStringLiteral("付款方名称")});
 }
 
 QTEST_MAIN(TestBooks)

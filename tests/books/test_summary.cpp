@@ -1,5 +1,6 @@
-// Summaries by month and by category equal exact sums of the stored totals, on the local file
-// and on a private PostgreSQL server (which adds up itself), and zelkctl prints the same.
+// Summaries by month and by category equal exact sums of the stored totals, and corrections
+// keep the earlier versions, on the local file and on a private PostgreSQL server (which adds up
+// itself); zelkctl prints the same.
 #include "pgserver.h"
 #include "testsupport.h"
 
@@ -83,17 +84,25 @@ class TestSummary : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void exactSums();
+    void correctionsKeepEarlierVersions();
+
+private:
+    std::unique_ptr<zelk::test::PgServer> server_;
 };
+
+void TestSummary::initTestCase() {
+    server_ = std::make_unique<zelk::test::PgServer>();
+    QVERIFY2(server_->problem().isEmpty(), qPrintable(server_->problem()));
+}
 
 void TestSummary::exactSums() {
     QMap<QString, Expected> byMonth, byCategory, november;
     const auto list = receipts(&byMonth, &byCategory, &november);
     zelk::test::TempDatabase db;
-    zelk::test::PgServer server;
-    QVERIFY2(server.problem().isEmpty(), qPrintable(server.problem()));
     zelk::store::FileStore file(db.path());
-    zelk::store::PgStore pg(server.createDatabase(QStringLiteral("summary")));
+    zelk::store::PgStore pg(server_->createDatabase(QStringLiteral("summary")));
     for (zelk::store::Store* store :
          {static_cast<zelk::store::Store*>(&file), static_cast<zelk::store::Store*>(&pg)}) {
         for (const auto& receipt : list)
@@ -114,6 +123,58 @@ void TestSummary::exactSums() {
     for (const auto& row : rows(byMonth))
         expected << QStringLiteral("%1\t%2\t%3").arg(row.key).arg(row.count).arg(row.total);
     QCOMPARE(QString::fromUtf8(zelkctl.readAllStandardOutput()), expected.join(u'\n') + u'\n');
+}
+
+// Two corrections leave the two earlier versions, oldest first, header and lines as they were;
+// zelkctl changes lists them before the current one.
+void TestSummary::correctionsKeepEarlierVersions() {
+    zelk::test::TempDatabase db;
+    zelk::store::FileStore file(db.path());
+    zelk::store::PgStore pg(server_->createDatabase(QStringLiteral("changes")));
+    for (zelk::store::Store* store :
+         {static_cast<zelk::store::Store*>(&file), static_cast<zelk::store::Store*>(&pg)}) {
+        zelk::store::StoredReceipt first;
+        first.header = QStringList(zelk::store::headerColumns().size(), QStringLiteral("v1"));
+        first.header[headerIndex("kpdate")] = QStringLiteral("20261206");
+        first.header[headerIndex("fkfmc")] = QStringLiteral("甲\t\n'乙");
+        first.lines = {{QStringLiteral("项"), QStringLiteral("内容"), QStringLiteral("个"),
+                        QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("2")},
+                       {QStringLiteral("二"), {}, {}, {}, {}, QStringLiteral("3")}};
+        first.kpid = store->insertReceipt(first);
+        const zelk::store::StoredReceipt stored = *store->loadReceipt(first.kpid);
+        zelk::store::StoredReceipt second = stored;
+        second.header[headerIndex("fkfmc")] = QStringLiteral("丙");
+        second.lines = {{QStringLiteral("改"), {}, {}, {}, {}, QStringLiteral("9")}};
+        second.changes = store->rewriteReceipt(second);
+        zelk::store::StoredReceipt third = second;
+        third.header[headerIndex("jexx")] = QStringLiteral("9.00");
+        third.lines.clear();
+        store->rewriteReceipt(third);
+
+        const QList<zelk::store::ReceiptVersion> versions = store->earlierVersions(first.kpid);
+        QCOMPARE(versions.size(), 2);
+        QCOMPARE(versions[0].receipt.header, stored.header);
+        QCOMPARE(versions[0].receipt.lines, stored.lines);
+        QCOMPARE(versions[1].receipt.header, second.header);
+        QCOMPARE(versions[1].receipt.lines, second.lines);
+        QVERIFY(!versions[0].replacedAt.isEmpty() && !versions[0].desk.isEmpty());
+        QCOMPARE(store->earlierVersions(first.kpid + 1).size(), 0);
+    }
+
+    QProcess zelkctl;
+    zelkctl.start(
+        zelk::test::builtFile(QStringLiteral("zelkctl")),
+        {QStringLiteral("changes"), QStringLiteral("1"), QStringLiteral("--database"), db.path()});
+    zelkctl.waitForFinished(-1);
+    const QStringList lines = QString::fromUtf8(zelkctl.readAllStandardOutput()).split(u'\n');
+    QCOMPARE(lines.size(), 4); // three versions and the empty text after the last line break
+    QVERIFY(lines[0].startsWith(QStringLiteral("-\t")));
+    QVERIFY(lines[0].contains(QStringLiteral("\t甲\\t\\n'乙\t")));
+    QVERIFY(lines[0].endsWith(QStringLiteral("\t项/内容/个/1/2/2 | 二/////3")));
+    QVERIFY(lines[1].contains(QStringLiteral("\t丙\t")));
+    QVERIFY(lines[1].endsWith(QStringLiteral("\t改/////9")));
+    QVERIFY(lines[2].contains(QStringLiteral("\t9.00\t")));
+    QVERIFY(lines[2].endsWith(u'\t'));
 }
 
 QTEST_GUILESS_MAIN(TestSummary)
