@@ -1,7 +1,9 @@
 #include "app/chinese.h"
 #include "app/preparedreportviewer.h"
 #include "app/tfrmqj.h"
+#include "data/connection.h"
 #include "data/tdmtd.h"
+#include "settings/backupdialog.h"
 #include "ui/messagebox.h"
 #include "ui/windowfont.h"
 
@@ -36,7 +38,13 @@ int main(int argc, char* argv[]) {
         frmqj->showMaximized();
         const int result = QApplication::exec();
         // The window's pages hold statements on the data module's connection: they go first.
+        const QString database = zelk::data::connectionStringValue(frmqj->connectionString(),
+                                                                   QStringLiteral("Data Source"));
         frmqj.reset();
+        dmtd.Database3_ado.close();
+        // Left normally: the day's automatic backup of the local file.
+        if (result == 0)
+            zelk::settings::backUpOnExit(nullptr, database);
         return result;
     } catch (const std::exception& error) {
         zelk::ui::MessageBox::error(nullptr, QString::fromUtf8(error.what()));

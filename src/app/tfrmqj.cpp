@@ -2,6 +2,7 @@
 
 #include "app/enterkeynavigator.h"
 #include "app/searchindexdialog.h"
+#include "data/connection.h"
 #include "data/filelocations.h"
 #include "data/programfolder.h"
 #include "data/schema.h"
@@ -15,6 +16,7 @@
 #include "receipt/receiptsaver.h"
 #include "report/previewwindow.h"
 #include "settings/aboutdialog.h"
+#include "settings/backupdialog.h"
 #include "settings/basicsetdialog.h"
 #include "settings/help.h"
 #include "settings/legacyimport.h"
@@ -109,6 +111,9 @@ void Tfrmqj::createMenus() {
     QAction* legacyImport = settingsMenu->addAction(QStringLiteral("导入旧数据…"));
     legacyImport->setObjectName(QStringLiteral("legacyImportAction"));
     connect(legacyImport, &QAction::triggered, this, &Tfrmqj::legacyImportClick);
+    QAction* backupAction = settingsMenu->addAction(QStringLiteral("备份与恢复…"));
+    backupAction->setObjectName(QStringLiteral("backupAction"));
+    connect(backupAction, &QAction::triggered, this, &Tfrmqj::backupClick);
 
     QMenu* helpMenu = menuBar()->addMenu(QStringLiteral("帮助"));
     helpMenu->setObjectName(QStringLiteral("helpMenu"));
@@ -317,6 +322,25 @@ void Tfrmqj::importLegacy(const QString& path, bool settings) {
         historyPage_->showImported(result.summary.firstDate, result.summary.lastDate,
                                    result.summary.unreadableDates);
     }
+}
+
+void Tfrmqj::backupClick() {
+    if (!dm_)
+        return;
+    // A restore replaces the file under the program's connection: it is closed first and the
+    // window starts over on the restored file, as at start-up.
+    settings::BackupDialog::Hooks hooks;
+    hooks.release = [this] { dm_->Database3_ado.close(); };
+    hooks.reopen = [this] {
+        ui::runGuarded(this, [this] {
+            openDatabase();
+            BitBtn16Click();
+        });
+    };
+    settings::BackupDialog dlg(
+        data::connectionStringValue(connectionString_, QStringLiteral("Data Source")),
+        !store_.isLocalFile(), hooks, this);
+    dlg.exec();
 }
 
 void Tfrmqj::N9Click() {

@@ -95,6 +95,7 @@ private:
     // 设置 → 票据模板设计, and the preview window's "设计" button.
     void openDesigner(QWidget* parent);
     void legacyImportClick(); // 设置 → 导入旧数据…
+    void backupClick();       // 设置 → 备份与恢复…
     void N9Click();           // 帮助 → 帮助
     void N8Click();           // 帮助 → 关于
     // Top bar.

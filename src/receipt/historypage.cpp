@@ -1,9 +1,12 @@
 #include "receipt/historypage.h"
 
+#include "books/summarydialog.h"
 #include "data/databaseerror.h"
 #include "receipt/historydatebox.h"
+#include "receipt/historyexport.h"
 #include "receipt/historymodel.h"
 #include "receipt/receiptloader.h"
+#include "receipt/versionsdialog.h"
 #include "store/store.h"
 #include "ui/fieldlength.h"
 #include "ui/guard.h"
@@ -34,7 +37,10 @@ HistoryPage::HistoryPage(store::Store& store, QWidget* parent)
       endDate_(new HistoryDateBox(QStringLiteral("endDate"), this)),
       searchText_(new QLineEdit(this)),
       searchButton_(new QPushButton(QStringLiteral("查询"), this)), grid_(new QTableView(this)),
-      selectButton_(new QPushButton(QStringLiteral("选中"), this)) {
+      selectButton_(new QPushButton(QStringLiteral("选中"), this)),
+      exportButton_(new QPushButton(QStringLiteral("导出…"), this)),
+      summaryButton_(new QPushButton(QStringLiteral("统计…"), this)),
+      versionsButton_(new QPushButton(QStringLiteral("修改记录"), this)) {
     setObjectName(QStringLiteral("historyPage"));
     createLayout();
     configureGrid();
@@ -44,6 +50,9 @@ HistoryPage::HistoryPage(store::Store& store, QWidget* parent)
 
     connect(searchButton_, &QPushButton::clicked, this, &HistoryPage::BitBtn10Click);
     connect(selectButton_, &QPushButton::clicked, this, &HistoryPage::reloadRequested);
+    connect(exportButton_, &QPushButton::clicked, this, &HistoryPage::exportClick);
+    connect(summaryButton_, &QPushButton::clicked, this, &HistoryPage::summaryClick);
+    connect(versionsButton_, &QPushButton::clicked, this, &HistoryPage::versionsClick);
     connect(model_, &HistoryModel::fetchFailed, this,
             [this](const QString& message) { ui::MessageBox::error(this, message); });
 }
@@ -57,6 +66,9 @@ void HistoryPage::createLayout() {
     searchText_->setObjectName(QStringLiteral("searchText"));
     searchButton_->setObjectName(QStringLiteral("searchButton"));
     selectButton_->setObjectName(QStringLiteral("selectButton"));
+    exportButton_->setObjectName(QStringLiteral("exportButton"));
+    summaryButton_->setObjectName(QStringLiteral("summaryButton"));
+    versionsButton_->setObjectName(QStringLiteral("versionsButton"));
     grid_->setObjectName(QStringLiteral("historyGrid"));
 
     auto* topBar = new QHBoxLayout;
@@ -78,6 +90,9 @@ void HistoryPage::createLayout() {
     topBar->addWidget(searchButton_);
 
     auto* bottomBar = new QHBoxLayout;
+    bottomBar->addWidget(exportButton_);
+    bottomBar->addWidget(summaryButton_);
+    bottomBar->addWidget(versionsButton_);
     bottomBar->addStretch(1);
     bottomBar->addWidget(selectButton_);
 
@@ -155,12 +170,38 @@ void HistoryPage::search() {
     criteria.text = searchText_->text();
     criteria.from = startDate_->bound();
     criteria.to = endDate_->bound();
+    shownCriteria_ = criteria;
     if (!model_->search(criteria)) {
         ui::MessageBox::information(this, QStringLiteral("未找到记录！"));
         return;
     }
     grid_->setCurrentIndex(model_->index(0, 0));
     grid_->selectRow(0);
+}
+
+void HistoryPage::exportClick() {
+    if (!shownCriteria_) {
+        ui::MessageBox::information(this, QStringLiteral("请先查询，再导出查询结果。"));
+        return;
+    }
+    exportSearchResult(this, store_, *shownCriteria_);
+}
+
+void HistoryPage::summaryClick() {
+    books::SummaryDialog dialog(store_, this);
+    dialog.setRange(startDate_->bound(), endDate_->bound());
+    dialog.refresh();
+    dialog.exec();
+}
+
+void HistoryPage::versionsClick() {
+    ui::runGuarded(this, [this] {
+        const QModelIndex current = grid_->currentIndex();
+        if (!model_->hasResult() || !current.isValid())
+            throw data::DatabaseError(QStringLiteral("没有选中的记录，请先查询。"));
+        VersionsDialog dialog(store_, model_->receiptIdAt(current.row()), this);
+        dialog.exec();
+    });
 }
 
 ReceiptEntry HistoryPage::loadCurrentReceipt() {

@@ -2,8 +2,12 @@
 
 #include "receipt/receiptentry.h"
 
+#include "store/historysearch.h"
+
 #include <QList>
 #include <QWidget>
+
+#include <optional>
 
 class QLineEdit;
 class QPushButton;
@@ -39,6 +43,12 @@ public slots:
     // "查询": runs the search; shows "未找到记录！" when it finds nothing and errors in the
     // error box.
     void BitBtn10Click();
+    // "导出…": the last search's receipts into a .xlsx or .csv file.
+    void exportClick();
+    // "统计…": counts and totals by day, month, category, payer or issuer.
+    void summaryClick();
+    // "修改记录": the selected receipt's versions.
+    void versionsClick();
 
 signals:
     void reloadRequested(); // "选中" clicked, or a double-click anywhere on the grid (title row
@@ -60,6 +70,10 @@ private:
     QPushButton* searchButton_;
     QTableView* grid_;
     QPushButton* selectButton_;
+    QPushButton* exportButton_;
+    QPushButton* summaryButton_;
+    QPushButton* versionsButton_;
+    std::optional<store::HistoryCriteria> shownCriteria_; // the search the grid shows
 };
 
 } // namespace zelk::receipt

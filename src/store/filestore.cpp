@@ -5,6 +5,7 @@
 #include "data/schema.h"
 #include "data/searchindex.h"
 #include "data/transaction.h"
+#include "store/receipthistory.h"
 
 #include <QDir>
 
@@ -195,6 +196,7 @@ qint64 FileStore::rewriteReceipt(const StoredReceipt& receipt) {
         throw ReceiptChanged(QStringLiteral("编号为 %1 的票据在读取之后已被别处修改，本次保存没有"
                                             "写入，以免覆盖别人的修改。")
                                  .arg(receipt.kpid));
+    keepEarlierVersion(receipt.kpid);
     {
         data::Query q(connection_);
         QStringList sets;
@@ -220,6 +222,74 @@ qint64 FileStore::rewriteReceipt(const StoredReceipt& receipt) {
     data::searchindex::applyQueued(connection_);
     transaction.commit();
     return stored + 1;
+}
+
+void FileStore::keepEarlierVersion(qint64 kpid) {
+    // Inside the rewrite's transaction: a file of an earlier version gains the tables here.
+    for (const QString& statement : historyTableStatements(false))
+        connection_.executeDirect(statement);
+    const QString columns = headerColumns().join(QLatin1Char(','));
+    {
+        data::Query q(connection_);
+        q.add(QStringLiteral("insert into fpmain_history (kpid,replacedat,desk,changecount,%1) "
+                             "select kpid,:at,:desk,coalesce(changecount,0),%1 from fpmain "
+                             "where kpid=:kpid")
+                  .arg(columns));
+        q.bind(QStringLiteral("at"), historyTimestamp());
+        q.bind(QStringLiteral("desk"), historyDesk());
+        q.bind(QStringLiteral("kpid"), kpid);
+        q.execute();
+    }
+    const QString lines = lineColumns().join(QLatin1Char(','));
+    data::Query q(connection_);
+    q.add(QStringLiteral("insert into fpdetail_history (histid,fpmxid,%1) "
+                         "select (select max(histid) from fpmain_history where kpid=:kpid),"
+                         "fpmxid,%1 from fpdetail where kpid=:kpid order by fpmxid")
+              .arg(lines));
+    q.bind(QStringLiteral("kpid"), kpid);
+    q.execute();
+}
+
+QList<ReceiptVersion> FileStore::earlierVersions(qint64 kpid) {
+    QList<ReceiptVersion> versions;
+    {
+        data::Query q(connection_);
+        q.add(
+            QStringLiteral("select count(*) as n from sqlite_master where name='fpmain_history'"));
+        q.open();
+        if (q.fieldAsInteger(QStringLiteral("n")) == 0)
+            return versions;
+    }
+    QList<qint64> ids;
+    {
+        data::Query q(connection_);
+        q.add(QStringLiteral("select * from fpmain_history where kpid=:kpid order by histid"));
+        q.bind(QStringLiteral("kpid"), kpid);
+        for (q.open(); !q.eof(); q.next()) {
+            ReceiptVersion version;
+            version.replacedAt = q.fieldAsText(QStringLiteral("replacedat"));
+            version.desk = q.fieldAsText(QStringLiteral("desk"));
+            version.receipt.kpid = kpid;
+            version.receipt.changes = q.fieldAsInteger(QStringLiteral("changecount"));
+            for (const QString& column : headerColumns())
+                version.receipt.header << q.fieldAsText(column);
+            versions << version;
+            ids << q.fieldAsInteger(QStringLiteral("histid"));
+        }
+    }
+    for (qsizetype i = 0; i < versions.size(); ++i) {
+        data::Query q(connection_);
+        q.add(QStringLiteral("select %1 from fpdetail_history where histid=:histid order by fpmxid")
+                  .arg(lineColumns().join(QLatin1Char(','))));
+        q.bind(QStringLiteral("histid"), ids[i]);
+        for (q.open(); !q.eof(); q.next()) {
+            QStringList line;
+            for (const QString& column : lineColumns())
+                line << q.fieldAsText(column);
+            versions[i].receipt.lines << line;
+        }
+    }
+    return versions;
 }
 
 std::optional<StoredReceipt> FileStore::loadReceipt(qint64 kpid) {
@@ -289,6 +359,31 @@ qint64 FileStore::latestReceiptNumbered(const QString& fphm) {
 
 std::unique_ptr<HistoryReader> FileStore::searchHistory(const HistoryCriteria& criteria) {
     return std::make_unique<FileHistoryReader>(connection_, criteria);
+}
+
+QList<SummaryRow> FileStore::summarize(SummaryKey by, const QDate& from, const QDate& to) {
+    // SQLite has no exact decimals: the rows' keys and totals are read and added up here.
+    const QString column = summaryColumn(by);
+    data::Query q(connection_);
+    q.add(QStringLiteral("select %1 as k, coalesce(jexx,'') as total from fpmain where 1=1")
+              .arg(column.isEmpty() ? QStringLiteral("coalesce(kpdate,'')")
+                                    : QStringLiteral("coalesce(%1,'')").arg(column)));
+    if (from.isValid()) {
+        q.add(QStringLiteral("and kpdate >= :from"));
+        q.bind(QStringLiteral("from"), from.toString(QStringLiteral("yyyyMMdd")).toLongLong());
+    }
+    if (to.isValid()) {
+        q.add(QStringLiteral("and kpdate <= :to"));
+        q.bind(QStringLiteral("to"), to.toString(QStringLiteral("yyyyMMdd")).toLongLong());
+    }
+    q.open();
+    const int key = q.fieldIndex(QStringLiteral("k"));
+    const int total = q.fieldIndex(QStringLiteral("total"));
+    SummaryTotals totals(by);
+    for (; !q.eof(); q.next())
+        totals.addReceipt(QString::fromUtf8(q.fieldUtf8(key)),
+                          QString::fromUtf8(q.fieldUtf8(total)));
+    return totals.rows();
 }
 
 QString FileStore::setting(int setId) {

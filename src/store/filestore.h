@@ -32,6 +32,8 @@ public:
     qint64 largestReceiptId() override;
     qint64 latestReceiptNumbered(const QString& fphm) override;
     std::unique_ptr<HistoryReader> searchHistory(const HistoryCriteria& criteria) override;
+    QList<SummaryRow> summarize(SummaryKey by, const QDate& from, const QDate& to) override;
+    QList<ReceiptVersion> earlierVersions(qint64 kpid) override;
     QString setting(int setId) override;
     void setSettings(const QList<QPair<int, QString>>& values) override;
 
@@ -40,6 +42,7 @@ public:
 
 private:
     void insertLines(const StoredReceipt& receipt, qint64 kpid);
+    void keepEarlierVersion(qint64 kpid);
 
     std::unique_ptr<data::Connection> owned_;
     data::Connection& connection_;

@@ -2,6 +2,7 @@
 
 #include "data/databaseerror.h"
 #include "data/schema.h"
+#include "store/receipthistory.h"
 
 #include <algorithm>
 
@@ -241,8 +242,10 @@ void PgStore::prepareDatabase(PgConnection& c) {
         "select (select count(*) from information_schema.columns where "
         "table_schema=current_schema() and table_name='fpmain' and column_name in "
         "('changecount','search','kpdatetext'))+(select count(*) from information_schema.tables "
-        "where table_schema=current_schema() and table_name='zelk_savetoken')"));
-    if (present.integer(0, 0) == 4) {
+        "where table_schema=current_schema() and table_name in "
+        "('zelk_savetoken','fpmain_history','fpdetail_history'))"));
+    // Tables and columns of later versions are added below to a database made without them.
+    if (present.integer(0, 0) == 6) {
         // A token only matters until its form is saved again, within the day as a rule.
         c.exec(
             QStringLiteral("delete from zelk_savetoken where saved < now() - interval '30 days'"));
@@ -251,7 +254,7 @@ void PgStore::prepareDatabase(PgConnection& c) {
     // The first desk to connect creates the tables; the lock keeps a second one waiting.
     PgTransaction transaction(c, PgTransaction::Waits::Unbounded);
     c.exec(QStringLiteral("select pg_advisory_xact_lock($1)"), {QString::number(saveLockKey)});
-    for (const QString& statement : createStatements())
+    for (const QString& statement : createStatements() + historyTableStatements(true))
         c.exec(statement);
     // A table made elsewhere gains the columns this program adds.
     c.exec(QStringLiteral("alter table fpmain add column if not exists changecount bigint not "
@@ -372,6 +375,9 @@ qint64 PgStore::rewriteReceipt(const StoredReceipt& receipt) {
         throw ReceiptChanged(QStringLiteral("编号为 %1 的票据在读取之后已被别处修改，本次保存没有"
                                             "写入，以免覆盖别人的修改。")
                                  .arg(receipt.kpid));
+    // A repeat of a save whose answer was lost already kept the earlier version.
+    if (!repeated)
+        keepEarlierVersion(receipt.kpid);
     updateHeader(receipt, receipt.kpid, !repeated);
     const qint64 changes = repeated ? stored : stored + 1;
     keepToken(receipt, receipt.kpid, changes);
@@ -380,6 +386,53 @@ qint64 PgStore::rewriteReceipt(const StoredReceipt& receipt) {
                                       "再次保存不会造成重复或冲突。")
                            .arg(receipt.kpid));
     return changes;
+}
+
+void PgStore::keepEarlierVersion(qint64 kpid) {
+    const QString columns = headerColumns().join(QLatin1Char(','));
+    const QString id = QString::number(kpid);
+    const PgResult kept = connection_.exec(
+        QStringLiteral("insert into fpmain_history (kpid,replacedat,desk,changecount,%1) "
+                       "select kpid,$1,$2,changecount,%2 from fpmain where kpid=$3 "
+                       "returning histid")
+            .arg(columns, headerSelect()),
+        {historyTimestamp(), historyDesk(), id});
+    const QString lines = lineColumns().join(QLatin1Char(','));
+    connection_.exec(QStringLiteral("insert into fpdetail_history (histid,fpmxid,%1) "
+                                    "select $1,fpmxid,%1 from fpdetail where kpid=$2")
+                         .arg(lines),
+                     {kept.text(0, 0), id});
+}
+
+QList<ReceiptVersion> PgStore::earlierVersions(qint64 kpid) {
+    const QString id = QString::number(kpid);
+    const PgResult header = connection_.exec(
+        QStringLiteral("select histid,replacedat,desk,changecount,%1 from fpmain_history "
+                       "where kpid=$1 order by histid")
+            .arg(headerColumns().join(QLatin1Char(','))),
+        {id});
+    QList<ReceiptVersion> versions;
+    for (int r = 0; r < header.rows(); ++r) {
+        ReceiptVersion version;
+        version.replacedAt = header.text(r, 1);
+        version.desk = header.text(r, 2);
+        version.receipt.kpid = kpid;
+        version.receipt.changes = header.integer(r, 3);
+        for (int c = 0; c < headerColumns().size(); ++c)
+            version.receipt.header << header.text(r, 4 + c);
+        const PgResult lines = connection_.exec(
+            QStringLiteral("select %1 from fpdetail_history where histid=$1 order by fpmxid")
+                .arg(lineColumns().join(QLatin1Char(','))),
+            {header.text(r, 0)});
+        for (int l = 0; l < lines.rows(); ++l) {
+            QStringList line;
+            for (int c = 0; c < lines.columns(); ++c)
+                line << lines.text(l, c);
+            version.receipt.lines << line;
+        }
+        versions << version;
+    }
+    return versions;
 }
 
 std::optional<StoredReceipt> PgStore::loadReceipt(qint64 kpid) {
@@ -441,6 +494,34 @@ qint64 PgStore::latestReceiptNumbered(const QString& fphm) {
 
 std::unique_ptr<HistoryReader> PgStore::searchHistory(const HistoryCriteria& criteria) {
     return std::make_unique<PgHistoryReader>(connection_, criteria);
+}
+
+QList<SummaryRow> PgStore::summarize(SummaryKey by, const QDate& from, const QDate& to) {
+    // The server groups and adds up in exact numerics; only the groups travel.
+    const QString column = summaryColumn(by);
+    const QString key = by == SummaryKey::Day ? QStringLiteral("coalesce(kpdate::text,'')")
+                        : by == SummaryKey::Month
+                            ? QStringLiteral("coalesce((kpdate/100)::text,'')")
+                            : QStringLiteral("coalesce(%1,'')").arg(column);
+    QString sql = QStringLiteral("select %1 as k, count(*), coalesce(sum(case when btrim(jexx) ~ "
+                                 "$1 then btrim(jexx)::numeric else 0 end),0)::text from fpmain "
+                                 "where true")
+                      .arg(key);
+    QList<QVariant> params = {QString::fromLatin1(summaryAmountPattern)};
+    if (from.isValid()) {
+        params << from.toString(QStringLiteral("yyyyMMdd"));
+        sql += QStringLiteral(" and kpdate >= $%1::bigint").arg(params.size());
+    }
+    if (to.isValid()) {
+        params << to.toString(QStringLiteral("yyyyMMdd"));
+        sql += QStringLiteral(" and kpdate <= $%1::bigint").arg(params.size());
+    }
+    sql += QStringLiteral(" group by 1");
+    const PgResult result = connection_.exec(sql, params);
+    SummaryTotals totals(by);
+    for (int row = 0; row < result.rows(); ++row)
+        totals.addGroup(result.text(row, 0), result.integer(row, 1), result.text(row, 2));
+    return totals.rows();
 }
 
 QString PgStore::setting(int setId) {

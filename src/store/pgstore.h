@@ -32,6 +32,8 @@ public:
     qint64 largestReceiptId() override;
     qint64 latestReceiptNumbered(const QString& fphm) override;
     std::unique_ptr<HistoryReader> searchHistory(const HistoryCriteria& criteria) override;
+    QList<SummaryRow> summarize(SummaryKey by, const QDate& from, const QDate& to) override;
+    QList<ReceiptVersion> earlierVersions(qint64 kpid) override;
     QString setting(int setId) override;
     void setSettings(const QList<QPair<int, QString>>& values) override;
 
@@ -49,6 +51,7 @@ private:
     void insertLines(const StoredReceipt& receipt, qint64 kpid);
     void updateHeader(const StoredReceipt& receipt, qint64 kpid, bool countChange);
     void keepToken(const StoredReceipt& receipt, qint64 kpid, qint64 changes);
+    void keepEarlierVersion(qint64 kpid);
 
     PgConnection connection_;
     QString where_;

@@ -2,6 +2,7 @@
 
 #include "data/databaseerror.h"
 #include "store/historysearch.h"
+#include "store/summary.h"
 
 #include <QList>
 #include <QPair>
@@ -34,6 +35,18 @@ struct StoredReceipt {
 
     bool operator==(const StoredReceipt&) const = default;
 };
+
+// An earlier version of a receipt, kept when a correction replaced it: the stored header and
+// lines as they were, with when and on which desk the correction replaced them.
+struct ReceiptVersion {
+    QString replacedAt; // yyyy-MM-dd HH:mm:ss, local time
+    QString desk;       // the correcting computer's host name
+    StoredReceipt receipt;
+};
+
+// The tables that keep earlier versions: fpmain_history (histid, kpid, replacedat, desk,
+// changecount and the header columns) and fpdetail_history (histid, fpmxid and the line columns).
+// Additive; a file gains them with its first correction.
 
 // Rows of a statement, each value as text.
 struct Table {
@@ -84,6 +97,9 @@ public:
     // new change counter. Throws ReceiptGone, or ReceiptChanged when receipt.changes is not
     // negative and differs from the stored counter.
     virtual qint64 rewriteReceipt(const StoredReceipt& receipt) = 0;
+    // The receipt's earlier versions, oldest first; every rewrite keeps the version it replaces
+    // in the same transaction.
+    virtual QList<ReceiptVersion> earlierVersions(qint64 kpid) = 0;
     // The stored receipt with all its lines; nothing when there is none.
     virtual std::optional<StoredReceipt> loadReceipt(qint64 kpid) = 0;
     // The receipt's header joined with each of its lines, as the receipt report reads them:
@@ -95,6 +111,9 @@ public:
     virtual qint64 latestReceiptNumbered(const QString& fphm) = 0;
 
     virtual std::unique_ptr<HistoryReader> searchHistory(const HistoryCriteria& criteria) = 0;
+    // Counts and exact totals (jexx) of the receipts issued from `from` to `to` (inclusive; an
+    // invalid date is no bound), one row per group in key order. The server adds them up itself.
+    virtual QList<SummaryRow> summarize(SummaryKey by, const QDate& from, const QDate& to) = 0;
 
     // A setting row's value as stored; empty when the row is missing.
     virtual QString setting(int setId) = 0;
@@ -121,12 +140,18 @@ public:
         return get().loadReceipt(kpid);
     }
     Table receiptRows(qint64 kpid) override { return get().receiptRows(kpid); }
+    QList<ReceiptVersion> earlierVersions(qint64 kpid) override {
+        return get().earlierVersions(kpid);
+    }
     qint64 largestReceiptId() override { return get().largestReceiptId(); }
     qint64 latestReceiptNumbered(const QString& fphm) override {
         return get().latestReceiptNumbered(fphm);
     }
     std::unique_ptr<HistoryReader> searchHistory(const HistoryCriteria& criteria) override {
         return get().searchHistory(criteria);
+    }
+    QList<SummaryRow> summarize(SummaryKey by, const QDate& from, const QDate& to) override {
+        return get().summarize(by, from, to);
     }
     QString setting(int setId) override { return get().setting(setId); }
     void setSettings(const QList<QPair<int, QString>>& values) override {

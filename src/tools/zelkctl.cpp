@@ -4,12 +4,16 @@
 #include "amount/capitals.h"
 #include "data/databaseerror.h"
 #include "data/schema.h"
+#include "tools/backupcommand.h"
+#include "tools/changescommand.h"
 #include "tools/commandline.h"
 #include "tools/copystorecommand.h"
+#include "tools/exportcommand.h"
 #include "tools/legacycommand.h"
 #include "tools/pdfcommand.h"
 #include "tools/printcommand.h"
 #include "tools/searchcommand.h"
+#include "tools/summarycommand.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -47,6 +51,17 @@ QString usageText() {
         "                 [--database PATH]\n"
         "                             按历史查询的规则查找票据，每行一张：编号和表格的八列，\n"
         "                             以制表符分隔；找不到时退出状态为 1\n"
+        "  zelkctl export TEXT [--from yyyy-mm-dd] [--to yyyy-mm-dd] --output FILE.xlsx|FILE.csv\n"
+        "                 [--database PATH]\n"
+        "                             把 search 对同样参数列出的票据导出为 Excel 表格（收据、明细\n"
+        "                             两张工作表）或 CSV 文件（UTF-8，每行一张收据）\n"
+        "  zelkctl summary --by day|month|category|payer|issuer [--from yyyy-mm-dd]\n"
+        "                  [--to yyyy-mm-dd] [--database PATH]\n"
+        "                             按日、月、行业分类、付款方或开票人统计张数和金额合计，\n"
+        "                             每组一行：键、张数、合计（0.00），以制表符分隔\n"
+        "  zelkctl changes KPID [--database PATH]\n"
+        "                             列出票据的各个版本（修改前的版本在前，当前版本在最后）：\n"
+        "                             保存时间、表头各值和明细，以制表符分隔\n"
         "  zelkctl import-legacy OLD.mdb [--database PATH] [--settings] [--again]\n"
         "                             导入旧程序的 Access 数据文件（Data\\zelk.mdb）中的收据和"
         "明细；\n"
@@ -56,6 +71,12 @@ QString usageText() {
         "  zelkctl copy-store --from SERVER-URL --to PATH.mdb\n"
         "                             在本机文件和数据库服务器之间复制全部票据、明细和设置\n"
         "                             （保留编号；目标中已有票据时拒绝复制）\n"
+        "  zelkctl backup [--to DIR] [--database PATH]\n"
+        "                             备份数据库（检查后才算完成），输出写入的文件；默认写入\n"
+        "                             数据库旁的 backup 文件夹，只保留最新的十份\n"
+        "  zelkctl restore BACKUP [--database PATH]\n"
+        "                             用备份替换数据库，原文件改名为\n"
+        "                             zelk.mdb.before-restore-<时间> 保留\n"
         "\n"
         "未给出 --database、--template 时，与程序使用同样的数据库和模板：zelkctl 所在的文件夹\n"
         "中有 Data/zelk.mdb 或该文件夹可写入时，用其中的 Data/zelk.mdb 和 report/fp3.frf；\n"
@@ -140,6 +161,16 @@ int main(int argc, char* argv[]) {
         status = zelk::tools::runCopyStoreCommand(words, out(), err());
     else if (command == QLatin1String("import-legacy"))
         status = zelk::tools::runImportLegacyCommand(words, self, out(), err());
+    else if (command == QLatin1String("changes"))
+        status = zelk::tools::runChangesCommand(words, self, out(), err());
+    else if (command == QLatin1String("summary"))
+        status = zelk::tools::runSummaryCommand(words, self, out(), err());
+    else if (command == QLatin1String("export"))
+        status = zelk::tools::runExportCommand(words, self, out(), err());
+    else if (command == QLatin1String("backup"))
+        status = zelk::tools::runBackupCommand(words, self, out(), err());
+    else if (command == QLatin1String("restore"))
+        status = zelk::tools::runRestoreCommand(words, self, out(), err());
     else if (pdf)
         status = zelk::tools::runPdfCommand(words, self, out(), err());
     else if (command == QLatin1String("help") || command == QLatin1String("--help") ||

@@ -1,0 +1,69 @@
+#include "tools/exportcommand.h"
+
+#include "books/receiptexport.h"
+#include "data/databaseerror.h"
+#include "store/filestore.h"
+#include "store/storeconfig.h"
+#include "tools/commandline.h"
+
+#include <QDate>
+#include <QDir>
+#include <QTextStream>
+
+namespace zelk::tools {
+
+int runExportCommand(const QStringList& words, const QString& applicationFilePath, QTextStream& out,
+                     QTextStream& err) {
+    CommandArguments arguments({"from", "to", "output", "database"});
+    QString problem;
+    if (!arguments.parse(words, 1, QStringLiteral("需要一个查询文字（导出全部请给出空文字 \"\"）"),
+                         &problem)) {
+        err << problem << '\n';
+        return 2;
+    }
+    store::HistoryCriteria criteria;
+    criteria.text = arguments.positional().first();
+    for (const char* bound : {"from", "to"}) {
+        const QString name = QString::fromLatin1(bound);
+        if (!arguments.isSet(name))
+            continue;
+        const QString value = arguments.value(name);
+        const QDate date = QDate::fromString(value, QStringLiteral("yyyy-MM-dd"));
+        if (!date.isValid()) {
+            err << QStringLiteral("日期无效（应为 yyyy-mm-dd）：%1").arg(value) << '\n';
+            return 2;
+        }
+        (name == QLatin1String("from") ? criteria.from : criteria.to) = date;
+    }
+    const QString output = arguments.value(QStringLiteral("output"));
+    if (output.isEmpty() || !books::exportFormatFor(output)) {
+        err << QStringLiteral("需要 --output 导出文件，文件名以 .xlsx 或 .csv 结尾") << '\n';
+        return 2;
+    }
+    const QString database =
+        arguments.value(QStringLiteral("database"), defaultFiles(applicationFilePath).database);
+    try {
+        // The store the file's settings choose, as search and the program do.
+        store::FileStore localFile(database);
+        const std::unique_ptr<store::Store> store = store::openConfiguredStore(localFile);
+        const QList<qint64> ids = books::searchResultIds(*store, criteria);
+        const books::ExportResult result = books::exportReceipts(*store, ids, output);
+        out << QStringLiteral("已导出 %1 张收据、%2 行明细到 %3")
+                   .arg(result.receipts)
+                   .arg(result.lines)
+                   .arg(QDir::toNativeSeparators(output))
+            << '\n';
+        if (result.cutTexts)
+            err << QStringLiteral("有 %1 个文字超过表格单元格的 32767 个字符，已截断。")
+                       .arg(result.cutTexts)
+                << '\n';
+    } catch (const data::DatabaseError& error) {
+        err << error.message() << '\n';
+        if (!error.detail().isEmpty())
+            err << error.detail() << '\n';
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace zelk::tools

@@ -1,0 +1,58 @@
+#include "tools/summarycommand.h"
+
+#include "data/databaseerror.h"
+#include "store/filestore.h"
+#include "store/storeconfig.h"
+#include "tools/commandline.h"
+
+#include <QDate>
+#include <QTextStream>
+
+namespace zelk::tools {
+
+int runSummaryCommand(const QStringList& words, const QString& applicationFilePath,
+                      QTextStream& out, QTextStream& err) {
+    CommandArguments arguments({"by", "from", "to", "database"});
+    QString problem;
+    if (!arguments.parse(words, 0, QStringLiteral("summary 只接受选项"), &problem)) {
+        err << problem << '\n';
+        return 2;
+    }
+    const auto by = store::summaryKeyFromName(arguments.value(QStringLiteral("by")));
+    if (!by) {
+        err << QStringLiteral("需要 --by day、month、category、payer 或 issuer") << '\n';
+        return 2;
+    }
+    QDate bounds[2];
+    for (int i = 0; i < 2; ++i) {
+        const QString name = i == 0 ? QStringLiteral("from") : QStringLiteral("to");
+        if (!arguments.isSet(name))
+            continue;
+        const QString value = arguments.value(name);
+        bounds[i] = QDate::fromString(value, QStringLiteral("yyyy-MM-dd"));
+        if (!bounds[i].isValid()) {
+            err << QStringLiteral("日期无效（应为 yyyy-mm-dd）：%1").arg(value) << '\n';
+            return 2;
+        }
+    }
+    const QString database =
+        arguments.value(QStringLiteral("database"), defaultFiles(applicationFilePath).database);
+    try {
+        store::FileStore localFile(database);
+        const std::unique_ptr<store::Store> store = store::openConfiguredStore(localFile);
+        for (const store::SummaryRow& row : store->summarize(*by, bounds[0], bounds[1])) {
+            QString key = row.key;
+            key.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
+            key.replace(QLatin1Char('\t'), QStringLiteral("\\t"));
+            key.replace(QLatin1Char('\n'), QStringLiteral("\\n"));
+            key.replace(QLatin1Char('\r'), QStringLiteral("\\r"));
+            out << key << '\t' << row.count << '\t' << row.total << '\n';
+        }
+    } catch (const data::DatabaseError& error) {
+        err << error.message() << '\n';
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace zelk::tools
