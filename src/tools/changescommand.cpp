@@ -11,21 +11,13 @@ namespace zelk::tools {
 
 namespace {
 
-QString escaped(QString value) {
-    value.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
-    value.replace(QLatin1Char('\t'), QStringLiteral("\\t"));
-    value.replace(QLatin1Char('\n'), QStringLiteral("\\n"));
-    value.replace(QLatin1Char('\r'), QStringLiteral("\\r"));
-    return value;
-}
-
 QString versionLine(const QString& savedAt, const store::StoredReceipt& receipt) {
     QStringList fields = {savedAt};
     for (const QString& value : receipt.header)
-        fields << escaped(value);
+        fields << escapedField(value);
     QStringList lines;
     for (const QStringList& line : receipt.lines)
-        lines << escaped(line.join(QLatin1Char('/')));
+        lines << escapedField(line.join(QLatin1Char('/')));
     fields << lines.join(QStringLiteral(" | "));
     return fields.join(QLatin1Char('\t'));
 }

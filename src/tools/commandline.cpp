@@ -69,4 +69,28 @@ bool CommandArguments::isSet(const QString& name) const {
     return parser_.isSet(name);
 }
 
+QString escapedField(QString value) {
+    value.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
+    value.replace(QLatin1Char('\t'), QStringLiteral("\\t"));
+    value.replace(QLatin1Char('\n'), QStringLiteral("\\n"));
+    value.replace(QLatin1Char('\r'), QStringLiteral("\\r"));
+    return value;
+}
+
+bool dateRange(const CommandArguments& arguments, QDate* from, QDate* to, QString* problem) {
+    for (QDate* bound : {from, to}) {
+        const QString name = bound == from ? QStringLiteral("from") : QStringLiteral("to");
+        *bound = QDate();
+        if (!arguments.isSet(name))
+            continue;
+        const QString value = arguments.value(name);
+        *bound = QDate::fromString(value, QStringLiteral("yyyy-MM-dd"));
+        if (!bound->isValid()) {
+            *problem = QStringLiteral("日期无效（应为 yyyy-mm-dd）：%1").arg(value);
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace zelk::tools

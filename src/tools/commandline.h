@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QCommandLineParser>
+#include <QDate>
 #include <QString>
 #include <QStringList>
 
@@ -43,5 +44,13 @@ private:
     QStringList valueOptions_;
     bool hasOptions_ = false;
 };
+
+// A value in a tab-separated output line: a backslash, tab, line break or carriage return inside
+// it is written \\, \t, \n, \r.
+QString escapedField(QString value);
+
+// The date given as --from and --to (yyyy-mm-dd), a null date where the option is not given;
+// false with a reason when one is given but is not a date.
+bool dateRange(const CommandArguments& arguments, QDate* from, QDate* to, QString* problem);
 
 } // namespace zelk::tools

@@ -23,17 +23,9 @@ int runExportCommand(const QStringList& words, const QString& applicationFilePat
     }
     store::HistoryCriteria criteria;
     criteria.text = arguments.positional().first();
-    for (const char* bound : {"from", "to"}) {
-        const QString name = QString::fromLatin1(bound);
-        if (!arguments.isSet(name))
-            continue;
-        const QString value = arguments.value(name);
-        const QDate date = QDate::fromString(value, QStringLiteral("yyyy-MM-dd"));
-        if (!date.isValid()) {
-            err << QStringLiteral("日期无效（应为 yyyy-mm-dd）：%1").arg(value) << '\n';
-            return 2;
-        }
-        (name == QLatin1String("from") ? criteria.from : criteria.to) = date;
+    if (!dateRange(arguments, &criteria.from, &criteria.to, &problem)) {
+        err << problem << '\n';
+        return 2;
     }
     const QString output = arguments.value(QStringLiteral("output"));
     if (output.isEmpty() || !books::exportFormatFor(output)) {

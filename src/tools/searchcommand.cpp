@@ -15,14 +15,6 @@ namespace zelk::tools {
 
 namespace {
 
-QString escaped(QString value) {
-    value.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
-    value.replace(QLatin1Char('\t'), QStringLiteral("\\t"));
-    value.replace(QLatin1Char('\n'), QStringLiteral("\\n"));
-    value.replace(QLatin1Char('\r'), QStringLiteral("\\r"));
-    return value;
-}
-
 struct SearchRequest {
     receipt::HistoryCriteria criteria;
     qint64 limit = -1;
@@ -51,18 +43,8 @@ bool parse(const QStringList& words, const QString& defaultDatabase, SearchReque
             return false;
         }
     }
-    for (const char* bound : {"from", "to"}) {
-        const QString name = QString::fromLatin1(bound);
-        if (!arguments.isSet(name))
-            continue;
-        const QString value = arguments.value(name);
-        const QDate date = QDate::fromString(value, QStringLiteral("yyyy-MM-dd"));
-        if (!date.isValid()) {
-            *problem = QStringLiteral("日期无效（应为 yyyy-mm-dd）：%1").arg(value);
-            return false;
-        }
-        (name == QLatin1String("from") ? request->criteria.from : request->criteria.to) = date;
-    }
+    if (!dateRange(arguments, &request->criteria.from, &request->criteria.to, problem))
+        return false;
     return true;
 }
 
@@ -97,7 +79,7 @@ int runSearchCommand(const QStringList& words, const QString& applicationFilePat
             }
             out << model.receiptIdAt(row);
             for (int column = 0; column < receipt::historyColumnCount; ++column)
-                out << '\t' << escaped(model.textAt(row, column));
+                out << '\t' << escapedField(model.textAt(row, column));
             out << '\n';
             ++written;
             if (++row == model.rowCount())

@@ -24,16 +24,9 @@ int runSummaryCommand(const QStringList& words, const QString& applicationFilePa
         return 2;
     }
     QDate bounds[2];
-    for (int i = 0; i < 2; ++i) {
-        const QString name = i == 0 ? QStringLiteral("from") : QStringLiteral("to");
-        if (!arguments.isSet(name))
-            continue;
-        const QString value = arguments.value(name);
-        bounds[i] = QDate::fromString(value, QStringLiteral("yyyy-MM-dd"));
-        if (!bounds[i].isValid()) {
-            err << QStringLiteral("日期无效（应为 yyyy-mm-dd）：%1").arg(value) << '\n';
-            return 2;
-        }
+    if (!dateRange(arguments, &bounds[0], &bounds[1], &problem)) {
+        err << problem << '\n';
+        return 2;
     }
     const QString database =
         arguments.value(QStringLiteral("database"), defaultFiles(applicationFilePath).database);
@@ -41,12 +34,7 @@ int runSummaryCommand(const QStringList& words, const QString& applicationFilePa
         store::FileStore localFile(database);
         const std::unique_ptr<store::Store> store = store::openConfiguredStore(localFile);
         for (const store::SummaryRow& row : store->summarize(*by, bounds[0], bounds[1])) {
-            QString key = row.key;
-            key.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
-            key.replace(QLatin1Char('\t'), QStringLiteral("\\t"));
-            key.replace(QLatin1Char('\n'), QStringLiteral("\\n"));
-            key.replace(QLatin1Char('\r'), QStringLiteral("\\r"));
-            out << key << '\t' << row.count << '\t' << row.total << '\n';
+            out << escapedField(row.key) << '\t' << row.count << '\t' << row.total << '\n';
         }
     } catch (const data::DatabaseError& error) {
         err << error.message() << '\n';
