@@ -105,7 +105,11 @@ bool DesignerWindow::saveAs() {
     return true;
 }
 
-DesignerWindow::~DesignerWindow() = default;
+DesignerWindow::~DesignerWindow() {
+    // The undo stack goes with the document after this window's own part is gone, and tells
+    // on its way that it is clean again: nobody here is left to hear it.
+    disconnect(doc_->undoStack(), nullptr, this, nullptr);
+}
 
 void DesignerWindow::createActions() {
     const auto make = [this](const QString& name, const QString& text, const QKeySequence& key,

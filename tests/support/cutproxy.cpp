@@ -84,8 +84,10 @@ void CutProxy::run() {
         for (std::size_t i = 0; i < pairs.size(); ++i) {
             Pair p = pairs[i];
             bool open = true;
-            const short fromClient = fds[2 + 2 * i].revents;
-            const short fromServer = fds[3 + 2 * i].revents;
+            // A pair accepted in this round was not polled yet.
+            const bool polled = 3 + 2 * i < fds.size();
+            const short fromClient = polled ? fds[2 + 2 * i].revents : 0;
+            const short fromServer = polled ? fds[3 + 2 * i].revents : 0;
             if (fromClient) {
                 const ssize_t n = ::read(p.client, buffer, sizeof buffer);
                 open = n > 0 && ::write(p.server, buffer, std::size_t(n)) == n;
