@@ -73,6 +73,10 @@ QString csvField(const QString& value, bool text) {
     return field;
 }
 
+void check(lxw_error error);
+bool writeText(lxw_worksheet* sheet, lxw_row_t row, lxw_col_t column, const QString& value,
+               lxw_format* format);
+
 class Writer {
 public:
     virtual ~Writer() = default;
@@ -197,31 +201,10 @@ public:
     }
 
 private:
-    // Always a text cell (an inline string), so a value such as "=SUM(A1:A9)" stays text.
     void text(lxw_worksheet* sheet, lxw_row_t row, lxw_col_t column, const QString& value,
               lxw_format* format) {
-        QString cell = withoutNul(value);
-        if (cell.size() > cellLimit) {
-            const QList<uint> points = cell.toUcs4();
-            if (points.size() > cellLimit) {
-                cell = QString::fromUcs4(reinterpret_cast<const char32_t*>(points.constData()),
-                                         cellLimit);
-                ++cutTexts;
-            }
-        }
-        if (cell.isEmpty())
-            return;
-        // Spreadsheet readers decode _xHHHH_ in a text as the character HHHH (libxlsxwriter
-        // writes control characters so); a literal one is escaped to stay as typed.
-        static const QRegularExpression escapeLike(QStringLiteral("_(x[0-9A-Fa-f]{4}_)"));
-        cell.replace(escapeLike, QStringLiteral("_x005F_\\1"));
-        const QByteArray utf8 = cell.toUtf8();
-        check(worksheet_write_string(sheet, row, column, utf8.constData(), format));
-    }
-    static void check(lxw_error error) {
-        if (error != LXW_NO_ERROR)
-            throw data::DatabaseError(QStringLiteral("写入导出文件失败。"),
-                                      QString::fromUtf8(lxw_strerror(error)));
+        if (writeText(sheet, row, column, value, format))
+            ++cutTexts;
     }
 
     lxw_workbook* book_ = nullptr;
@@ -233,6 +216,112 @@ private:
     lxw_row_t receiptRow_ = 0;
     lxw_row_t lineRow_ = 0;
 };
+
+void check(lxw_error error) {
+    if (error != LXW_NO_ERROR)
+        throw data::DatabaseError(QStringLiteral("写入导出文件失败。"),
+                                  QString::fromUtf8(lxw_strerror(error)));
+}
+
+// Always a text cell (an inline string), so a value such as "=SUM(A1:A9)" stays text. Returns
+// whether the text was cut to what a cell holds.
+bool writeText(lxw_worksheet* sheet, lxw_row_t row, lxw_col_t column, const QString& value,
+               lxw_format* format) {
+    bool cut = false;
+    QString cell = withoutNul(value);
+    if (cell.size() > cellLimit) {
+        const QList<uint> points = cell.toUcs4();
+        if (points.size() > cellLimit) {
+            cell =
+                QString::fromUcs4(reinterpret_cast<const char32_t*>(points.constData()), cellLimit);
+            cut = true;
+        }
+    }
+    if (cell.isEmpty())
+        return cut;
+    // Spreadsheet readers decode _xHHHH_ in a text as the character HHHH (libxlsxwriter
+    // writes control characters so); a literal one is escaped to stay as typed.
+    static const QRegularExpression escapeLike(QStringLiteral("_(x[0-9A-Fa-f]{4}_)"));
+    cell.replace(escapeLike, QStringLiteral("_x005F_\\1"));
+    const QByteArray utf8 = cell.toUtf8();
+    check(worksheet_write_string(sheet, row, column, utf8.constData(), format));
+    return cut;
+}
+
+// Puts the finished temporary file in place of `path`; removes it on failure.
+void moveIntoPlace(const QString& temporary, const QString& path) {
+    std::error_code error;
+    std::filesystem::rename(QFile::encodeName(temporary).toStdString(),
+                            QFile::encodeName(path).toStdString(), error);
+    if (error) {
+        QFile::remove(temporary);
+        throw data::DatabaseError(
+            QStringLiteral("无法把导出文件命名为 %1。").arg(QDir::toNativeSeparators(path)),
+            QString::fromStdString(error.message()));
+    }
+}
+
+std::optional<ExportFormat> checkedFormat(const QString& path) {
+    const std::optional<ExportFormat> format = exportFormatFor(path);
+    if (!format)
+        throw data::DatabaseError(QStringLiteral("导出文件名应以 .xlsx 或 .csv 结尾：%1")
+                                      .arg(QDir::toNativeSeparators(path)));
+    return format;
+}
+
+void writeSummaryXlsx(const QList<store::SummaryRow>& rows, const QStringList& captions,
+                      const QString& path) {
+    lxw_workbook_options options{};
+    options.constant_memory = LXW_TRUE;
+    const QByteArray native = QFile::encodeName(path);
+    lxw_workbook* book = workbook_new_opt(native.constData(), &options);
+    if (!book)
+        throw data::DatabaseError(
+            QStringLiteral("无法写入文件 %1。").arg(QDir::toNativeSeparators(path)));
+    try {
+        lxw_worksheet* sheet = workbook_add_worksheet(book, "统计");
+        lxw_format* money = workbook_add_format(book);
+        format_set_num_format(money, "0.00");
+        lxw_format* bold = workbook_add_format(book);
+        format_set_bold(bold);
+        for (int c = 0; c < captions.size(); ++c)
+            writeText(sheet, 0, lxw_col_t(c), captions[c], bold);
+        lxw_row_t r = 0;
+        for (const store::SummaryRow& row : rows) {
+            writeText(sheet, ++r, 0, row.key, nullptr);
+            check(worksheet_write_number(sheet, r, 1, double(row.count), nullptr));
+            if (const auto total = amountNumber(row.total))
+                check(worksheet_write_number(sheet, r, 2, *total, money));
+            else
+                writeText(sheet, r, 2, row.total, nullptr);
+        }
+    } catch (...) {
+        workbook_close(book);
+        throw;
+    }
+    check(workbook_close(book));
+}
+
+void writeSummaryCsv(const QList<store::SummaryRow>& rows, const QStringList& captions,
+                     const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        throw data::DatabaseError(
+            QStringLiteral("无法写入文件 %1。").arg(QDir::toNativeSeparators(path)),
+            file.errorString());
+    QByteArray out("\xEF\xBB\xBF");
+    QStringList fields;
+    for (const QString& caption : captions)
+        fields << csvField(caption, true);
+    out += fields.join(u',').toUtf8() + "\r\n";
+    for (const store::SummaryRow& row : rows)
+        out += (csvField(row.key, true) + u',' + QString::number(row.count) + u',' +
+                csvField(row.total, !amountNumber(row.total)))
+                   .toUtf8() +
+               "\r\n";
+    if (file.write(out) != out.size() || !file.flush())
+        throw data::DatabaseError(QStringLiteral("写入导出文件失败。"), file.errorString());
+}
 
 } // namespace
 
@@ -269,10 +358,7 @@ QList<qint64> searchResultIds(store::Store& store, const store::HistoryCriteria&
 
 ExportResult exportReceipts(store::Store& store, const QList<qint64>& ids, const QString& path,
                             const ExportProgress& progress) {
-    const std::optional<ExportFormat> format = exportFormatFor(path);
-    if (!format)
-        throw data::DatabaseError(QStringLiteral("导出文件名应以 .xlsx 或 .csv 结尾：%1")
-                                      .arg(QDir::toNativeSeparators(path)));
+    const std::optional<ExportFormat> format = checkedFormat(path);
     const QString temporary = path + QStringLiteral(".part");
     QFile::remove(temporary);
     ExportResult result;
@@ -307,18 +393,28 @@ ExportResult exportReceipts(store::Store& store, const QList<qint64>& ids, const
         QFile::remove(temporary);
         return result;
     }
-    std::error_code error;
-    std::filesystem::rename(QFile::encodeName(temporary).toStdString(),
-                            QFile::encodeName(path).toStdString(), error);
-    if (error) {
-        QFile::remove(temporary);
-        throw data::DatabaseError(
-            QStringLiteral("无法把导出文件命名为 %1。").arg(QDir::toNativeSeparators(path)),
-            QString::fromStdString(error.message()));
-    }
+    moveIntoPlace(temporary, path);
     if (progress)
         progress(ids.size(), ids.size());
     return result;
+}
+
+void exportSummary(const QList<store::SummaryRow>& rows, const QString& keyCaption,
+                   const QString& path) {
+    const std::optional<ExportFormat> format = checkedFormat(path);
+    const QStringList captions = {keyCaption, QStringLiteral("张数"), QStringLiteral("金额合计")};
+    const QString temporary = path + QStringLiteral(".part");
+    QFile::remove(temporary);
+    try {
+        if (*format == ExportFormat::Xlsx)
+            writeSummaryXlsx(rows, captions, temporary);
+        else
+            writeSummaryCsv(rows, captions, temporary);
+    } catch (...) {
+        QFile::remove(temporary);
+        throw;
+    }
+    moveIntoPlace(temporary, path);
 }
 
 } // namespace zelk::books

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/historysearch.h"
+#include "store/summary.h"
 
 #include <QList>
 #include <QString>
@@ -55,5 +56,12 @@ struct ExportResult {
 // with a Chinese sentence on failure.
 ExportResult exportReceipts(store::Store& store, const QList<qint64>& ids, const QString& path,
                             const ExportProgress& progress = {});
+
+// Writes the rows of a summary to `path` like the receipts: one row per group under the captions
+// keyCaption, 张数, 金额合计; in .xlsx on sheet 统计 with the count and the total as numbers (the
+// total shown with two decimals), in .csv as above. Through a temporary file; throws
+// data::DatabaseError with a Chinese sentence on failure.
+void exportSummary(const QList<store::SummaryRow>& rows, const QString& keyCaption,
+                   const QString& path);
 
 } // namespace zelk::books
