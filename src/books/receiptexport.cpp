@@ -137,26 +137,23 @@ public:
         if (!book_)
             throw data::DatabaseError(
                 QStringLiteral("无法写入文件 %1。").arg(QDir::toNativeSeparators(path)));
-        receipts_ = workbook_add_worksheet(book_, "收据");
-        lines_ = workbook_add_worksheet(book_, "明细");
         money_ = workbook_add_format(book_);
         format_set_num_format(money_, "0.00");
         date_ = workbook_add_format(book_);
         format_set_num_format(date_, "yyyy-mm-dd");
         bold_ = workbook_add_format(book_);
         format_set_bold(bold_);
-        for (int c = 0; c < receiptCaptions().size(); ++c)
-            text(receipts_, 0, c, receiptCaptions()[c], bold_);
-        for (int c = 0; c < lineCaptions().size(); ++c)
-            text(lines_, 0, c, lineCaptions()[c], bold_);
+        startSheet(receipts_);
+        startSheet(lines_);
     }
     ~XlsxWriter() override {
         if (book_)
             workbook_close(book_);
     }
     void receipt(const store::StoredReceipt& receipt) override {
-        const lxw_row_t row = ++receiptRow_;
-        check(worksheet_write_number(receipts_, row, 0, double(receipt.kpid), nullptr));
+        lxw_worksheet* const sheet = nextRow(receipts_);
+        const lxw_row_t row = receipts_.row;
+        check(worksheet_write_number(sheet, row, 0, double(receipt.kpid), nullptr));
         for (int i = 0; i < receipt.header.size(); ++i) {
             const QString& value = receipt.header[i];
             const lxw_col_t column = lxw_col_t(i + 1);
@@ -164,30 +161,31 @@ public:
                 const QDate date = QDate::fromString(value, QStringLiteral("yyyyMMdd"));
                 if (date.isValid()) {
                     lxw_datetime when{date.year(), date.month(), date.day(), 0, 0, 0};
-                    check(worksheet_write_datetime(receipts_, row, column, &when, date_));
+                    check(worksheet_write_datetime(sheet, row, column, &when, date_));
                     continue;
                 }
             } else if (i == headerIndex("jexx")) {
                 if (const auto number = amountNumber(value)) {
-                    check(worksheet_write_number(receipts_, row, column, *number, money_));
+                    check(worksheet_write_number(sheet, row, column, *number, money_));
                     continue;
                 }
             }
-            text(receipts_, row, column, value, nullptr);
+            text(sheet, row, column, value, nullptr);
         }
         const QString& number = receipt.header.value(headerIndex("fphm"));
         const int amountColumn = int(store::lineColumns().indexOf(QStringLiteral("je")));
         for (const QStringList& line : receipt.lines) {
-            const lxw_row_t lineRow = ++lineRow_;
-            check(worksheet_write_number(lines_, lineRow, 0, double(receipt.kpid), nullptr));
-            text(lines_, lineRow, 1, number, nullptr);
+            lxw_worksheet* const lineSheet = nextRow(lines_);
+            const lxw_row_t lineRow = lines_.row;
+            check(worksheet_write_number(lineSheet, lineRow, 0, double(receipt.kpid), nullptr));
+            text(lineSheet, lineRow, 1, number, nullptr);
             for (int i = 0; i < line.size(); ++i) {
                 const lxw_col_t column = lxw_col_t(i + 2);
                 const auto amount = i == amountColumn ? amountNumber(line[i]) : std::nullopt;
                 if (amount)
-                    check(worksheet_write_number(lines_, lineRow, column, *amount, money_));
+                    check(worksheet_write_number(lineSheet, lineRow, column, *amount, money_));
                 else
-                    text(lines_, lineRow, column, line[i], nullptr);
+                    text(lineSheet, lineRow, column, line[i], nullptr);
             }
         }
     }
@@ -208,13 +206,43 @@ private:
     }
 
     lxw_workbook* book_ = nullptr;
-    lxw_worksheet* receipts_ = nullptr;
-    lxw_worksheet* lines_ = nullptr;
+    // A sheet and the rows written to it so far; the captions are row 0.
+    struct Sheet {
+        QString name;
+        const QStringList* captions;
+        lxw_worksheet* handle = nullptr;
+        lxw_row_t row = 0;
+        int part = 1;
+    };
+
+    void startSheet(Sheet& sheet) {
+        const QByteArray name =
+            (sheet.part == 1 ? sheet.name : sheet.name + QStringLiteral(" (%1)").arg(sheet.part))
+                .toUtf8();
+        sheet.handle = workbook_add_worksheet(book_, name.constData());
+        if (!sheet.handle)
+            throw data::DatabaseError(QStringLiteral("写入导出文件失败。"));
+        sheet.row = 0;
+        for (int c = 0; c < sheet.captions->size(); ++c)
+            text(sheet.handle, 0, lxw_col_t(c), sheet.captions->at(c), bold_);
+    }
+
+    // The sheet of the next row. A sheet holds 1,048,576 rows: the rows beyond go on to a
+    // further sheet of the same name with its number ("明细 (2)"), under the same captions.
+    lxw_worksheet* nextRow(Sheet& sheet) {
+        if (sheet.row + 1 >= LXW_ROW_MAX) {
+            ++sheet.part;
+            startSheet(sheet);
+        }
+        ++sheet.row;
+        return sheet.handle;
+    }
+
+    Sheet receipts_{QStringLiteral("收据"), &receiptCaptions()};
+    Sheet lines_{QStringLiteral("明细"), &lineCaptions()};
     lxw_format* money_ = nullptr;
     lxw_format* date_ = nullptr;
     lxw_format* bold_ = nullptr;
-    lxw_row_t receiptRow_ = 0;
-    lxw_row_t lineRow_ = 0;
 };
 
 void check(lxw_error error) {
