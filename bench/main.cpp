@@ -587,8 +587,8 @@ void books(const BenchDatabase& db, zelk::data::Tdmtd& dm, sqlite3* rawDb) {
     exportTime.ours.ms = {e.at(5) / 1000.0};
     exportTime.note = QStringLiteral("searchResultIds + exportReceipts in a child: %1 receipts, "
                                      "%2 lines, file %3 MiB")
-                          .arg(e.at(3))
-                          .arg(e.at(4))
+                          .arg(qint64(e.at(3)))
+                          .arg(qint64(e.at(4)))
                           .arg(e.at(6), 0, 'f', 1);
     add(exportTime);
     Figure exportMemory;
