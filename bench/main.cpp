@@ -12,6 +12,8 @@
 #include "raw.h"
 #include "receiptgen.h"
 
+#include "backup/filebackup.h"
+#include "books/receiptexport.h"
 #include "data/schema.h"
 #include "data/searchindex.h"
 #include "data/tdmtd.h"
@@ -479,6 +481,20 @@ void serverStore(const BenchDatabase& db, zelk::data::Tdmtd& dm, sqlite3* rawDb)
                           .arg(before, 0, 'f', 0);
     add(copyMemory);
 
+    int groups = 0;
+    Figure summary;
+    summary.size = db.receipts;
+    summary.name = QStringLiteral("server: summary by month, all dates");
+    summary.target = 500;
+    std::tie(summary.ours, summary.floor) = measurePair(
+        {3, 10, 5000, 1},
+        [&] { groups = int(pg.summarize(zelk::store::SummaryKey::Month, {}, {}).size()); },
+        [&] { file.summarize(zelk::store::SummaryKey::Month, {}, {}); });
+    summary.note = QStringLiteral("PgStore::summarize by month (the server groups and adds up "
+                                  "numeric totals), %1 groups; floor: the file store")
+                       .arg(groups);
+    add(summary);
+
     const qint64 baseMax = raw::scalar(rawDb, "select max(kpid) from fpmain");
     const ReceiptGenerator gen(db.receipts, db.today);
     const RunPolicy savePolicy{10, 40, 1500, 2};
@@ -557,6 +573,79 @@ void serverStore(const BenchDatabase& db, zelk::data::Tdmtd& dm, sqlite3* rawDb)
         add(first);
         add(whole);
     }
+}
+
+// ---- the shop's books -------------------------------------------------------------------------
+
+void books(const BenchDatabase& db, zelk::data::Tdmtd& dm, sqlite3* rawDb) {
+    // The export in a child of its own, so that its peak memory is the export's alone.
+    const QList<double> e = spawnChild(QStringLiteral("export"), db.path, {}, 4 * 3600 * 1000);
+    Figure exportTime;
+    exportTime.size = db.receipts;
+    exportTime.name = QStringLiteral("books: export every receipt to .xlsx (s)");
+    exportTime.unit = QStringLiteral("s");
+    exportTime.ours.ms = {e.at(5) / 1000.0};
+    exportTime.note = QStringLiteral("searchResultIds + exportReceipts in a child: %1 receipts, "
+                                     "%2 lines, file %3 MiB")
+                          .arg(qint64(e.at(3)))
+                          .arg(qint64(e.at(4)))
+                          .arg(e.at(6), 0, 'f', 1);
+    add(exportTime);
+    Figure exportMemory;
+    exportMemory.size = db.receipts;
+    exportMemory.name = QStringLiteral("books: export to .xlsx, peak memory (MiB)");
+    exportMemory.unit = QStringLiteral("MiB");
+    exportMemory.target = 300;
+    exportMemory.ours.ms = {e.at(2)};
+    exportMemory.note = QStringLiteral("VmHWM of the export child (%1 MiB before the export)")
+                            .arg(e.at(1), 0, 'f', 1);
+    add(exportMemory);
+
+    zelk::store::FileStore file(dm.Database3_ado);
+    int groups = 0;
+    Figure summary;
+    summary.size = db.receipts;
+    summary.name = QStringLiteral("books: summary by month, all dates");
+    summary.target = 1000;
+    std::tie(summary.ours, summary.floor) = measurePair(
+        {3, 10, 5000, 1},
+        [&] { groups = int(file.summarize(zelk::store::SummaryKey::Month, {}, {}).size()); },
+        [&] {
+            raw::Stmt s(rawDb, "select kpdate/100,count(*),total(jexx) from fpmain group by 1");
+            while (s.step())
+                s.readText(2);
+        });
+    summary.note = QStringLiteral("FileStore::summarize by month, %1 groups: kpdate and jexx of "
+                                  "every receipt added up in exact decimals; floor: SQLite's own "
+                                  "group by with floating-point sums")
+                       .arg(groups);
+    add(summary);
+
+    // The automatic backup's copy (online backup, then opened and checked), into a folder on the
+    // same disk as the database; floor: copying the file's bytes.
+    const QString folder = QFileInfo(db.path).absolutePath() + QStringLiteral("/backup-bench");
+    QDir(folder).removeRecursively();
+    QDir().mkpath(folder);
+    QDateTime when = QDateTime::currentDateTime();
+    Figure backup;
+    backup.size = db.receipts;
+    backup.name = QStringLiteral("books: automatic backup (s)");
+    backup.unit = QStringLiteral("s");
+    std::tie(backup.ours, backup.floor) = measurePair(
+        {2, 3, 1, 0}, [&] { zelk::backup::makeBackup(db.path, folder, when = when.addSecs(60)); },
+        [&] { QFile::copy(db.path, folder + QStringLiteral("/copy.mdb")); },
+        [&] {
+            QDir(folder).removeRecursively();
+            QDir().mkpath(folder);
+        });
+    QDir(folder).removeRecursively();
+    for (Samples* samples : {&backup.ours, &backup.floor})
+        for (double& ms : samples->ms)
+            ms /= 1000.0;
+    backup.note = QStringLiteral("backup::makeBackup: SQLite's online backup of the open "
+                                 "encrypted file, then the copy opened, integrity-checked and "
+                                 "its rows counted; floor: QFile::copy of the file");
+    add(backup);
 }
 
 // ---- preview --------------------------------------------------------------------------------
@@ -765,7 +854,7 @@ QString runtimeDir() {
 void usage() {
     std::printf("usage: zelk_bench [--sizes 10000,100000,1000000] [--json FILE] [--quick]\n"
                 "                  [--no-prototypes] [--only start-up|amount|save|reload|search|"
-                "preview|print|memory|server|prototypes]\n");
+                "preview|print|memory|books|server|prototypes]\n");
 }
 
 } // namespace
@@ -843,6 +932,8 @@ int main(int argc, char** argv) {
                 printing(db, dm, rawDb);
             if (wanted("memory"))
                 memory(db);
+            if (wanted("books"))
+                books(db, dm, rawDb);
             if (wanted("server"))
                 serverStore(db, dm, rawDb);
             raw::close(rawDb);

@@ -175,6 +175,10 @@ void Tfrmqj::setDataModule(data::Tdmtd& dm) {
     historyPage_->setObjectName(QStringLiteral("historyPage"));
     pages_->addWidget(historyPage_);
     connect(historyPage_, &receipt::HistoryPage::reloadRequested, this, &Tfrmqj::BitBtn11Click);
+    historyPage_->setVersionPreviewer([this](const store::ReceiptVersion& version) {
+        receipt::previewEarlierVersion(this, version, dm_->Database3_ado, executablePath_,
+                                       [this] { settings::openHelp(this, executablePath_); });
+    });
     applyTabOrder();
 }
 

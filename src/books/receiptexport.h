@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/historysearch.h"
+#include "store/summary.h"
 
 #include <QList>
 #include <QString>
@@ -44,8 +45,10 @@ struct ExportResult {
 // names.
 //   .xlsx: sheet 收据, one row per receipt under receiptCaptions(), the total (jexx) as a number
 //          shown with two decimals, the issue date (kpdate) as a date; sheet 明细, one row per
-//          line under lineCaptions(), the line's amount (je) as a number. Texts are always
-//          written as texts, never as formulas. Written in libxlsxwriter's constant-memory mode.
+//          line under lineCaptions(), the line's amount (je) as a number. Rows beyond what a
+//          sheet holds (1,048,576 with the captions) go on to "收据 (2)", "明细 (2)" and so on.
+//          Texts are always written as texts, never as formulas. Written in libxlsxwriter's
+//          constant-memory mode.
 //   .csv:  UTF-8 with a byte-order mark, RFC 4180 quoting (CRLF between records), one row per
 //          receipt as the 收据 sheet. A text beginning with = + - @ (or a tab or carriage
 //          return) is written with a leading apostrophe, so that a spreadsheet takes it as text
@@ -55,5 +58,12 @@ struct ExportResult {
 // with a Chinese sentence on failure.
 ExportResult exportReceipts(store::Store& store, const QList<qint64>& ids, const QString& path,
                             const ExportProgress& progress = {});
+
+// Writes the rows of a summary to `path` like the receipts: one row per group under the captions
+// keyCaption, 张数, 金额合计; in .xlsx on sheet 统计 with the count and the total as numbers (the
+// total shown with two decimals), in .csv as above. Through a temporary file; throws
+// data::DatabaseError with a Chinese sentence on failure.
+void exportSummary(const QList<store::SummaryRow>& rows, const QString& keyCaption,
+                   const QString& path);
 
 } // namespace zelk::books

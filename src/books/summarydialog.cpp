@@ -1,7 +1,12 @@
 #include "books/summarydialog.h"
 
+#include "books/receiptexport.h"
+#include "books/summaryreport.h"
+#include "report/previewwindow.h"
 #include "store/store.h"
+#include "ui/filedialog.h"
 #include "ui/guard.h"
+#include "ui/messagebox.h"
 
 #include <QBarCategoryAxis>
 #include <QBarSeries>
@@ -11,6 +16,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QDir>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -60,6 +66,12 @@ SummaryDialog::SummaryDialog(store::Store& store, QWidget* parent)
     top->addWidget(to_);
     top->addStretch(1);
     top->addWidget(run);
+    auto* print = new QPushButton(QStringLiteral("打印(&P)…"), this);
+    print->setObjectName(QStringLiteral("summaryPrint"));
+    auto* save = new QPushButton(QStringLiteral("导出(&E)…"), this);
+    save->setObjectName(QStringLiteral("summaryExport"));
+    top->addWidget(print);
+    top->addWidget(save);
 
     table_->setObjectName(QStringLiteral("summaryTable"));
     table_->setHorizontalHeaderLabels(
@@ -80,6 +92,39 @@ SummaryDialog::SummaryDialog(store::Store& store, QWidget* parent)
 
     connect(run, &QPushButton::clicked, this, &SummaryDialog::refresh);
     connect(by_, &QComboBox::currentIndexChanged, this, &SummaryDialog::refresh);
+    connect(print, &QPushButton::clicked, this, &SummaryDialog::printRows);
+    connect(save, &QPushButton::clicked, this, &SummaryDialog::exportRows);
+}
+
+store::SummaryKey SummaryDialog::shownKey() const {
+    return store::SummaryKey(by_->currentData().toInt());
+}
+
+void SummaryDialog::printRows() {
+    ui::runGuarded(this, [this] {
+        QString range;
+        if (fromOn_->isChecked() || toOn_->isChecked())
+            range = QStringLiteral("（%1 至 %2）")
+                        .arg(fromOn_->isChecked() ? from_->date().toString(Qt::ISODate) : QString(),
+                             toOn_->isChecked() ? to_->date().toString(Qt::ISODate) : QString());
+        report::PreviewWindow window(
+            summaryReport(QStringLiteral("收据统计 ") + by_->currentText() + range, shownKey(),
+                          rows_),
+            this);
+        window.exec();
+    });
+}
+
+void SummaryDialog::exportRows() {
+    const QString path =
+        ui::FileDialog::saveFile(this, QStringLiteral("导出统计"), QStringLiteral("统计.xlsx"),
+                                 QStringLiteral("Excel 工作簿 (*.xlsx);;CSV 文件 (*.csv)"));
+    if (path.isEmpty())
+        return;
+    if (ui::runGuarded(this, [&] { exportSummary(rows_, summaryKeyCaption(shownKey()), path); }))
+        ui::MessageBox::information(this, QStringLiteral("已导出 %1 组到 %2。")
+                                              .arg(rows_.size())
+                                              .arg(QDir::toNativeSeparators(path)));
 }
 
 void SummaryDialog::setRange(const QDate& from, const QDate& to) {
@@ -93,13 +138,13 @@ void SummaryDialog::setRange(const QDate& from, const QDate& to) {
 
 void SummaryDialog::refresh() {
     ui::runGuarded(this, [this] {
-        const auto key = store::SummaryKey(by_->currentData().toInt());
-        showRows(store_.summarize(key, fromOn_->isChecked() ? from_->date() : QDate(),
+        showRows(store_.summarize(shownKey(), fromOn_->isChecked() ? from_->date() : QDate(),
                                   toOn_->isChecked() ? to_->date() : QDate()));
     });
 }
 
 void SummaryDialog::showRows(const QList<store::SummaryRow>& rows) {
+    rows_ = rows;
     table_->setRowCount(int(rows.size()));
     auto* bars = new QBarSet(QStringLiteral("金额合计"));
     QStringList categories;

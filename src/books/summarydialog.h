@@ -31,12 +31,17 @@ public:
     void setRange(const QDate& from, const QDate& to); // an invalid date: no bound on that side
     // Reads the summary and shows it; errors go to the error box.
     void refresh();
+    // "打印…": the shown rows as a table in the preview window, printable from there.
+    void printRows();
+    // "导出…": the shown rows into a .xlsx or .csv file the operator names.
+    void exportRows();
 
     // Bars beyond this many groups are left out of the chart (the table lists every group).
     static constexpr int chartLimit = 60;
 
 private:
     void showRows(const QList<store::SummaryRow>& rows);
+    store::SummaryKey shownKey() const;
 
     store::Store& store_;
     QComboBox* by_;
@@ -46,6 +51,7 @@ private:
     QDateEdit* to_;
     QTableWidget* table_;
     QChartView* chart_;
+    QList<store::SummaryRow> rows_; // as shown
 };
 
 } // namespace zelk::books

@@ -199,7 +199,7 @@ void HistoryPage::versionsClick() {
         const QModelIndex current = grid_->currentIndex();
         if (!model_->hasResult() || !current.isValid())
             throw data::DatabaseError(QStringLiteral("没有选中的记录，请先查询。"));
-        VersionsDialog dialog(store_, model_->receiptIdAt(current.row()), this);
+        VersionsDialog dialog(store_, model_->receiptIdAt(current.row()), this, versionPreviewer_);
         dialog.exec();
     });
 }

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QWidget>
 
+#include <functional>
 #include <optional>
 
 class QLineEdit;
@@ -15,7 +16,8 @@ class QTableView;
 
 namespace zelk::store {
 class Store;
-}
+struct ReceiptVersion;
+} // namespace zelk::store
 
 namespace zelk::receipt {
 
@@ -38,6 +40,11 @@ public:
     QList<QWidget*> tabOrder() const;  // start date, end date, search text, 查询, 选中, grid
 
     HistoryModel* model() const { return model_; }
+    // What "修改记录"'s "预览此版本…" does with an earlier version; without it the button is
+    // absent.
+    void setVersionPreviewer(std::function<void(const store::ReceiptVersion&)> previewer) {
+        versionPreviewer_ = std::move(previewer);
+    }
 
 public slots:
     // "查询": runs the search; shows "未找到记录！" when it finds nothing and errors in the
@@ -74,6 +81,7 @@ private:
     QPushButton* summaryButton_;
     QPushButton* versionsButton_;
     std::optional<store::HistoryCriteria> shownCriteria_; // the search the grid shows
+    std::function<void(const store::ReceiptVersion&)> versionPreviewer_;
 };
 
 } // namespace zelk::receipt

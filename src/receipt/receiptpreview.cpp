@@ -9,6 +9,7 @@
 #include "report/reporterror.h"
 #include "report/template.h"
 #include "store/filestore.h"
+#include "store/store.h"
 #include "ui/messagebox.h"
 
 namespace zelk::receipt {
@@ -18,6 +19,19 @@ namespace {
 ReportShower& reportShower() {
     static ReportShower shower;
     return shower;
+}
+
+report::PreparedReport layoutNamed(const report::Template& tpl, const report::DataSet& dataSet,
+                                   const report::Variables& variables) {
+    try {
+        return report::layoutReport(tpl, dataSet, variables);
+    } catch (const report::UnplaceableError& e) {
+        // Said with the field's own name: "付款方名称（[fkfmc]）的框…".
+        const QString name = zelk::receipt::receiptFieldNames().value(e.field());
+        if (name.isEmpty())
+            throw;
+        throw e.named(name);
+    }
 }
 
 void showReport(const report::PreparedReport& prepared, QWidget* parent,
@@ -95,22 +109,44 @@ report::PreparedReport prepareReceiptReport(store::Store& store, const QString& 
     const report::Template tpl = report::loadTemplate(templatePath);
     // The remarks are handed over as they are: the engine never evaluates a value, so no
     // quoting is needed and quotes or line breaks in them print as typed.
-    const report::Variables variables{{QStringLiteral("V0"), remarks}};
-    try {
-        return report::layoutReport(tpl, dataSet, variables);
-    } catch (const report::UnplaceableError& e) {
-        // Said with the field's own name: "付款方名称（[fkfmc]）的框…".
-        const QString name = receiptFieldNames().value(e.field());
-        if (name.isEmpty())
-            throw;
-        throw e.named(name);
-    }
+    return layoutNamed(tpl, dataSet, {{QStringLiteral("V0"), remarks}});
 }
 
 report::PreparedReport prepareReceiptReport(data::Connection& connection, const QString& receiptId,
                                             const QString& remarks, const QString& templatePath) {
     store::FileStore file(connection);
     return prepareReceiptReport(file, receiptId, remarks, templatePath);
+}
+
+QString earlierVersionNote(const store::ReceiptVersion& version) {
+    return QStringLiteral("副本：修改前的版本（于 %1 被修改）").arg(version.replacedAt);
+}
+
+report::PreparedReport prepareVersionReport(const store::ReceiptVersion& version,
+                                            const QString& templatePath) {
+    // The rows receiptRows gives for a stored receipt, built from the kept version.
+    const QStringList& headerColumns = store::headerColumns();
+    report::DataSet dataSet;
+    dataSet.columns << QStringLiteral("kpid") << headerColumns << QStringLiteral("fpmxid")
+                    << store::lineColumns();
+    for (int line = 0; line < version.receipt.lines.size(); ++line)
+        dataSet.rows.append(QStringList{QString::number(version.receipt.kpid)}
+                            << version.receipt.header << QString::number(line + 1)
+                            << version.receipt.lines[line]);
+    const QString remarks =
+        version.receipt.header.value(int(headerColumns.indexOf(QStringLiteral("bz2"))));
+    report::PreparedReport prepared =
+        layoutNamed(report::loadTemplate(templatePath), dataSet, {{QStringLiteral("V0"), remarks}});
+    report::PlacedText note;
+    note.text = earlierVersionNote(version);
+    note.family = QStringLiteral("SimSun");
+    note.templateSize = note.fontSize = 9.0;
+    note.bold = true;
+    for (report::Page& page : prepared.pages) {
+        note.rect = QRectF(5.0, 2.0, prepared.pageSize().width() - 10.0, 6.0);
+        page.texts.append(note);
+    }
+    return prepared;
 }
 
 void setReportShower(ReportShower shower) {
@@ -136,6 +172,14 @@ void previewReceipt(QWidget* parent, data::Tdmtd& dm, const QString& receiptId,
                     const std::function<void()>& onHelp) {
     store::FileStore file(dm.Database3_ado);
     previewReceipt(parent, file, dm.Database3_ado, receiptId, remarks, executablePath, onHelp);
+}
+
+void previewEarlierVersion(QWidget* parent, const store::ReceiptVersion& version,
+                           data::Connection& local, const QString& executablePath,
+                           const std::function<void()>& onHelp) {
+    const QString templatePath = receiptTemplatePath(executablePath);
+    showReport(prepareVersionReport(version, templatePath), parent, onHelp, local, templatePath,
+               [&] { return prepareVersionReport(version, templatePath); });
 }
 
 } // namespace zelk::receipt

@@ -16,6 +16,7 @@ class Tdmtd;
 } // namespace zelk::data
 namespace zelk::store {
 class Store;
+struct ReceiptVersion;
 } // namespace zelk::store
 
 namespace zelk::receipt {
@@ -49,6 +50,15 @@ report::PreparedReport prepareReceiptReport(store::Store& store, const QString& 
 report::PreparedReport prepareReceiptReport(data::Connection& connection, const QString& receiptId,
                                             const QString& remarks, const QString& templatePath);
 
+// The note an earlier version prints with: "副本：修改前的版本（于 … 被修改）".
+QString earlierVersionNote(const store::ReceiptVersion& version);
+
+// An earlier version of a receipt laid out through the template like the stored receipt (its
+// remarks bz2 as V0), with earlierVersionNote on top of every page, so that neither the preview
+// nor the paper can be taken for the current receipt. Throws report::ReportError.
+report::PreparedReport prepareVersionReport(const store::ReceiptVersion& version,
+                                            const QString& templatePath);
+
 // Shows a prepared receipt. The default is the modal preview window; tests replace it to look
 // at what would be shown without opening a window. onHelp is what the window's help button
 // calls.
@@ -71,5 +81,11 @@ void previewReceipt(QWidget* parent, store::Store& store, data::Connection& loca
 void previewReceipt(QWidget* parent, data::Tdmtd& dm, const QString& receiptId,
                     const QString& remarks, const QString& executablePath,
                     const std::function<void()>& onHelp);
+
+// "预览此版本": the earlier version in the preview window, printable from there as a copy.
+// Nothing is saved: the window only shows and prints.
+void previewEarlierVersion(QWidget* parent, const store::ReceiptVersion& version,
+                           data::Connection& local, const QString& executablePath,
+                           const std::function<void()>& onHelp);
 
 } // namespace zelk::receipt

@@ -2,23 +2,27 @@
 
 #include "receipt/receiptpreview.h"
 #include "store/store.h"
+#include "ui/guard.h"
+#include "ui/messagebox.h"
 
 #include <QHeaderView>
 #include <QLabel>
+#include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
 namespace zelk::receipt {
 
-VersionsDialog::VersionsDialog(store::Store& store, qint64 kpid, QWidget* parent)
-    : QDialog(parent), table_(new QTableWidget(this)) {
+VersionsDialog::VersionsDialog(store::Store& store, qint64 kpid, QWidget* parent, Previewer preview)
+    : QDialog(parent), table_(new QTableWidget(this)), earlier_(store.earlierVersions(kpid)),
+      preview_(std::move(preview)) {
     setObjectName(QStringLiteral("versionsDialog"));
     setWindowTitle(QStringLiteral("修改记录 — 发票编号 %1").arg(kpid));
     const std::optional<store::StoredReceipt> current = store.loadReceipt(kpid);
     QList<std::pair<QString, store::StoredReceipt>> versions;
     QString savedAt = QStringLiteral("-");
     QStringList desks;
-    for (const store::ReceiptVersion& version : store.earlierVersions(kpid)) {
+    for (const store::ReceiptVersion& version : std::as_const(earlier_)) {
         versions.append({savedAt, version.receipt});
         desks << version.desk;
         savedAt = version.replacedAt;
@@ -64,7 +68,23 @@ VersionsDialog::VersionsDialog(store::Store& store, qint64 kpid, QWidget* parent
                                                 "版本不同之处。"),
                                  this));
     layout->addWidget(table_, 1);
+    if (preview_) {
+        auto* previewButton = new QPushButton(QStringLiteral("预览此版本(&V)…"), this);
+        previewButton->setObjectName(QStringLiteral("versionPreviewButton"));
+        connect(previewButton, &QPushButton::clicked, this, &VersionsDialog::previewSelected);
+        layout->addWidget(previewButton, 0, Qt::AlignRight);
+    }
     resize(1000, 400);
+}
+
+void VersionsDialog::previewSelected() {
+    const int row = table_->currentRow();
+    if (row < 0 || row >= earlier_.size()) {
+        ui::MessageBox::information(this,
+                                    QStringLiteral("请选中一个较早的版本；当前版本在录入页预览。"));
+        return;
+    }
+    ui::runGuarded(this, [&] { preview_(earlier_[row]); });
 }
 
 } // namespace zelk::receipt

@@ -7,6 +7,7 @@
 #include "data/transaction.h"
 #include "store/filestore.h"
 #include "store/pgstore.h"
+#include "store/receipthistory.h"
 #include "store/storeconfig.h"
 
 #include <QVariant>
@@ -32,6 +33,25 @@ QStringList receiptColumns() {
 
 QStringList detailColumns() {
     return QStringList{QStringLiteral("fpmxid"), QStringLiteral("kpid")} + lineColumns();
+}
+
+// The earlier versions' tables: fpmain_history and fpdetail_history.
+QStringList versionColumns() {
+    return QStringList{QStringLiteral("histid"), QStringLiteral("kpid"),
+                       QStringLiteral("replacedat"), QStringLiteral("desk"),
+                       QStringLiteral("changecount")} +
+           headerColumns();
+}
+
+QStringList versionLineColumns() {
+    return QStringList{QStringLiteral("histid"), QStringLiteral("fpmxid")} + lineColumns();
+}
+
+QString castList(const QStringList& columns, const QString& cast) {
+    QStringList list;
+    for (const QString& column : columns)
+        list << cast.arg(column);
+    return list.join(QLatin1Char(','));
 }
 
 bool storeChoiceRow(int setId) {
@@ -153,7 +173,8 @@ private:
             QString dateParam;
             for (qsizetype i = 0; i < columns_.size(); ++i) {
                 const QString param = QStringLiteral("$%1").arg(r * columns_.size() + i + 1);
-                if (columns_.at(i) == QLatin1String("kpdate")) {
+                // The server's earlier versions keep kpdate as the text it was.
+                if (receipts && columns_.at(i) == QLatin1String("kpdate")) {
                     dateParam = param;
                     values << PgStore::kpdateNumber(param);
                 } else
@@ -242,8 +263,49 @@ CopySummary copyStore(FileStore& from, PgStore& to, const CopyProgress& progress
     copyTable(QStringLiteral("fpdetail"), detailColumns(),
               QStringLiteral("select %1 from fpdetail").arg(detailColumns().join(QLatin1Char(','))),
               summary.lines, lines);
+    // The earlier versions, each batch of versions with their lines. A file gains the tables
+    // with its first correction; one without them has none to copy.
+    ServerInserter versions(c, QStringLiteral("fpmain_history"), versionColumns(), 1);
+    ServerInserter versionLines(c, QStringLiteral("fpdetail_history"), versionLineColumns(), 0);
+    if (fileCount(file, QStringLiteral("sqlite_master where name='fpmain_history'")) > 0) {
+        const QString cast = QStringLiteral("cast(%1 as text) as %1");
+        for (qint64 after = std::numeric_limits<qint64>::min();;) {
+            const QList<Row> rows = readFileBatch(file,
+                                                  QStringLiteral("select %1 from fpmain_history")
+                                                      .arg(castList(versionColumns(), cast)),
+                                                  QStringLiteral("fpmain_history.histid"), after,
+                                                  int(versionColumns().size()));
+            if (rows.isEmpty())
+                break;
+            versions.insert(rows);
+            data::Query q(file);
+            q.add(QStringLiteral("select %1 from fpdetail_history where histid between :a and :b "
+                                 "order by histid,fpmxid")
+                      .arg(castList(versionLineColumns(), cast)));
+            q.bind(QStringLiteral("a"), rows.first().first().toLongLong());
+            q.bind(QStringLiteral("b"), rows.last().first().toLongLong());
+            q.open();
+            QList<Row> batch;
+            for (; !q.eof(); q.next()) {
+                Row row;
+                for (const QString& column : versionLineColumns())
+                    row << (q.fieldIsNull(column) ? QVariant() : QVariant(q.fieldAsText(column)));
+                batch << row;
+                if (batch.size() == batchRows) {
+                    versionLines.insert(batch);
+                    batch.clear();
+                }
+            }
+            versionLines.insert(batch);
+            after = rows.last().first().toLongLong();
+        }
+        c.exec(QStringLiteral("select setval(pg_get_serial_sequence('fpmain_history','histid'),"
+                              "(select coalesce(max(histid),0)+1 from fpmain_history),false)"));
+    }
     std::set<qint64> refused = receipts.refused();
     refused.insert(lines.refused().begin(), lines.refused().end());
+    refused.insert(versions.refused().begin(), versions.refused().end());
+    refused.insert(versionLines.refused().begin(), versionLines.refused().end());
     if (!refused.empty())
         refuseReceipts(refused, receipts.detail().isEmpty() ? lines.detail() : receipts.detail());
     // The identities go on after the copied ids.
@@ -318,6 +380,30 @@ CopySummary copyStore(PgStore& from, FileStore& to, const CopyProgress& progress
     copyTable(QStringLiteral("fpdetail"), detailColumns(),
               detailColumns().join(QStringLiteral("::text,")) + QStringLiteral("::text"),
               summary.lines);
+    // The earlier versions, each batch of versions with their lines; the file gains the tables
+    // only when there are versions to keep.
+    for (QString after = QStringLiteral("-9223372036854775808");;) {
+        const QList<Row> rows = readServerRows(
+            s,
+            QStringLiteral("select %1 from fpmain_history where histid>$1::bigint order by histid "
+                           "limit %2")
+                .arg(castList(versionColumns(), QStringLiteral("%1::text")))
+                .arg(batchRows),
+            {after});
+        if (rows.isEmpty())
+            break;
+        for (const QString& statement : historyTableStatements(false))
+            c.executeDirect(statement);
+        insertFileRows(c, QStringLiteral("fpmain_history"), versionColumns(), rows);
+        insertFileRows(
+            c, QStringLiteral("fpdetail_history"), versionLineColumns(),
+            readServerRows(s,
+                           QStringLiteral("select %1 from fpdetail_history where histid between "
+                                          "$1::bigint and $2::bigint order by histid,fpmxid")
+                               .arg(castList(versionLineColumns(), QStringLiteral("%1::text"))),
+                           {rows.first().first(), rows.last().first()}));
+        after = rows.last().first().toString();
+    }
     // The settings go in the same transaction as the receipts; a NULL stays NULL.
     for (const Row& row : readServerRows(
              s, QStringLiteral("select SetId::text,SetValue from SysSet order by SetId"))) {

@@ -32,6 +32,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QTableWidget>
 #include <QTextLayout>
 #include <QtTest>
 
@@ -517,9 +518,13 @@ void TestMainWindow::importedReceiptsKeepEverything() {
     };
     const QStringList seven = lines(1);
     QList<int> previews; // pages of each preview
+    QString shown;       // the texts of the last preview's first page
     receipt::setReportShower(
         [&](const report::PreparedReport& r, QWidget*, const std::function<void()>&) {
             previews << int(r.pages.size());
+            shown.clear();
+            for (const report::PlacedText& text : r.pages.value(0).texts)
+                shown += text.text + u'|';
         });
     QVERIFY(m.showActive());
     m.button("historyButton")->click();
@@ -541,6 +546,19 @@ void TestMainWindow::importedReceiptsKeepEverything() {
     // Lines the first page cannot hold print on a second.
     m.button("previewButton")->click();
     QCOMPARE(previews, QList<int>{2});
+    // 修改记录: the version before the correction previews with its own values, as a copy.
+    m.button("historyButton")->click();
+    m.button("searchButton")->click();
+    QTimer::singleShot(0, [] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        dialog->findChild<QTableWidget*>()->setCurrentCell(0, 0);
+        dialog->findChild<QPushButton*>(QStringLiteral("versionPreviewButton"))->click();
+        dialog->close();
+    });
+    m.button("versionsButton")->click();
+    QVERIFY2(shown.contains(QStringLiteral("旧备注")) && !shown.contains(QStringLiteral("新备注")),
+             qPrintable(shown));
+    QVERIFY(shown.contains(QStringLiteral("副本：修改前的版本（于 ")));
 
     // The seven-digit date: the values reach the form, the date box says 未知 and the warning
     // quotes the stored text; preview works; a save keeps the date as stored.
@@ -556,7 +574,7 @@ void TestMainWindow::importedReceiptsKeepEverything() {
     QVERIFY(messages.texts().at(0).contains(QStringLiteral("“2013109”")));
     m.button("previewButton")->click();
     receipt::setReportShower({});
-    QCOMPARE(previews, (QList<int>{2, 1}));
+    QCOMPARE(previews, (QList<int>{2, 2, 1}));
     m.button("saveButton")->click();
     QCOMPARE(m.scalar(QStringLiteral(
                  "select cast(kpdate as text)||' '||kpdate2||' '||jexx from fpmain where kpid=2")),

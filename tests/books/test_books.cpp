@@ -4,9 +4,11 @@
 
 #include "books/receiptexport.h"
 #include "books/summarydialog.h"
+#include "books/summaryreport.h"
 #include "receipt/historyexport.h"
 #include "receipt/versionsdialog.h"
 #include "store/filestore.h"
+#include "ui/filedialog.h"
 
 #include <QBarSeries>
 #include <QBarSet>
@@ -17,6 +19,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QPushButton>
 #include <QTableWidget>
 #include <QtTest>
 
@@ -230,6 +233,34 @@ void TestBooks::summaryWindow() {
     const auto series = dialog.chart()->chart()->series();
     QCOMPARE(series.size(), 1);
     QCOMPARE(static_cast<QBarSeries*>(series.first())->barSets().first()->count(), 2);
+    // 导出 writes the rows shown; read back, the keys are texts and the figures numbers.
+    zelk::test::MessageRecorder messages;
+    for (const auto& [name, expected] :
+         {std::pair{"s.xlsx", "行业分类 s|张数 s|金额合计 s;住宿 s|1 n|5 n;餐饮 s|2 n|0.3 n;"},
+          {"s.csv", "行业分类|张数|金额合计;住宿|1|5.00;餐饮|2|0.30;"}}) {
+        const QString path = db.folder() + QString::fromUtf8(name);
+        zelk::ui::FileDialog::setHandler([&](const QString&) { return path; });
+        dialog.findChild<QPushButton*>(QStringLiteral("summaryExport"))->click();
+        QString flat;
+        const QJsonObject back = readBack(path);
+        for (const QJsonValue& row : back.value(back.keys().value(0)).toArray()) {
+            QStringList cells;
+            for (const QJsonValue& cell : row.toArray())
+                cells << (cell.isArray()
+                              ? cell[0].toVariant().toString() + u' ' + cell[1].toString()
+                              : cell.toString());
+            flat += cells.join(u'|') + u';';
+        }
+        QCOMPARE(flat, QString::fromUtf8(expected));
+    }
+    zelk::ui::FileDialog::setHandler({});
+    // 打印 lays the rows out as a table, continued on a second page when one is full.
+    const QList<zelk::store::SummaryRow> many(40, {QStringLiteral("甲"), 1, QStringLiteral("1")});
+    const auto pages =
+        zelk::books::summaryReport(QStringLiteral("统计"), zelk::store::SummaryKey::Payer, many)
+            .pages;
+    QCOMPARE(pages.size(), 2);
+    QCOMPARE(pages[0].texts.size() + pages[1].texts.size(), 40 * 3 + 2 * 5);
     dialog.setRange(QDate(2027, 1, 1), {});
     dialog.refresh();
     QCOMPARE(table->rowCount(), 0);

@@ -474,8 +474,8 @@ private slots:
     }
 
     // kpdate as the legacy import keeps it ('2005-3-1'), empty texts and NULLs: file, server,
-    // file again, every value and its type back, in batches with progress told; a receipt
-    // the server refuses is named and nothing is copied.
+    // file again, every value and its type back, earlier versions too, in batches with progress
+    // told; a receipt the server refuses is named and nothing is copied.
     void copyKeepsEveryValue() {
         test::TempDatabase& original = files_.emplace_back();
         original.exec(
@@ -492,8 +492,19 @@ private slots:
             "into fpmain (kpid,kpdate,fkfmc) select i,20260101+i%28,'批' from n"));
         QList<qint64> told;
         store::PgStore server(server_->createDatabase(QStringLiteral("values")));
+        QList<store::ReceiptVersion> kept; // what a correction replaced, to be copied with it
+        const auto keptIn = [&](store::Store& s) {
+            const QList<store::ReceiptVersion> versions = s.earlierVersions(1);
+            return versions.size() == 1 && versions[0].receipt == kept[0].receipt &&
+                   versions[0].replacedAt + versions[0].desk == kept[0].replacedAt + kept[0].desk;
+        };
         {
             store::FileStore file(original.path());
+            store::StoredReceipt corrected = *file.loadReceipt(1);
+            corrected.header[int(store::headerColumns().indexOf(QStringLiteral("fkfmc")))] =
+                QStringLiteral("改");
+            file.rewriteReceipt(corrected);
+            kept = file.earlierVersions(1);
             store::StoreConfig config;
             config.server = true;
             config.password = QStringLiteral("秘密");
@@ -504,6 +515,7 @@ private slots:
             });
             QVERIFY_THROWS_EXCEPTION(data::DatabaseError, store::copyStore(file, server));
         }
+        QVERIFY(keptIn(server));
         QVERIFY(server.setting(206).isEmpty()); // the password stays in the local file
         QCOMPARE(server.loadReceipt(4)->changes, qint64(2));
         QCOMPARE(told.size(), 4);
@@ -513,6 +525,7 @@ private slots:
         {
             store::FileStore file(back.path());
             store::copyStore(server, file);
+            QVERIFY(keptIn(file));
         }
         QCOMPARE(back.snapshot(), original.snapshot().filter(
                                       QRegularExpression(QStringLiteral("^(?!SysSet 20[1-8]')"))));
