@@ -39,6 +39,23 @@ const QList<std::function<void(data::Connection&)>>& fileSteps() {
             for (const QString& statement : historyTableStatements(false))
                 c.executeDirect(statement);
         },
+        // 3: this desk's printers: offsets and paper feed, and the printer last used with each
+        // template (a table of an earlier version lacks the later columns).
+        [](data::Connection& c) {
+            c.executeDirect(QStringLiteral(
+                "create table if not exists PrinterOffset (PrinterName TEXT PRIMARY KEY, "
+                "OffsetX INTEGER, OffsetY INTEGER, FeedCorrection INTEGER)"));
+            c.executeDirect(
+                QStringLiteral("create table if not exists PrinterChoice (TemplateName TEXT "
+                               "PRIMARY KEY, PrinterName TEXT)"));
+            for (const QString& column :
+                 {QStringLiteral("FeedCorrection"), QStringLiteral("FeedSheets"),
+                  QStringLiteral("FeedCreep"), QStringLiteral("SheetCount")})
+                if (!fileHasColumn(c, QStringLiteral("PrinterOffset"), column))
+                    c.executeDirect(
+                        QStringLiteral("alter table PrinterOffset add column %1 INTEGER")
+                            .arg(column));
+        },
     };
     return steps;
 }

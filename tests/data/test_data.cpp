@@ -124,6 +124,8 @@ void TestData::earlierFileIsBroughtUpToDate() {
     TempDatabase db;
     db.exec(QStringLiteral(
         "drop table fpmain_history; drop table fpdetail_history; PRAGMA user_version=0;"
+        "drop table PrinterChoice; drop table PrinterOffset; create table PrinterOffset "
+        "(PrinterName TEXT PRIMARY KEY, OffsetX INTEGER, OffsetY INTEGER);"
         "drop table fpmain; create table fpmain (kpid INTEGER PRIMARY KEY AUTOINCREMENT, fphm "
         "TEXT, kpdate INTEGER, kpdate2 TEXT, hyfl TEXT, jdhm TEXT, qssj TEXT, jcsj TEXT, jym TEXT, "
         "fkfmc TEXT, jexx TEXT, jedx TEXT, skfmc TEXT, kpr TEXT, bz1 TEXT, bz2 TEXT);"
@@ -152,6 +154,10 @@ void TestData::earlierFileIsBroughtUpToDate() {
     c.open();
     QCOMPARE(db.scalar(QStringLiteral("select kpid||fphm||fkfmc||changecount from fpmain")),
              QStringLiteral("17乙2"));
+    QCOMPARE(db.scalar(QStringLiteral("select count(*) from sqlite_master where name in "
+                                      "('PrinterChoice','PrinterOffset')")),
+             QStringLiteral("2"));
+    QCOMPARE(db.column(QStringLiteral("PRAGMA table_info(PrinterOffset)")).size(), 7);
 }
 
 QTEST_GUILESS_MAIN(TestData)
