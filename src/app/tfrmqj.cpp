@@ -9,9 +9,9 @@
 #include "data/tdmtd.h"
 #include "designer/designerwindow.h"
 #include "receipt/entrypage.h"
+#include "receipt/formsaver.h"
 #include "receipt/historymodel.h"
 #include "receipt/historypage.h"
-#include "receipt/receiptloader.h"
 #include "receipt/receiptpreview.h"
 #include "receipt/receiptsaver.h"
 #include "report/previewwindow.h"
@@ -408,44 +408,20 @@ bool Tfrmqj::saveEntry() {
     }
     bool saved = false;
     ui::runGuarded(this, [&] {
-        receipt::ReceiptSaver saver(store_);
+        receipt::FormSaver saver(store_, [this](const QString& question) {
+            return ui::MessageBox::question(this, question);
+        });
         if (saveToken_.isEmpty())
             saveToken_ = QUuid::createUuid().toString(QUuid::WithoutBraces);
         saver.setToken(saveToken_);
-        QString id;
-        try {
-            id = saver.save(entry);
-        } catch (const receipt::ReceiptGone& gone) {
-            // The way out that loses nothing: the form, as it is, becomes a new receipt.
-            if (!ui::MessageBox::question(
-                    this,
-                    gone.message() + QStringLiteral("\n\n要把本页的内容另存为一张新票据吗？"
-                                                    "本页填写的内容都会保存，不必重新输入。")))
-                return;
-            receipt::ReceiptEntry asNew = entry;
-            asNew.receiptId.clear();
-            id = saver.save(asNew);
-        } catch (const receipt::ReceiptChanged& changed) {
-            // Two ways on: keep this form as a new receipt, or take the other change.
-            if (ui::MessageBox::question(
-                    this, changed.message() +
-                              QStringLiteral("\n\n要把本页的内容另存为一张新票据吗？"
-                                             "（选“否”可以改为重新读取该票据的最新内容。）"))) {
-                receipt::ReceiptEntry asNew = entry;
-                asNew.receiptId.clear();
-                id = saver.save(asNew);
-            } else {
-                if (ui::MessageBox::question(
-                        this, QStringLiteral("要重新读取该票据的最新内容吗？本页未保存的修改将被"
-                                             "放弃。")))
-                    entryPage_->showReceipt(
-                        receipt::loadReceipt(store_, entry.receiptId.toLongLong()));
-                return;
-            }
-        }
+        const receipt::FormSaveOutcome outcome = saver.save(entry);
+        if (outcome.kind == receipt::FormSaveOutcome::Kind::Reloaded)
+            entryPage_->showReceipt(outcome.reloaded);
+        if (outcome.kind != receipt::FormSaveOutcome::Kind::Saved)
+            return;
         saveToken_.clear();
-        entryPage_->setReceiptId(id);
-        entryPage_->setLoadedChanges(saver.changes());
+        entryPage_->setReceiptId(outcome.receiptId);
+        entryPage_->setLoadedChanges(outcome.changes);
         entryPage_->markUnchanged();
         saved = true;
         ui::MessageBox::information(this, QStringLiteral("保存成功！"));

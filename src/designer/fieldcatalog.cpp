@@ -1,38 +1,34 @@
 #include "designer/fieldcatalog.h"
 
 #include "report/template.h"
+#include "store/receiptcolumns.h"
 
 #include <QRegularExpression>
 
 namespace zelk::designer {
 
 const QList<Field>& receiptFields() {
-    static const QList<Field> fields{
-        {QStringLiteral("fphm"), QStringLiteral("发票号码"), false},
-        {QStringLiteral("kpdate"), QStringLiteral("开票日期(数字)"), false},
-        {QStringLiteral("kpdate2"), QStringLiteral("开票日期"), false},
-        {QStringLiteral("hyfl"), QStringLiteral("行业分类"), false},
-        {QStringLiteral("jdhm"), QStringLiteral("机打号码"), false},
-        {QStringLiteral("qssj"), QStringLiteral("起始时间"), false},
-        {QStringLiteral("jcsj"), QStringLiteral("截止时间"), false},
-        {QStringLiteral("jym"), QStringLiteral("校验码"), false},
-        {QStringLiteral("fkfmc"), QStringLiteral("付款方名称"), false},
-        {QStringLiteral("jexx"), QStringLiteral("金额小写"), false},
-        {QStringLiteral("jedx"), QStringLiteral("合计金额(大写)"), false},
-        {QStringLiteral("skfmc"), QStringLiteral("收款方名称"), false},
-        {QStringLiteral("kpr"), QStringLiteral("开票人"), false},
-        {QStringLiteral("bz1"), QStringLiteral("底部提示"), false},
-        {QStringLiteral("bz2"), QStringLiteral("备注(存储)"), false},
-        {QStringLiteral("kpid"), QStringLiteral("发票编号"), false},
-        {QStringLiteral("V0"), QStringLiteral("备注"), false},
-        {QStringLiteral("fpmxid"), QStringLiteral("明细编号"), true},
-        {QStringLiteral("xm"), QStringLiteral("项目"), true},
-        {QStringLiteral("kjll"), QStringLiteral("开具内容"), true},
-        {QStringLiteral("dw"), QStringLiteral("单位"), true},
-        {QStringLiteral("sl"), QStringLiteral("数量"), true},
-        {QStringLiteral("dj"), QStringLiteral("单价"), true},
-        {QStringLiteral("je"), QStringLiteral("金额"), true},
-    };
+    static const QList<Field> fields = [] {
+        QList<Field> out;
+        const auto add = [&out](bool line) {
+            for (const store::ReceiptColumn& column : store::storedColumns()) {
+                if (column.line != line)
+                    continue;
+                // Both remarks are fields; the stored one is told apart by its caption.
+                const QString name = QString::fromLatin1(column.name);
+                out.append({name,
+                            name == QLatin1String("bz2") ? QStringLiteral("备注(存储)")
+                                                         : QString::fromUtf8(column.caption),
+                            line});
+            }
+        };
+        add(false);
+        out.append({QStringLiteral("kpid"), QStringLiteral("发票编号"), false});
+        out.append({QStringLiteral("V0"), QStringLiteral("备注"), false});
+        out.append({QStringLiteral("fpmxid"), QStringLiteral("明细编号"), true});
+        add(true);
+        return out;
+    }();
     return fields;
 }
 
@@ -77,15 +73,8 @@ QString fieldChoiceLabel(const Field& field) {
 
 report::DataSet sampleDataSet() {
     report::DataSet data;
-    data.columns =
-        QStringList{QStringLiteral("kpid"),    QStringLiteral("fphm"),   QStringLiteral("kpdate"),
-                    QStringLiteral("kpdate2"), QStringLiteral("hyfl"),   QStringLiteral("jdhm"),
-                    QStringLiteral("qssj"),    QStringLiteral("jcsj"),   QStringLiteral("jym"),
-                    QStringLiteral("fkfmc"),   QStringLiteral("jexx"),   QStringLiteral("jedx"),
-                    QStringLiteral("skfmc"),   QStringLiteral("kpr"),    QStringLiteral("bz1"),
-                    QStringLiteral("bz2"),     QStringLiteral("fpmxid"), QStringLiteral("xm"),
-                    QStringLiteral("kjll"),    QStringLiteral("dw"),     QStringLiteral("sl"),
-                    QStringLiteral("dj"),      QStringLiteral("je")};
+    data.columns = QStringList{QStringLiteral("kpid")} + store::headerColumns() +
+                   QStringList{QStringLiteral("fpmxid")} + store::lineColumns();
     const QStringList header{QStringLiteral("1"),
                              QStringLiteral("00012345"),
                              QStringLiteral("20260906"),

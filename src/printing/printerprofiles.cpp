@@ -15,37 +15,7 @@ qint64 tenths(double mm) {
 
 } // namespace
 
-bool PrinterProfiles::hasTable(const QString& table) const {
-    data::Query query(connection_);
-    query.add(QStringLiteral("select name from sqlite_master where type='table' and name=:name"));
-    query.bind(QStringLiteral("name"), table);
-    query.open();
-    return !query.eof();
-}
-
-void PrinterProfiles::createTables() {
-    for (const QString& sql :
-         {QStringLiteral("create table if not exists PrinterOffset (PrinterName TEXT PRIMARY KEY,"
-                         " OffsetX INTEGER, OffsetY INTEGER, FeedCorrection INTEGER)"),
-          QStringLiteral("create table if not exists PrinterChoice (TemplateName TEXT PRIMARY KEY,"
-                         " PrinterName TEXT)")}) {
-        data::Query query(connection_);
-        query.add(sql);
-        query.execute();
-    }
-    // A table of an earlier version lacks the later columns.
-    for (const QString& column : {QStringLiteral("FeedCorrection"), QStringLiteral("FeedSheets"),
-                                  QStringLiteral("FeedCreep"), QStringLiteral("SheetCount")}) {
-        if (hasColumn(QStringLiteral("PrinterOffset"), column))
-            continue;
-        data::Query query(connection_);
-        query.add(QStringLiteral("alter table PrinterOffset add column %1 INTEGER").arg(column));
-        query.execute();
-    }
-}
-
 void PrinterProfiles::ensureRow(const QString& printerName) {
-    createTables();
     data::Query query(connection_);
     query.add(QStringLiteral("insert or ignore into PrinterOffset (PrinterName) values (:name)"));
     query.bind(QStringLiteral("name"), printerName);
@@ -53,9 +23,6 @@ void PrinterProfiles::ensureRow(const QString& printerName) {
 }
 
 qint64 PrinterProfiles::integerColumn(const QString& printerName, const QString& column) const {
-    if (!hasTable(QStringLiteral("PrinterOffset")) ||
-        !hasColumn(QStringLiteral("PrinterOffset"), column))
-        return 0;
     data::Query query(connection_);
     // column is one of ours, never input.
     query.add(
@@ -66,18 +33,7 @@ qint64 PrinterProfiles::integerColumn(const QString& printerName, const QString&
     return query.eof() ? 0 : query.fieldAsInteger(QStringLiteral("v"));
 }
 
-bool PrinterProfiles::hasColumn(const QString& table, const QString& column) const {
-    data::Query query(connection_);
-    query.add(QStringLiteral("pragma table_info(%1)").arg(table)); // a name of ours, not input
-    for (query.open(); !query.eof(); query.next())
-        if (query.fieldAsText(QStringLiteral("name")) == column)
-            return true;
-    return false;
-}
-
 std::optional<QPointF> PrinterProfiles::offset(const QString& printerName) const {
-    if (!hasTable(QStringLiteral("PrinterOffset")))
-        return std::nullopt;
     data::Query query(connection_);
     query.add(QStringLiteral("select OffsetX, OffsetY from PrinterOffset"
                              " where PrinterName=:name and OffsetX is not null"));
@@ -137,9 +93,6 @@ void PrinterProfiles::addSheets(const QString& printerName, int sheets) {
 }
 
 void PrinterProfiles::resetSheets(const QString& printerName) {
-    if (!hasTable(QStringLiteral("PrinterOffset")))
-        return;
-    createTables();
     data::Query query(connection_);
     query.add(QStringLiteral("update PrinterOffset set SheetCount=0 where PrinterName=:name"));
     query.bind(QStringLiteral("name"), printerName);
@@ -167,8 +120,6 @@ void PrinterProfiles::setFeedCorrection(const QString& printerName, int sheets, 
 }
 
 QString PrinterProfiles::rememberedPrinter(const QString& templateName) const {
-    if (!hasTable(QStringLiteral("PrinterChoice")))
-        return {};
     data::Query query(connection_);
     query.add(QStringLiteral("select PrinterName from PrinterChoice where TemplateName=:name"));
     query.bind(QStringLiteral("name"), templateName);
@@ -177,7 +128,6 @@ QString PrinterProfiles::rememberedPrinter(const QString& templateName) const {
 }
 
 void PrinterProfiles::rememberPrinter(const QString& templateName, const QString& printerName) {
-    createTables();
     data::Query query(connection_);
     query.add(QStringLiteral("insert or replace into PrinterChoice (TemplateName, PrinterName)"
                              " values (:template, :printer)"));

@@ -11,9 +11,8 @@ class Connection;
 
 namespace zelk::printing {
 
-// What the database keeps per printer and per template, in two tables of their own that are
-// added to a database the first time something is stored (files of earlier versions keep
-// opening and read as "nothing stored"):
+// What the local file keeps per printer and per template, in two tables of their own that the
+// file's version steps add to a file of an earlier version (store/schemaversion.h):
 //   PrinterOffset (PrinterName, OffsetX, OffsetY, FeedCorrection, FeedSheets, FeedCreep,
 //     SheetCount): the printer's offset in tenths of a mm (NULL when it has none of its own),
 //     its page-length correction in thousandths of a mm per sheet, the measurement it came from
@@ -65,9 +64,6 @@ public:
     void rememberPrinter(const QString& templateName, const QString& printerName);
 
 private:
-    bool hasTable(const QString& table) const;
-    bool hasColumn(const QString& table, const QString& column) const;
-    void createTables();
     void ensureRow(const QString& printerName);
     qint64 integerColumn(const QString& printerName, const QString& column) const;
 

@@ -2,25 +2,13 @@
 
 #include "data/databaseerror.h"
 #include "store/filestore.h"
+#include "store/receiptcolumns.h"
 
 #include <QScopedValueRollback>
 
 namespace zelk::receipt {
 
 namespace {
-
-// The result's columns as the grid shows them, with their titles and widths in pixels.
-struct Column {
-    const char* field;
-    const char* title;
-    int width;
-};
-
-const Column columns[historyColumnCount] = {
-    {"fphm", "发票号码", 108}, {"kpdate2", "开票日期", 96},  {"jdhm", "机打号码", 117},
-    {"jym", "检验码", 111},    {"fkfmc", "付款方名称", 269}, {"jexx", "金额", 91},
-    {"kpr", "开票人", 79},     {"bz2", "备注", 439},
-};
 
 // Packed texts live in blocks of this size, so that a large result grows without copying what
 // it already holds; a row larger than a block gets a block of its own.
@@ -184,13 +172,13 @@ void HistoryModel::fetchMore(const QModelIndex& parent) {
 QString HistoryModel::columnTitle(int column) {
     if (column < 0 || column >= historyColumnCount)
         return QString();
-    return QString::fromUtf8(columns[column].title);
+    return QString::fromUtf8(store::gridColumn(column).gridTitle);
 }
 
 int HistoryModel::columnWidth(int column) {
     if (column < 0 || column >= historyColumnCount)
         return 0;
-    return columns[column].width;
+    return store::gridColumn(column).gridWidth;
 }
 
 } // namespace zelk::receipt

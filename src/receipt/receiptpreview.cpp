@@ -1,4 +1,5 @@
 #include "receipt/receiptpreview.h"
+#include "store/receiptcolumns.h"
 
 #include "data/connection.h"
 #include "data/databaseerror.h"
@@ -63,27 +64,11 @@ qint64 receiptIdNumber(const QString& receiptId) {
 }
 
 QMap<QString, QString> receiptFieldNames() {
-    return {{QStringLiteral("fphm"), QStringLiteral("发票号码")},
-            {QStringLiteral("kpdate2"), QStringLiteral("开票日期")},
-            {QStringLiteral("hyfl"), QStringLiteral("行业分类")},
-            {QStringLiteral("jdhm"), QStringLiteral("机打号码")},
-            {QStringLiteral("qssj"), QStringLiteral("起始时间")},
-            {QStringLiteral("jcsj"), QStringLiteral("截止时间")},
-            {QStringLiteral("jym"), QStringLiteral("校验码")},
-            {QStringLiteral("fkfmc"), QStringLiteral("付款方名称")},
-            {QStringLiteral("jedx"), QStringLiteral("合计金额(大写)")},
-            {QStringLiteral("jexx"), QStringLiteral("合计金额")},
-            {QStringLiteral("skfmc"), QStringLiteral("收款方名称")},
-            {QStringLiteral("kpr"), QStringLiteral("开票人")},
-            {QStringLiteral("bz1"), QStringLiteral("提示行")},
-            {QStringLiteral("bz2"), QStringLiteral("备注")},
-            {QStringLiteral("V0"), QStringLiteral("备注")},
-            {QStringLiteral("xm"), QStringLiteral("项目")},
-            {QStringLiteral("kjll"), QStringLiteral("内容")},
-            {QStringLiteral("dw"), QStringLiteral("单位")},
-            {QStringLiteral("sl"), QStringLiteral("数量")},
-            {QStringLiteral("dj"), QStringLiteral("单价")},
-            {QStringLiteral("je"), QStringLiteral("金额")}};
+    QMap<QString, QString> names;
+    for (const store::ReceiptColumn& column : store::storedColumns())
+        names.insert(QString::fromLatin1(column.name), QString::fromUtf8(column.caption));
+    names.insert(QStringLiteral("V0"), QStringLiteral("备注"));
+    return names;
 }
 
 QString receiptTemplatePath(const QString& executablePath) {

@@ -11,25 +11,29 @@ using text::trimBlanks;
 
 namespace {
 
-// The header columns that both the insert and the rewrite store (all but fphm), with their
-// values as the form holds them.
-QList<QPair<QString, QString>> headerValues(const ReceiptEntry& entry) {
-    return {
-        {QStringLiteral("kpdate"), searchableDate(entry.issueDate)},
-        {QStringLiteral("kpdate2"), displayedDate(entry.issueDate)},
-        {QStringLiteral("hyfl"), entry.category},
-        {QStringLiteral("jdhm"), entry.machineNumber},
-        {QStringLiteral("qssj"), entry.periodStart},
-        {QStringLiteral("jcsj"), entry.periodEnd},
-        {QStringLiteral("jym"), entry.checkCode},
-        {QStringLiteral("fkfmc"), entry.payerName},
-        {QStringLiteral("jexx"), entry.totalFigures},
-        {QStringLiteral("jedx"), entry.totalCapitals},
-        {QStringLiteral("skfmc"), entry.payeeName},
-        {QStringLiteral("kpr"), entry.issuer},
-        {QStringLiteral("bz1"), entry.noticeLine},
-        {QStringLiteral("bz2"), entry.remarks},
+// The header values as the form holds them, in headerColumns() order.
+QStringList headerValues(const ReceiptEntry& entry) {
+    const QList<QPair<const char*, QString>> byName = {
+        {"fphm", entry.invoiceNumber},
+        {"kpdate", searchableDate(entry.issueDate)},
+        {"kpdate2", displayedDate(entry.issueDate)},
+        {"hyfl", entry.category},
+        {"jdhm", entry.machineNumber},
+        {"qssj", entry.periodStart},
+        {"jcsj", entry.periodEnd},
+        {"jym", entry.checkCode},
+        {"fkfmc", entry.payerName},
+        {"jexx", entry.totalFigures},
+        {"jedx", entry.totalCapitals},
+        {"skfmc", entry.payeeName},
+        {"kpr", entry.issuer},
+        {"bz1", entry.noticeLine},
+        {"bz2", entry.remarks},
     };
+    QStringList values(store::headerColumns().size());
+    for (const auto& [name, value] : byName)
+        values[store::headerColumns().indexOf(QLatin1String(name))] = value;
+    return values;
 }
 
 } // namespace
@@ -82,14 +86,15 @@ QString ReceiptSaver::save(const ReceiptEntry& entry) {
     }
     // A new receipt stores every value as typed; a rewrite trims the header values (the store
     // keeps the invoice number of the first save).
-    receipt.header << entry.invoiceNumber;
-    for (const auto& [column, value] : headerValues(entry))
+    for (const QString& value : headerValues(entry))
         receipt.header << (rewrite ? trimBlanks(value) : value);
-    // A date the form could not show goes back exactly as it was stored (kpdate, kpdate2 follow
-    // fphm), unless the operator has set one.
+    // A date the form could not show goes back exactly as it was stored, unless the operator
+    // has set one.
     if (!entry.issueDate.isValid()) {
-        receipt.header[1] = entry.unknownDate->kpdate;
-        receipt.header[2] = entry.unknownDate->kpdate2;
+        receipt.header[store::headerColumns().indexOf(QStringLiteral("kpdate"))] =
+            entry.unknownDate->kpdate;
+        receipt.header[store::headerColumns().indexOf(QStringLiteral("kpdate2"))] =
+            entry.unknownDate->kpdate2;
     }
     for (const EntryLine& line : entry.lines)
         if (!trimBlanks(line.amount).isEmpty())

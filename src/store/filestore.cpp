@@ -6,6 +6,7 @@
 #include "data/searchindex.h"
 #include "data/transaction.h"
 #include "store/receipthistory.h"
+#include "store/schemaversion.h"
 
 #include <QDir>
 
@@ -115,13 +116,22 @@ QString columnList(const QStringList& columns, const QString& prefix = {}) {
 
 } // namespace
 
-FileStore::FileStore(data::Connection& connection) : connection_(connection) {}
+FileStore::FileStore(data::Connection& connection) : connection_(connection) {
+    if (connection_.isOpen())
+        migrate();
+}
 
 FileStore::FileStore(const QString& path)
     : owned_(std::make_unique<data::Connection>()), connection_(*owned_) {
     connection_.setConnectionString(QStringLiteral("Data Source=%1;Password=%2")
                                         .arg(path, QString::fromLatin1(data::databaseKey)));
     connection_.open();
+    migrate();
+}
+
+void FileStore::migrate() {
+    migrateFile(connection_);
+    historyKept_ = fileVersion(connection_) >= 2;
 }
 
 FileStore::~FileStore() = default;
@@ -174,10 +184,6 @@ qint64 FileStore::insertReceipt(const StoredReceipt& receipt) {
 
 qint64 FileStore::rewriteReceipt(const StoredReceipt& receipt) {
     data::Transaction transaction(connection_);
-    // A file of an earlier version gains the counter here, inside the save's transaction.
-    if (!hasChangeCounter())
-        connection_.executeDirect(
-            QStringLiteral("alter table fpmain add column changecount INTEGER NOT NULL DEFAULT 0"));
     qint64 stored = 0;
     {
         // Without this a receipt removed by someone else would be "rewritten" as orphan lines.
@@ -225,9 +231,6 @@ qint64 FileStore::rewriteReceipt(const StoredReceipt& receipt) {
 }
 
 void FileStore::keepEarlierVersion(qint64 kpid) {
-    // Inside the rewrite's transaction: a file of an earlier version gains the tables here.
-    for (const QString& statement : historyTableStatements(false))
-        connection_.executeDirect(statement);
     const QString columns = headerColumns().join(QLatin1Char(','));
     {
         data::Query q(connection_);
@@ -252,14 +255,8 @@ void FileStore::keepEarlierVersion(qint64 kpid) {
 
 QList<ReceiptVersion> FileStore::earlierVersions(qint64 kpid) {
     QList<ReceiptVersion> versions;
-    {
-        data::Query q(connection_);
-        q.add(
-            QStringLiteral("select count(*) as n from sqlite_master where name='fpmain_history'"));
-        q.open();
-        if (q.fieldAsInteger(QStringLiteral("n")) == 0)
-            return versions;
-    }
+    if (!historyKept_) // a read-only file of an earlier version
+        return versions;
     QList<qint64> ids;
     {
         data::Query q(connection_);

@@ -11,11 +11,12 @@ class Connection;
 namespace zelk::store {
 
 // The encrypted local database file as a store, on the data layer. The file keeps the layout
-// earlier versions wrote; the change counter is a column of fpmain that new files have and that
-// an older file gains at its first rewrite.
+// earlier versions wrote; what later versions added (the change counter, the earlier versions'
+// tables) a file of an earlier version gains when a store opens it (see migrateFile).
 class FileStore : public Store {
 public:
-    // Works on an open connection that the caller keeps open while the store lives.
+    // Works on an open connection that the caller keeps open while the store lives (and
+    // brings its file up to date).
     explicit FileStore(data::Connection& connection);
     // Opens the file at `path` with the program's key and keeps the connection.
     explicit FileStore(const QString& path);
@@ -41,11 +42,14 @@ public:
     bool hasChangeCounter();
 
 private:
+    // Brings a file of an earlier version up to date (see migrateFile).
+    void migrate();
     void insertLines(const StoredReceipt& receipt, qint64 kpid);
     void keepEarlierVersion(qint64 kpid);
 
     std::unique_ptr<data::Connection> owned_;
     data::Connection& connection_;
+    bool historyKept_ = false;
 };
 
 } // namespace zelk::store

@@ -1,4 +1,5 @@
 #include "store/historysearch.h"
+#include "store/receiptcolumns.h"
 
 #include "data/databaseerror.h"
 #include "data/query.h"
@@ -15,8 +16,9 @@ QString searchableDate(const QDate& date) {
 
 } // namespace
 
-const char* const historyFields[historyColumnCount] = {"fphm",  "kpdate2", "jdhm", "jym",
-                                                       "fkfmc", "jexx",    "kpr",  "bz2"};
+const char* const historyFields[historyColumnCount] = {
+    gridColumn(0).name, gridColumn(1).name, gridColumn(2).name, gridColumn(3).name,
+    gridColumn(4).name, gridColumn(5).name, gridColumn(6).name, gridColumn(7).name};
 
 QString historyNeedle(const QString& text) {
     QString needle = text::trimBlanks(text);
@@ -72,10 +74,9 @@ void prepareHistorySearch(data::Query& query, const HistoryCriteria& criteria,
     } else {
         query.add(QStringLiteral(" from fpmain where"));
     }
-    // The five columns joined without separators, so a match may run across a column end;
+    // The searched columns joined without separators, so a match may run across a column end;
     // coalesce keeps a NULL column (in data we did not write) from hiding the whole row.
-    query.add(QStringLiteral(" coalesce(fphm,'')||coalesce(jdhm,'')||coalesce(fkfmc,'')||"
-                             "coalesce(kpr,'')||coalesce(bz2,'') like :pattern escape '\\'"));
+    query.add(u' ' + searchedColumnsJoined() + QStringLiteral(" like :pattern escape '\\'"));
     const QString pattern = historyLikePattern(criteria.text);
     // SQLite refuses LIKE patterns longer than this with a message the operator cannot act on.
     constexpr qsizetype maxPatternBytes = 50000;

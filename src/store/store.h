@@ -2,6 +2,7 @@
 
 #include "data/databaseerror.h"
 #include "store/historysearch.h"
+#include "store/receiptcolumns.h"
 #include "store/summary.h"
 
 #include <QList>
@@ -14,11 +15,6 @@
 #include <optional>
 
 namespace zelk::store {
-
-// The fpmain columns a receipt stores besides kpid and its change counter, in table order.
-const QStringList& headerColumns();
-// The fpdetail columns of a line besides fpmxid and kpid, in table order.
-const QStringList& lineColumns();
 
 // One receipt as the tables hold it: every value as text (kpdate as its eight digits).
 struct StoredReceipt {

@@ -4,6 +4,7 @@
 #include "amount/capitals.h"
 #include "data/databaseerror.h"
 #include "data/schema.h"
+#include "store/schemaversion.h"
 #include "tools/backupcommand.h"
 #include "tools/changescommand.h"
 #include "tools/commandline.h"
@@ -104,7 +105,7 @@ int initDb(const QStringList& words) {
         return 2;
     const QString path = words.first();
     try {
-        zelk::data::createDatabase(path);
+        zelk::store::createFile(path);
     } catch (const zelk::data::DatabaseError& error) {
         // The sentence and, on its own line, the engine's text.
         err() << QString::fromUtf8(error.what()) << '\n';

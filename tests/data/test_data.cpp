@@ -6,6 +6,7 @@
 #include "data/tdmtd.h"
 #include "data/transaction.h"
 #include "store/filestore.h"
+#include "store/schemaversion.h"
 #include "testsupport.h"
 
 #include <QDir>
@@ -26,6 +27,7 @@ private slots:
     void settings();
     void queryErrorsAndRollback();
     void fileIsEncrypted();
+    void earlierFileIsBroughtUpToDate();
 };
 
 void TestData::executableFolder_data() {
@@ -114,6 +116,48 @@ void TestData::fileIsEncrypted() {
     QVERIFY(!bytes.startsWith("SQLite format 3"));
     QVERIFY(!bytes.contains("CREATE TABLE"));
     QVERIFY(!bytes.contains(schema::defaultSetting(29).toUtf8()));
+}
+
+// A file of the first layout (no change counter, no earlier versions' tables, no version)
+// gains what later versions added when a store opens it, keeps its rows, and is counted once.
+void TestData::earlierFileIsBroughtUpToDate() {
+    TempDatabase db;
+    db.exec(QStringLiteral(
+        "drop table fpmain_history; drop table fpdetail_history; PRAGMA user_version=0;"
+        "drop table PrinterChoice; drop table PrinterOffset; create table PrinterOffset "
+        "(PrinterName TEXT PRIMARY KEY, OffsetX INTEGER, OffsetY INTEGER);"
+        "drop table fpmain; create table fpmain (kpid INTEGER PRIMARY KEY AUTOINCREMENT, fphm "
+        "TEXT, kpdate INTEGER, kpdate2 TEXT, hyfl TEXT, jdhm TEXT, qssj TEXT, jcsj TEXT, jym TEXT, "
+        "fkfmc TEXT, jexx TEXT, jedx TEXT, skfmc TEXT, kpr TEXT, bz1 TEXT, bz2 TEXT);"
+        "insert into fpmain (kpid,fphm,fkfmc) values (1,'7','甲')"));
+    const auto versionAndTables = [&]() -> QString {
+        return db.scalar(QStringLiteral("PRAGMA user_version")) + u' ' +
+               db.column(QStringLiteral("select name from sqlite_master where name like "
+                                        "'%history' order by name"))
+                   .join(u',');
+    };
+    QCOMPARE(versionAndTables(), QStringLiteral("0 "));
+    for (int open = 0; open < 2; ++open) {
+        zelk::store::FileStore store(db.path());
+        QVERIFY(store.hasChangeCounter());
+        QCOMPARE(versionAndTables(), QStringLiteral("%1 fpdetail_history,fpmain_history")
+                                         .arg(zelk::store::fileSchemaVersion));
+        zelk::store::StoredReceipt receipt = *store.loadReceipt(1);
+        receipt.header[zelk::store::headerColumns().indexOf(QStringLiteral("fkfmc"))] =
+            QStringLiteral("乙");
+        store.rewriteReceipt(receipt);
+        QCOMPARE(store.earlierVersions(1).size(), open + 1);
+    }
+    // An earlier version finds every table and column it knew, its rows as they were.
+    Connection c;
+    c.setConnectionString(db.connectionString());
+    c.open();
+    QCOMPARE(db.scalar(QStringLiteral("select kpid||fphm||fkfmc||changecount from fpmain")),
+             QStringLiteral("17乙2"));
+    QCOMPARE(db.scalar(QStringLiteral("select count(*) from sqlite_master where name in "
+                                      "('PrinterChoice','PrinterOffset')")),
+             QStringLiteral("2"));
+    QCOMPARE(db.column(QStringLiteral("PRAGMA table_info(PrinterOffset)")).size(), 7);
 }
 
 QTEST_GUILESS_MAIN(TestData)

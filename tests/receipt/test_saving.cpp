@@ -1,8 +1,10 @@
 #include "data/databaseerror.h"
 #include "receipt/entrytotals.h"
+#include "receipt/formsaver.h"
 #include "receipt/receiptloader.h"
 #include "receipt/receiptsaver.h"
 #include "samples.h"
+#include "store/filestore.h"
 #include "testsupport.h"
 
 #include <QtTest>
@@ -39,6 +41,8 @@ private slots:
     void refusals();
     void newReceiptStoresFilledRowsInOrder();
     void rewriteReplacesLinesKeepsNumberTrimsHeader();
+    void refusedRewrite_data();
+    void refusedRewrite();
 };
 
 // The one home of the save refusals: what checkBeforeSave says, and that the saver itself
@@ -135,6 +139,56 @@ void TestSaving::rewriteReplacesLinesKeepsNumberTrimsHeader() {
                  "select count(*)||fphm||'|'||typeof(kpdate)||kpdate||'|'||"
                  "kpdate2||'|'||hyfl||'|'||skfmc||'|'||bz2 from fpmain where kpid=1")),
              QStringLiteral("100012345|integer20130901|2013-09-01|餐饮|乙宾馆|备注 内部 空格"));
+}
+
+// A rewrite the store refuses, answered each way: the form becomes a new receipt, the other
+// change is read back, or nothing happens; the stored receipt is never overwritten.
+void TestSaving::refusedRewrite_data() {
+    QTest::addColumn<bool>("gone");
+    QTest::addColumn<QList<bool>>("answers");
+    QTest::addColumn<int>("kind");
+    using Kind = FormSaveOutcome::Kind;
+    QTest::newRow("gone, store as new") << true << QList<bool>{true} << int(Kind::Saved);
+    QTest::newRow("gone, leave") << true << QList<bool>{false} << int(Kind::Kept);
+    QTest::newRow("changed, store as new") << false << QList<bool>{true} << int(Kind::Saved);
+    QTest::newRow("changed, reload") << false << QList<bool>{false, true} << int(Kind::Reloaded);
+    QTest::newRow("changed, leave") << false << QList<bool>{false, false} << int(Kind::Kept);
+}
+
+void TestSaving::refusedRewrite() {
+    QFETCH(bool, gone);
+    QFETCH(QList<bool>, answers);
+    QFETCH(int, kind);
+    test::OpenDatabase db;
+    store::FileStore store(db.dm.Database3_ado);
+    QStringList asked;
+    FormSaver saver(store, [&](const QString& question) {
+        asked.append(question);
+        return answers.value(asked.size() - 1);
+    });
+    ReceiptEntry form = loadReceipt(store, saver.save(typedEntry()).receiptId.toLongLong());
+    // Elsewhere the receipt is changed (or, when gone, the form names one no longer stored).
+    ReceiptEntry other = form;
+    other.payerName = QStringLiteral("别处改的");
+    ReceiptSaver(store).save(other);
+    if (gone)
+        form.receiptId = QStringLiteral("7");
+    form.payerName = QStringLiteral("本页改的");
+
+    const FormSaveOutcome outcome = saver.save(form);
+    QCOMPARE(asked.size(), answers.size());
+    QVERIFY(
+        asked[0].endsWith(gone ? QStringLiteral("本页填写的内容都会保存，不必重新输入。")
+                               : QStringLiteral("（选“否”可以改为重新读取该票据的最新内容。）")));
+    QCOMPARE(int(outcome.kind), kind);
+    QCOMPARE(loadReceipt(store, 1).payerName, other.payerName);
+    QCOMPARE(store.largestReceiptId(), kind == int(FormSaveOutcome::Kind::Saved) ? 2 : 1);
+    if (outcome.kind == FormSaveOutcome::Kind::Saved) {
+        QCOMPARE(outcome.receiptId, QStringLiteral("2"));
+        QCOMPARE(loadReceipt(store, 2).payerName, form.payerName);
+    }
+    if (outcome.kind == FormSaveOutcome::Kind::Reloaded)
+        QCOMPARE(outcome.reloaded, loadReceipt(store, 1));
 }
 
 QTEST_MAIN(TestSaving)

@@ -4,6 +4,7 @@
 #include "data/databaseerror.h"
 #include "data/programfolder.h"
 #include "data/schema.h"
+#include "store/schemaversion.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -16,7 +17,7 @@ namespace zelk::test {
 
 TempDatabase::TempDatabase() {
     QDir(dir_.path()).mkpath(QStringLiteral("Data"));
-    data::createDatabase(path());
+    store::createFile(path());
 }
 
 QString TempDatabase::connectionString() const {

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+
+namespace zelk::data {
+class Connection;
+}
+namespace zelk::store {
+class PgConnection;
+
+// Each store keeps the version of its layout and brings an earlier one up to date when it
+// opens, by the steps after the version it finds, in order, in one transaction. Every step only
+// adds (tables, columns, indexes), so an earlier version of the program still opens a file or
+// database that was brought up to date, and a step finds its work already done when a
+// database was made by a version that added it without counting.
+
+// The local file's version is `PRAGMA user_version`. A file that cannot be written (a
+// read-only copy) is read as it is.
+inline constexpr int fileSchemaVersion = 3;
+void migrateFile(data::Connection& connection);
+// Creates a new encrypted file at `path` (see data::createDatabase) at the current version, so
+// that opening it later writes nothing.
+void createFile(const QString& path);
+// The version `PRAGMA user_version` holds.
+int fileVersion(data::Connection& connection);
+
+// The server's version is the row of zelk_schema; the first desk to connect does the steps
+// while the others wait.
+inline constexpr int serverSchemaVersion = 3;
+void migrateServer(PgConnection& connection);
+
+} // namespace zelk::store
