@@ -131,7 +131,6 @@ FileStore::FileStore(const QString& path)
 
 void FileStore::migrate() {
     migrateFile(connection_);
-    historyKept_ = fileVersion(connection_) >= 2;
 }
 
 FileStore::~FileStore() = default;
@@ -255,7 +254,9 @@ void FileStore::keepEarlierVersion(qint64 kpid) {
 
 QList<ReceiptVersion> FileStore::earlierVersions(qint64 kpid) {
     QList<ReceiptVersion> versions;
-    if (!historyKept_) // a read-only file of an earlier version
+    // Asked of the file each time: the connection may have been opened, or opened again on
+    // another file, after this store was made.
+    if (fileVersion(connection_) < 2) // a read-only file of an earlier version
         return versions;
     QList<qint64> ids;
     {

@@ -49,7 +49,6 @@ private:
 
     std::unique_ptr<data::Connection> owned_;
     data::Connection& connection_;
-    bool historyKept_ = false;
 };
 
 } // namespace zelk::store
