@@ -7,6 +7,7 @@
 #include "data/searchindex.h"
 #include "data/tdmtd.h"
 #include "receipt/receiptsaver.h"
+#include "store/filestore.h"
 #include "text/blanks.h"
 
 #include <QCryptographicHash>
@@ -69,7 +70,8 @@ void checkLoaderMatchesSaver(const QDate& today) {
             QStringLiteral("Data Source=%1;Password=%2")
                 .arg(viaSaver, QLatin1String(zelk::data::databaseKey)));
         dm.Database3_ado.open();
-        zelk::receipt::ReceiptSaver saver(dm);
+        zelk::store::FileStore file(dm.Database3_ado);
+        zelk::receipt::ReceiptSaver saver(file);
         ReceiptGenerator gen(count, today);
         for (qint64 i = 0; i < count; ++i)
             saver.save(gen.receipt(i));

@@ -59,9 +59,7 @@ private:
 int startup(const QString& db, double mainEntered, double appReady) {
     QApplication::setFont(zelk::ui::windowFont());
     auto window = std::make_unique<zelk::app::Tfrmqj>(QCoreApplication::applicationFilePath());
-    window->setConnectionString(connectionString(db));
-    zelk::data::Tdmtd dm;
-    window->setDataModule(dm);
+    window->setDatabasePath(db);
     const double built = nowMs();
     FirstPaint paint(window.get());
     qApp->installEventFilter(&paint);
@@ -70,7 +68,7 @@ int startup(const QString& db, double mainEntered, double appReady) {
     const double shown = nowMs();
     QApplication::exec();
     const bool defaultsLoaded =
-        !window->entryPage()->entry().noticeLine.isEmpty() && dm.Database3_ado.isOpen();
+        !window->entryPage()->entry().noticeLine.isEmpty() && window->isDatabaseOpen();
     std::printf("%.3f %.3f %.3f %.3f %.3f %d\n", mainEntered, appReady, built, shown, paint.at,
                 defaultsLoaded ? 1 : 0);
     window.reset();
@@ -109,7 +107,8 @@ int memory(const QString& db) {
     zelk::data::Connection connection;
     connection.setConnectionString(connectionString(db));
     connection.open();
-    zelk::receipt::HistoryModel model(connection);
+    zelk::store::FileStore file(connection);
+    zelk::receipt::HistoryModel model(file);
     QTableView view;
     view.setModel(&model);
     view.resize(1200, 700);

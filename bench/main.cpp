@@ -139,7 +139,7 @@ void startup(const BenchDatabase& db, int runs) {
             .arg(p[3].median(), 0, 'f', 1)
             .arg(p[4].median(), 0, 'f', 1);
     };
-    f.note = QStringLiteral("child process: QApplication, font, Tfrmqj, Tdmtd, showMaximized "
+    f.note = QStringLiteral("child process: QApplication, font, Tfrmqj, showMaximized "
                             "(FormShow opens the database and loads the four defaults), until "
                             "the first paint [") +
              describe(phases) +
@@ -268,7 +268,8 @@ void saves(const BenchDatabase& db, zelk::data::Tdmtd& dm, sqlite3* rawDb) {
     const ReceiptGenerator gen(db.receipts, db.today);
     const qint64 baseMax = raw::scalar(rawDb, "select max(kpid) from fpmain");
     const RunPolicy policy{10, 40, 1500, 2};
-    receipt::ReceiptSaver saver(dm);
+    zelk::store::FileStore file(dm.Database3_ado);
+    receipt::ReceiptSaver saver(file);
     RawSaver rawSaver{rawDb};
     qint64 seed = 1;
     receipt::ReceiptEntry entry;
@@ -299,7 +300,7 @@ void saves(const BenchDatabase& db, zelk::data::Tdmtd& dm, sqlite3* rawDb) {
         rewrite.note = QStringLiteral("ReceiptSaver::save rewrite path of a reloaded receipt");
         auto pick = [&] {
             const qint64 id = std::uniform_int_distribution<qint64>(1, baseMax)(rng);
-            entry = receipt::loadReceipt(dm.Database3_ado, id);
+            entry = receipt::loadReceipt(file, id);
             entry.remarks += changesText ? QStringLiteral("改") : QStringLiteral(" ");
         };
         std::tie(rewrite.ours, rewrite.floor) = measurePair(
@@ -313,6 +314,7 @@ void saves(const BenchDatabase& db, zelk::data::Tdmtd& dm, sqlite3* rawDb) {
 // ---- reload ---------------------------------------------------------------------------------
 
 void reload(const BenchDatabase& db, zelk::data::Tdmtd& dm, sqlite3* rawDb) {
+    zelk::store::FileStore file(dm.Database3_ado);
     receipt::ReceiptEntryPage page;
     page.show();
     QApplication::processEvents();
@@ -328,7 +330,7 @@ void reload(const BenchDatabase& db, zelk::data::Tdmtd& dm, sqlite3* rawDb) {
     f.note = QStringLiteral("loadReceipt + ReceiptEntryPage::showReceipt of a random receipt; "
                             "floor: the two selects, bare C API, every column read");
     std::tie(f.ours, f.floor) = measurePair(
-        policy, [&] { page.showReceipt(receipt::loadReceipt(dm.Database3_ado, id)); },
+        policy, [&] { page.showReceipt(receipt::loadReceipt(file, id)); },
         [&] {
             raw::Stmt h(rawDb, "select * from fpmain  where kpid=?");
             h.bind(1, id);
@@ -390,7 +392,8 @@ QList<SearchCase> searchCases(const QDate& today) {
 
 void searches(const BenchDatabase& db, zelk::data::Tdmtd& dm, sqlite3* rawDb, bool large) {
     const QList<SearchCase> cases = searchCases(db.today);
-    receipt::HistoryModel model(dm.Database3_ado);
+    zelk::store::FileStore file(dm.Database3_ado);
+    receipt::HistoryModel model(file);
     const RunPolicy policy{large ? 5 : 10, 30, 2500, 1};
     for (const SearchCase& sc : cases) {
         // The floors: the program's first batch statement, and the same statement without a
@@ -657,7 +660,8 @@ void preview(const BenchDatabase& db, zelk::data::Tdmtd& dm, sqlite3* rawDb) {
     const qint64 id = raw::scalar(
         rawDb,
         "select kpid from fpdetail group by kpid having count(*)=5 order by kpid desc limit 1");
-    const QString remarks = receipt::loadReceipt(dm.Database3_ado, id).remarks;
+    zelk::store::FileStore file(dm.Database3_ado);
+    const QString remarks = receipt::loadReceipt(file, id).remarks;
     const RunPolicy policy{10, 100, 1500, 2};
     auto floorQuery = [&] {
         raw::Stmt s(rawDb, "select a.*,b.fpmxid,b.xm,b.kjll,b.dw,b.sl,b.dj,b.je from fpmain a,"

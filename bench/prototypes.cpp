@@ -9,6 +9,7 @@
 #include "receipt/historymodel.h"
 #include "receipt/historysearch.h"
 #include "receipt/receiptentry.h"
+#include "store/filestore.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -375,7 +376,8 @@ QList<PrototypeFigure> runModelPrototypes(const BenchDatabase& db) {
         connection.setConnectionString(QStringLiteral("Data Source=%1;Password=%2")
                                            .arg(db.path, QLatin1String(zelk::data::databaseKey)));
         connection.open();
-        zelk::receipt::HistoryModel model(connection);
+        zelk::store::FileStore file(connection);
+        zelk::receipt::HistoryModel model(file);
         zelk::data::Query single(none);
         zelk::receipt::prepareHistorySearch(single, {c.text, {}, {}}, nullptr, -1);
         const QByteArray singleSql = single.text().toUtf8();

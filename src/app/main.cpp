@@ -1,8 +1,6 @@
 #include "app/chinese.h"
 #include "app/preparedreportviewer.h"
 #include "app/tfrmqj.h"
-#include "data/connection.h"
-#include "data/tdmtd.h"
 #include "settings/backupdialog.h"
 #include "ui/messagebox.h"
 #include "ui/windowfont.h"
@@ -27,21 +25,16 @@ int main(int argc, char* argv[]) {
         if (args.size() > 1)
             return zelk::app::showPreparedReportFile(args.at(1),
                                                      QCoreApplication::applicationFilePath());
-        // The window first, then the data module: building the window uses no database; it
-        // opens the database when it is first shown.
+        // Building the window uses no database; it opens the database when it is first shown.
         auto frmqj = std::make_unique<zelk::app::Tfrmqj>(QCoreApplication::applicationFilePath());
-        zelk::data::Tdmtd dmtd;
-        frmqj->setDataModule(dmtd);
         // Without a window manager (a bare X server) maximising does nothing: the window is
         // given the screen's size first, so it fills the screen either way.
         frmqj->setGeometry(frmqj->screen()->availableGeometry());
         frmqj->showMaximized();
         const int result = QApplication::exec();
-        // The window's pages hold statements on the data module's connection: they go first.
-        const QString database = zelk::data::connectionStringValue(frmqj->connectionString(),
-                                                                   QStringLiteral("Data Source"));
+        // The window closes the database as it goes, before the backup copies the file.
+        const QString database = frmqj->databasePath();
         frmqj.reset();
-        dmtd.Database3_ado.close();
         // Left normally: the day's automatic backup of the local file.
         if (result == 0)
             zelk::settings::backUpOnExit(nullptr, database);

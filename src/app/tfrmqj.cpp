@@ -2,11 +2,9 @@
 
 #include "app/enterkeynavigator.h"
 #include "app/searchindexdialog.h"
-#include "data/connection.h"
+#include "data/databaseerror.h"
 #include "data/filelocations.h"
 #include "data/programfolder.h"
-#include "data/schema.h"
-#include "data/tdmtd.h"
 #include "designer/designerwindow.h"
 #include "receipt/entrypage.h"
 #include "receipt/formsaver.h"
@@ -58,7 +56,7 @@ QPushButton* barButton(const QString& text, const QString& objectName, QWidget* 
 Tfrmqj::Tfrmqj(const QString& executablePath, QWidget* parent)
     : QMainWindow(parent), executablePath_(executablePath),
       files_(data::locateFiles(executablePath)),
-      connectionString_(data::connectionStringFor(files_.dataFolder)) {
+      databasePath_(data::databasePathFor(files_.dataFolder)) {
     setObjectName(QStringLiteral("Tfrmqj"));
     setWindowTitle(QStringLiteral("Velkor收据套打系统"));
     createMenus();
@@ -71,11 +69,6 @@ Tfrmqj::Tfrmqj(const QString& executablePath, QWidget* parent)
     statusBar()->addPermanentWidget(storeLabel_);
 }
 
-Tfrmqj::Tfrmqj(data::Tdmtd& dm, const QString& executablePath, QWidget* parent)
-    : Tfrmqj(executablePath, parent) {
-    setDataModule(dm);
-}
-
 Tfrmqj::~Tfrmqj() {
     report::PreviewWindow::setDesignHook({});
     // The history's reader works on the store, which goes before the pages.
@@ -86,7 +79,7 @@ Tfrmqj::~Tfrmqj() {
 void Tfrmqj::openDesigner(QWidget* parent) {
     designer::DesignerWindow::open(parent, receipt::receiptTemplatePath(executablePath_),
                                    [this](const QString& number) {
-                                       if (!dm_ || !dm_->Database3_ado.isOpen())
+                                       if (!localFile_)
                                            return designer::sampleValues();
                                        // The receipts of the store in use, so a server desk shows
                                        // the server's.
@@ -164,26 +157,21 @@ void Tfrmqj::createPages() {
 
     connect(entryPage_->saveButton(), &QPushButton::clicked, this, &Tfrmqj::BitBtn19Click);
     connect(entryPage_->previewButton(), &QPushButton::clicked, this, &Tfrmqj::BitBtn4Click);
-}
 
-void Tfrmqj::setDataModule(data::Tdmtd& dm) {
-    Q_ASSERT(!dm_);
-    dm_ = &dm;
-    // The file until the first show has read which store its settings choose.
-    store_.setTarget(std::make_unique<store::FileStore>(dm.Database3_ado));
     historyPage_ = new receipt::HistoryPage(store_, pages_);
     historyPage_->setObjectName(QStringLiteral("historyPage"));
     pages_->addWidget(historyPage_);
     connect(historyPage_, &receipt::HistoryPage::reloadRequested, this, &Tfrmqj::BitBtn11Click);
     historyPage_->setVersionPreviewer([this](const store::ReceiptVersion& version) {
-        receipt::previewEarlierVersion(this, version, dm_->Database3_ado, executablePath_,
-                                       [this] { settings::openHelp(this, executablePath_); });
+        ui::runGuarded(this, [this, &version] {
+            receipt::previewEarlierVersion(this, version, localFile().connection(), executablePath_,
+                                           [this] { settings::openHelp(this, executablePath_); });
+        });
     });
-    applyTabOrder();
 }
 
-void Tfrmqj::setConnectionString(const QString& connectionString) {
-    connectionString_ = connectionString;
+void Tfrmqj::setDatabasePath(const QString& path) {
+    databasePath_ = path;
 }
 
 QList<QWidget*> Tfrmqj::tabOrder() const {
@@ -238,19 +226,16 @@ void Tfrmqj::FormShow() {
     entryPage_->markUnchanged();
     // A file without its search index (or with one left stale by another program) still works
     // when this fails or is cancelled: searches then read the whole table.
-    if (dm_ && dm_->Database3_ado.isOpen() && store_.isLocalFile())
-        ui::runGuarded(this, [this] { bringSearchIndexUpToDate(this, dm_->Database3_ado); });
+    if (localFile_ && store_.isLocalFile())
+        ui::runGuarded(this, [this] { bringSearchIndexUpToDate(this, localFile().connection()); });
 }
 
 void Tfrmqj::openDatabase() {
-    if (!dm_)
-        throw std::logic_error("the main window has no data module");
+    closeDatabase();
     // An installed program makes the user's own database and template on the first start.
     data::prepareUserFolder(files_);
-    dm_->Database3_ado.close();
-    dm_->Database3_ado.setConnectionString(connectionString_);
-    dm_->Database3_ado.open();
-    localFile_ = std::make_unique<store::FileStore>(dm_->Database3_ado);
+    localFile_ = std::make_unique<store::FileStore>(databasePath_);
+    store_.setTarget(*localFile_);
     // The store in use is chosen once, here. An unreachable server is reported and stays the
     // store: every later command tries it again, and nothing is kept in the local file
     // meanwhile, which would split the shop's receipts between two places.
@@ -269,9 +254,20 @@ void Tfrmqj::openDatabase() {
                              .arg(config.host, config.port, config.database));
 }
 
+store::FileStore& Tfrmqj::localFile() const {
+    if (!localFile_)
+        throw data::DatabaseError(QStringLiteral("数据库尚未打开，请重新启动本程序。"));
+    return *localFile_;
+}
+
+void Tfrmqj::closeDatabase() {
+    // The history's reader and the store in use go before the file they read.
+    historyPage_->model()->clear();
+    store_.clearTarget();
+    localFile_.reset();
+}
+
 void Tfrmqj::N12Click() {
-    if (!dm_)
-        return;
     settings::TfrmbasicSet dlg(store_, this);
     dlg.exec();
 }
@@ -286,7 +282,7 @@ void Tfrmqj::storeClick() {
 }
 
 void Tfrmqj::legacyImportClick() {
-    if (!dm_)
+    if (!localFile_)
         return;
     // The import writes into the local file; with the server in use its receipts would land
     // where no desk reads them.
@@ -305,7 +301,7 @@ void Tfrmqj::legacyImportClick() {
 
 void Tfrmqj::importLegacy(const QString& path, bool settings) {
     const settings::LegacyImportResult result =
-        settings::importLegacyFile(this, dm_->Database3_ado, path, settings);
+        settings::importLegacyFile(this, localFile().connection(), path, settings);
     if (!result.imported)
         return;
     // The imported basic information reaches the form at once.
@@ -329,21 +325,19 @@ void Tfrmqj::importLegacy(const QString& path, bool settings) {
 }
 
 void Tfrmqj::backupClick() {
-    if (!dm_)
+    if (!localFile_)
         return;
     // A restore replaces the file under the program's connection: it is closed first and the
     // window starts over on the restored file, as at start-up.
     settings::BackupDialog::Hooks hooks;
-    hooks.release = [this] { dm_->Database3_ado.close(); };
+    hooks.release = [this] { closeDatabase(); };
     hooks.reopen = [this] {
         ui::runGuarded(this, [this] {
             openDatabase();
             BitBtn16Click();
         });
     };
-    settings::BackupDialog dlg(
-        data::connectionStringValue(connectionString_, QStringLiteral("Data Source")),
-        !store_.isLocalFile(), hooks, this);
+    settings::BackupDialog dlg(databasePath_, !store_.isLocalFile(), hooks, this);
     dlg.exec();
 }
 
@@ -368,8 +362,8 @@ void Tfrmqj::BitBtn8Click() {
 }
 
 void Tfrmqj::BitBtn2Click() {
-    if (close() && dm_)
-        dm_->Database3_ado.close();
+    if (close())
+        closeDatabase();
 }
 
 void Tfrmqj::closeEvent(QCloseEvent* event) {
@@ -432,8 +426,8 @@ bool Tfrmqj::saveEntry() {
 void Tfrmqj::BitBtn4Click() {
     ui::runGuarded(this, [this] {
         const receipt::ReceiptEntry entry = entryPage_->entry();
-        receipt::previewReceipt(this, store_, dm_->Database3_ado, entry.receiptId, entry.remarks,
-                                executablePath_,
+        receipt::previewReceipt(this, store_, localFile().connection(), entry.receiptId,
+                                entry.remarks, executablePath_,
                                 [this] { settings::openHelp(this, executablePath_); });
     });
 }

@@ -12,10 +12,6 @@ class QLineEdit;
 class QPushButton;
 class QStackedWidget;
 
-namespace zelk::data {
-class Tdmtd;
-}
-
 namespace zelk::store {
 class FileStore;
 }
@@ -33,27 +29,24 @@ class EnterKeyNavigator;
 // "退出(&Q)" and the hidden current receipt id), and the page area with the receipt entry
 // page and the history page.
 //
-// Building the window touches no database. The data module is handed over after it is
-// created; the first time the window is shown it opens the database and fills in the entry
-// page's defaults.
+// Building the window touches no database; the first time the window is shown it opens the
+// database and fills in the entry page's defaults.
 class Tfrmqj : public QMainWindow {
     Q_OBJECT
 public:
     // `executablePath` is the running program's full path: the database, the template and the
     // help file are found from it.
     explicit Tfrmqj(const QString& executablePath, QWidget* parent = nullptr);
-    // The same, with the data module at hand (tests).
-    Tfrmqj(data::Tdmtd& dm, const QString& executablePath, QWidget* parent = nullptr);
     ~Tfrmqj() override;
 
-    // Builds the history page, the one page that works on the data module. Call once, before
-    // the window is first shown.
-    void setDataModule(data::Tdmtd& dm);
-
-    // The connection string opened at the first show; by default the one for the data folder of
+    // The database file opened at the first show; by default the one in the data folder of
     // data/filelocations.h (beside the executable, or the user's own folder when installed).
-    QString connectionString() const { return connectionString_; }
-    void setConnectionString(const QString& connectionString);
+    QString databasePath() const { return databasePath_; }
+    void setDatabasePath(const QString& path);
+    // Whether the local database is open (from the first show until 退出(&Q) or a restore).
+    bool isDatabaseOpen() const { return localFile_ != nullptr; }
+    // Closes the local database; the window's commands then report that it is not open.
+    void closeDatabase();
 
     QString executablePath() const { return executablePath_; }
     // The store the receipts are kept in, chosen at the first show from the local file's
@@ -87,6 +80,8 @@ private:
     // Set-up on the first show: open the database, set the dates and the defaults.
     void FormShow();
     void openDatabase();
+    // The open local file; throws data::DatabaseError when it is not open.
+    store::FileStore& localFile() const;
     void moveFocusToNextControl();
 
     // Menu commands.
@@ -109,14 +104,13 @@ private:
     // History page: 选中 and a double-click on the grid.
     void BitBtn11Click();
 
-    data::Tdmtd* dm_ = nullptr;
     // The local encrypted file (settings of this desk, the store choice) and the active store.
     std::unique_ptr<store::FileStore> localFile_;
     store::ActiveStore store_;
     QLabel* storeLabel_ = nullptr;
     QString executablePath_;
     data::FileLocations files_;
-    QString connectionString_;
+    QString databasePath_;
     bool firstShowDone_ = false;
     // Names the saves of the form on the entry page until one succeeds (see ReceiptSaver).
     QString saveToken_;

@@ -31,10 +31,13 @@ QString executableFolder(const QString& executablePath) {
     return ownNames.contains(fileName) ? programFolder(executablePath) : QString();
 }
 
+QString databasePathFor(const QString& executableFolder) {
+    return executableFolder.trimmed() + QStringLiteral("Data/zelk.mdb");
+}
+
 QString connectionStringFor(const QString& executableFolder) {
-    return QStringLiteral("Data Source=") + executableFolder.trimmed() +
-           QStringLiteral("Data/zelk.mdb;") + QStringLiteral("Password=") +
-           QString::fromLatin1(databaseKey);
+    return QStringLiteral("Data Source=") + databasePathFor(executableFolder) +
+           QStringLiteral(";Password=") + QString::fromLatin1(databaseKey);
 }
 
 } // namespace zelk::data

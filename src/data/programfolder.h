@@ -17,6 +17,8 @@ QString executableFolder(const QString& executablePath);
 // Everything up to and including the last separator of `executablePath`.
 QString programFolder(const QString& executablePath);
 
+// "<folder>Data/zelk.mdb", the folder trimmed of blanks.
+QString databasePathFor(const QString& executableFolder);
 // "Data Source=<folder>Data/zelk.mdb;Password=<key>", the folder trimmed of blanks.
 QString connectionStringFor(const QString& executableFolder);
 

@@ -1,7 +1,6 @@
 #include "receipt/historymodel.h"
 
 #include "data/databaseerror.h"
-#include "store/filestore.h"
 #include "store/receiptcolumns.h"
 
 #include <QScopedValueRollback>
@@ -37,10 +36,6 @@ quint32 readLength(const char*& p) {
 
 HistoryModel::HistoryModel(store::Store& store, QObject* parent)
     : QAbstractTableModel(parent), store_(store) {}
-
-HistoryModel::HistoryModel(data::Connection& connection, QObject* parent)
-    : QAbstractTableModel(parent), owned_(std::make_unique<store::FileStore>(connection)),
-      store_(*owned_) {}
 
 HistoryModel::~HistoryModel() = default;
 

@@ -8,10 +8,6 @@
 #include <memory>
 #include <vector>
 
-namespace zelk::data {
-class Connection;
-}
-
 namespace zelk::receipt {
 
 // The history search result as a read-only table. Rows are read in batches as the grid asks
@@ -26,8 +22,6 @@ public:
     static constexpr int batchSize = 256;
 
     explicit HistoryModel(store::Store& store, QObject* parent = nullptr);
-    // On the open receipt file.
-    explicit HistoryModel(data::Connection& connection, QObject* parent = nullptr);
     ~HistoryModel() override;
 
     // Runs a new search, replacing the previous result, and reads its first batch. Returns
@@ -71,7 +65,6 @@ private:
     void appendRow(std::vector<Row>& into, qint64 kpid, const QByteArrayView* texts);
     void drop();
 
-    std::unique_ptr<store::Store> owned_;
     store::Store& store_;
     std::unique_ptr<store::HistoryReader> reader_;
     bool more_ = false; // whether rows may follow the last one read

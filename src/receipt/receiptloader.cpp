@@ -66,9 +66,4 @@ ReceiptEntry loadReceipt(store::Store& store, qint64 receiptId) {
     return entry;
 }
 
-ReceiptEntry loadReceipt(data::Connection& connection, qint64 receiptId) {
-    store::FileStore file(connection);
-    return loadReceipt(file, receiptId);
-}
-
 } // namespace zelk::receipt

@@ -1,8 +1,6 @@
 #include "receipt/receiptsaver.h"
 
 #include "data/databaseerror.h"
-#include "data/tdmtd.h"
-#include "store/filestore.h"
 #include "text/blanks.h"
 
 namespace zelk::receipt {
@@ -59,9 +57,6 @@ QString refusalMessage(SaveRefusal refusal) {
 }
 
 ReceiptSaver::ReceiptSaver(store::Store& store) : store_(store) {}
-
-ReceiptSaver::ReceiptSaver(data::Tdmtd& dm)
-    : owned_(std::make_unique<store::FileStore>(dm.Database3_ado)), store_(*owned_) {}
 
 ReceiptSaver::~ReceiptSaver() = default;
 

@@ -7,10 +7,6 @@
 #include <QString>
 #include <memory>
 
-namespace zelk::data {
-class Tdmtd;
-}
-
 namespace zelk::receipt {
 
 // Why the entry page may not be saved as it stands.
@@ -23,19 +19,17 @@ SaveRefusal checkBeforeSave(const ReceiptEntry& entry);
 // The notice shown for a refusal; empty for SaveRefusal::None.
 QString refusalMessage(SaveRefusal refusal);
 
-// The stored receipt an entry rewrites is no longer in fpmain (another copy of the program
+// The stored receipt an entry rewrites is no longer stored (another copy of the program
 // removed it). Saving the same entry with an empty receipt id stores it as a new receipt.
 using store::ReceiptGone;
 // The stored receipt was changed elsewhere since the entry loaded it: the entry can be stored
 // as a new receipt, or the receipt reloaded.
 using store::ReceiptChanged;
 
-// Stores the receipt of the entry page in fpmain and its filled line rows in fpdetail.
+// Stores the receipt of the entry page with its filled line rows.
 class ReceiptSaver {
 public:
     explicit ReceiptSaver(store::Store& store);
-    // On the data module's open file.
-    explicit ReceiptSaver(data::Tdmtd& dm);
     ~ReceiptSaver();
 
     // Stores the entry in one transaction; returns the receipt id (the new one on insert, else
@@ -59,7 +53,6 @@ public:
     qint64 changes() const { return changes_; }
 
 private:
-    std::unique_ptr<store::Store> owned_;
     store::Store& store_;
     qint64 changes_ = 0;
     QString token_;

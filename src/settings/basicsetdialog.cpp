@@ -1,7 +1,6 @@
 #include "settings/basicsetdialog.h"
 
-#include "data/tdmtd.h"
-#include "store/filestore.h"
+#include "store/store.h"
 #include "ui/fieldlength.h"
 #include "ui/guard.h"
 #include "ui/messagebox.h"
@@ -25,14 +24,6 @@ constexpr int fieldWidth = 360;
 constexpr int noticeHeight = 96; // about five lines of 15 px text
 
 } // namespace
-
-TfrmbasicSet::TfrmbasicSet(data::Tdmtd& dm, QWidget* parent)
-    : TfrmbasicSet(std::make_unique<store::FileStore>(dm.Database3_ado), parent) {}
-
-TfrmbasicSet::TfrmbasicSet(std::unique_ptr<store::Store> owned, QWidget* parent)
-    : TfrmbasicSet(*owned, parent) {
-    owned_ = std::move(owned);
-}
 
 TfrmbasicSet::~TfrmbasicSet() = default;
 

@@ -9,9 +9,6 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 
-namespace zelk::data {
-class Tdmtd;
-}
 namespace zelk::store {
 class Store;
 }
@@ -19,14 +16,12 @@ class Store;
 namespace zelk::settings {
 
 // 基础信息设置: the four defaults of the entry page (payee, category, issuer, notice text).
-// Filled from SysSet when first shown; "保存(&S)" writes all four at once, "退出(&Q)" closes
-// without writing. The entry page is not touched: new defaults reach it at the next start.
+// Filled from the stored settings when first shown; "保存(&S)" writes all four at once, "退出(&Q)"
+// closes without writing. The entry page is not touched: new defaults reach it at the next start.
 class TfrmbasicSet : public QDialog {
     Q_OBJECT
 public:
     explicit TfrmbasicSet(store::Store& store, QWidget* parent = nullptr);
-    // On the data module's open file.
-    explicit TfrmbasicSet(data::Tdmtd& dm, QWidget* parent = nullptr);
     ~TfrmbasicSet() override;
 
     // Fills the fields from the database (errors go to the error box).
@@ -49,9 +44,6 @@ private:
     // dialog never touches the database.
     void FormShow();
 
-    TfrmbasicSet(std::unique_ptr<store::Store> owned, QWidget* parent);
-
-    std::unique_ptr<store::Store> owned_;
     store::Store& store_;
     bool shown_ = false;
     // Whether the fields hold the stored settings; saving is refused until they do.

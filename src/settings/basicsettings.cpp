@@ -1,8 +1,7 @@
 #include "settings/basicsettings.h"
 
 #include "data/schema.h"
-#include "data/tdmtd.h"
-#include "store/filestore.h"
+#include "store/store.h"
 #include "text/blanks.h"
 
 namespace zelk::settings {
@@ -16,22 +15,12 @@ BasicSettings loadBasicSettings(store::Store& store) {
     return s;
 }
 
-BasicSettings loadBasicSettings(data::Tdmtd& dm) {
-    store::FileStore file(dm.Database3_ado);
-    return loadBasicSettings(file);
-}
-
 void saveBasicSettings(store::Store& store, const BasicSettings& values) {
     // All four or none: the store writes them in one transaction.
     store.setSettings({{data::schema::issuerSetting, values.issuer},
                        {data::schema::payeeSetting, values.payee},
                        {data::schema::categorySetting, values.category},
                        {data::schema::noticeSetting, values.notice}});
-}
-
-void saveBasicSettings(data::Tdmtd& dm, const BasicSettings& values) {
-    store::FileStore file(dm.Database3_ado);
-    saveBasicSettings(file, values);
 }
 
 } // namespace zelk::settings

@@ -2,16 +2,13 @@
 
 #include <QString>
 
-namespace zelk::data {
-class Tdmtd;
-}
 namespace zelk::store {
 class Store;
 }
 
 namespace zelk::settings {
 
-// The four defaults of the entry page, kept in SysSet.
+// The four defaults of the entry page, kept in the settings.
 struct BasicSettings {
     QString issuer;   // 开票人, setting 29
     QString payee;    // 收款方名称, setting 27
@@ -24,12 +21,10 @@ struct BasicSettings {
 // Reads the four settings in the order 27, 28, 29, 30, each trimmed; a missing row gives an
 // empty value.
 BasicSettings loadBasicSettings(store::Store& store);
-BasicSettings loadBasicSettings(data::Tdmtd& dm);
 
 // Writes the four settings in the order 29, 27, 28, 30, each exactly as given (no trimming,
 // line breaks kept). The four updates are one transaction: when one of them fails the
 // DatabaseError leaves this function and none of the four settings has changed.
 void saveBasicSettings(store::Store& store, const BasicSettings& values);
-void saveBasicSettings(data::Tdmtd& dm, const BasicSettings& values);
 
 } // namespace zelk::settings

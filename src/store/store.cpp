@@ -1,6 +1,12 @@
 #include "store/store.h"
 
+#include "data/connection.h"
+
 namespace zelk::store {
+
+void setLockWaitHook(std::function<void()> hook) {
+    data::Connection::setLockWaitHook(std::move(hook));
+}
 
 QString ActiveStore::description() const {
     return target_ ? target_->description() : QStringLiteral("未打开");

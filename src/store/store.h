@@ -117,12 +117,30 @@ public:
     virtual void setSettings(const QList<QPair<int, QString>>& values) = 0;
 };
 
+// Called when a command has waited a moment for another program's lock on the local file, or
+// for the server's answer; the window shows a busy cursor. Empty by default.
+void setLockWaitHook(std::function<void()> hook);
+
 // A store that forwards to the one chosen at start-up, so that windows built before the choice
 // keep one reference. Until a store is set every operation fails with a message.
 class ActiveStore : public Store {
 public:
-    void setTarget(std::unique_ptr<Store> target) { target_ = std::move(target); }
-    Store* target() const { return target_.get(); }
+    // Forwards to `target`, which this store then owns.
+    void setTarget(std::unique_ptr<Store> target) {
+        owned_ = std::move(target);
+        target_ = owned_.get();
+    }
+    // Forwards to `target`, which the caller keeps alive until the target changes or is cleared.
+    void setTarget(Store& target) {
+        owned_.reset();
+        target_ = &target;
+    }
+    // Forwards nowhere again: every operation fails with a message.
+    void clearTarget() {
+        target_ = nullptr;
+        owned_.reset();
+    }
+    Store* target() const { return target_; }
 
     QString description() const override;
     bool isLocalFile() const override { return target_ && target_->isLocalFile(); }
@@ -156,7 +174,8 @@ public:
 
 private:
     Store& get() const;
-    std::unique_ptr<Store> target_;
+    std::unique_ptr<Store> owned_;
+    Store* target_ = nullptr;
 };
 
 } // namespace zelk::store

@@ -1,7 +1,7 @@
 #include "ui/guard.h"
 
-#include "data/connection.h"
 #include "data/databaseerror.h"
+#include "store/store.h"
 #include "ui/messagebox.h"
 
 #include <QApplication>
@@ -35,7 +35,7 @@ void showBusyCursor() {
 
 bool runGuarded(QWidget* parent, const std::function<void()>& command) {
     static const bool hookInstalled = [] {
-        data::Connection::setLockWaitHook(showBusyCursor);
+        store::setLockWaitHook(showBusyCursor);
         return true;
     }();
     Q_UNUSED(hookInstalled);

@@ -43,8 +43,7 @@ namespace {
 
 // A main window on a fresh database in its own folder.
 struct Main : zelk::test::TempDatabase {
-    zelk::data::Tdmtd dm;
-    zelk::app::Tfrmqj w{dm, folder() + QStringLiteral("zelk")};
+    zelk::app::Tfrmqj w{folder() + QStringLiteral("zelk")};
 
     template <typename T = QWidget> T* child(const char* name) {
         T* found = w.findChild<T*>(QLatin1String(name));
@@ -127,10 +126,10 @@ void TestMainWindow::startUpFillsTheEntryPage() {
                           "update SysSet set SetValue=' 零售业' where SetId=28;"
                           "update SysSet set SetValue='李四  ' where SetId=29;"
                           "update SysSet set SetValue=' 注意事项\n' where SetId=30;"));
-    QVERIFY(!m.dm.Database3_ado.isOpen()); // building the window opens nothing
+    QVERIFY(!m.w.isDatabaseOpen()); // building the window opens nothing
     m.w.show();
     QCOMPARE(messages.texts(), QStringList());
-    QVERIFY(m.dm.Database3_ado.isOpen());
+    QVERIFY(m.w.isDatabaseOpen());
     zelk::receipt::ReceiptEntry expected;
     expected.issueDate = QDate::currentDate();
     expected.periodStart = expected.periodEnd = QStringLiteral("    -  -  ");
@@ -180,7 +179,7 @@ void TestMainWindow::saveStoresKeepsTheIdAndReloads() {
 
     // A failed save reports the error and gives the form no id.
     m.button("newRecordButton")->click();
-    m.dm.Database3_ado.close();
+    m.w.closeDatabase();
     m.button("saveButton")->click();
     QCOMPARE(messages.messages().last().kind, Kind::Error);
     QCOMPARE(page->receiptId(), QString());
@@ -298,7 +297,7 @@ void TestMainWindow::acceleratorsPressTheirButtons() {
     pressOnFocus(Qt::Key_Q, Qt::AltModifier);
     QVERIFY(m.button("exitButton")->isDown());
     QTRY_VERIFY(!m.w.isVisible());
-    QVERIFY(!m.dm.Database3_ado.isOpen());
+    QVERIFY(!m.w.isDatabaseOpen());
 }
 
 using namespace zelk;
@@ -409,23 +408,21 @@ void TestMainWindow::openFailures() {
     };
     const QByteArray before = contents();
     MessageRecorder messages;
-    data::Tdmtd dm;
-    app::Tfrmqj w(dm, db.folder() + QStringLiteral("zelk"));
+    app::Tfrmqj w(db.folder() + QStringLiteral("zelk"));
     w.show();
     holder.close();
     QCOMPARE(messages.messages().size(), 1);
     const auto& m = messages.messages().at(0);
     QVERIFY2(m.text.contains(expected) && m.text.contains(db.path()), qPrintable(m.text));
     QVERIFY(m.detail.isEmpty() || !m.text.contains(m.detail));
-    QVERIFY(!dm.Database3_ado.isOpen());
+    QVERIFY(!w.isDatabaseOpen());
     QCOMPARE(contents(), before);
 }
 
 void TestMainWindow::entryPage() {
     test::TempDatabase db;
-    data::Tdmtd dm;
     MessageRecorder messages;
-    app::Tfrmqj w(dm, db.folder() + QStringLiteral("zelk"));
+    app::Tfrmqj w(db.folder() + QStringLiteral("zelk"));
     w.show();
     w.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&w));
@@ -465,7 +462,7 @@ void TestMainWindow::entryPage() {
     invoice->setText(QStringLiteral("A1"));
     page->saveButton()->click();
     QCOMPARE(db.scalar("select length(fkfmc) from fpmain"), QStringLiteral("40000"));
-    page->showReceipt(receipt::loadReceipt(dm.Database3_ado, page->receiptId().toLongLong()));
+    page->showReceipt(receipt::loadReceipt(w.activeStore(), page->receiptId().toLongLong()));
     QCOMPARE(page->payerField()->text(), longText);
     // The stored receipt's invoice number cannot be changed until "新增记录".
     QTest::keyClicks(invoice, QStringLiteral("9"));
@@ -485,13 +482,11 @@ void TestMainWindow::entryPage() {
 
 void TestMainWindow::settingsAfterFailedLookup() {
     test::TempDatabase db;
-    data::Tdmtd dm;
-    dm.Database3_ado.setConnectionString(db.connectionString());
-    dm.Database3_ado.open();
+    store::FileStore file(db.path());
     const QStringList stored = db.column("select SetValue from SysSet order by SetId");
     db.exec(QStringLiteral("alter table SysSet rename to Gone"));
     MessageRecorder messages;
-    settings::TfrmbasicSet dlg(dm);
+    settings::TfrmbasicSet dlg(file);
     for (QLineEdit* f : dlg.findChildren<QLineEdit*>())
         QCOMPARE(f->maxLength(), std::numeric_limits<int>::max());
     dlg.show();
@@ -654,7 +649,7 @@ void TestMainWindow::quitAsksToSave() {
     QCOMPARE(asked(), QStringList{QStringLiteral("当前收据尚未保存，是否保存？")});
     QCOMPARE(m.w.isVisible(), !closed);
     if (byExitButton)
-        QCOMPARE(m.dm.Database3_ado.isOpen(), !closed);
+        QCOMPARE(m.w.isDatabaseOpen(), !closed);
     QCOMPARE(m.receiptCount(), stored);
 }
 

@@ -75,7 +75,7 @@ private slots:
 
 private:
     std::unique_ptr<test::OpenDatabase> db_;
-    data::Connection& connection() { return db_->dm.Database3_ado; }
+    store::FileStore& store() { return db_->store(); }
 };
 
 void TestHistory::init() {
@@ -128,7 +128,7 @@ void TestHistory::search() {
     QFETCH(QDate, from);
     QFETCH(QDate, to);
     QFETCH(QString, ids);
-    HistoryModel model(connection());
+    HistoryModel model(store());
     QCOMPARE(model.search({text, from, to}), !ids.isEmpty());
     QCOMPARE(model.hasResult(), !ids.isEmpty());
     QStringList found;
@@ -157,7 +157,7 @@ void TestHistory::batchesFollowOneAnother() {
     // differently as text than as numbers).
     db_->exec(bulk(3000, "case when i%500=0 then 'x'||i when i%700=0 then 200000000+i "
                          "else 20200101+(i*7)%28 end"));
-    HistoryModel model(connection());
+    HistoryModel model(store());
     // Qt's own checks of the model's signals and answers, over a new search and every batch.
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     QVERIFY(model.search({QStringLiteral("bulk"), from, to}));
@@ -177,15 +177,15 @@ void TestHistory::batchesFollowOneAnother() {
 
 void TestHistory::savingWhileResultIsOpen() {
     db_->exec(bulk(1000));
-    HistoryModel model(connection());
+    HistoryModel model(store());
     QSignalSpy failures(&model, &HistoryModel::fetchFailed);
     QVERIFY(model.search({QStringLiteral("BULK"), QDate(), QDate()}));
     QVERIFY(model.canFetchMore(QModelIndex()));
 
     // A save on the same connection while the result is still being read, a change through
     // another connection (as a second copy of the program would make), then a failing save.
-    ReceiptEntry entry = loadReceipt(connection(), 1);
-    ReceiptSaver saver(db_->dm);
+    ReceiptEntry entry = loadReceipt(store(), 1);
+    ReceiptSaver saver(db_->store());
     entry.receiptId = saver.save(entry);
     db_->exec(QStringLiteral("CREATE TRIGGER failing BEFORE INSERT ON fpdetail BEGIN SELECT "
                              "RAISE(ABORT,'磁盘故障'); END"));
@@ -206,7 +206,7 @@ void TestHistory::reloadReadsStoredReceipt() {
         "'2020-01-02','校','付款方 ','999.99','错的','收款方','人','说明\n两行','备\r\n注 ');"
         "insert into fpdetail (kpid,xm,kjll,dw,sl,dj,je) values (9,'项','内容','个','1','2','3');"
         "insert into fpdetail (kpid,xm,kjll,dw,sl,dj,je) values (8,'别人的','','','','','100');"));
-    const ReceiptEntry e = loadReceipt(connection(), 9);
+    const ReceiptEntry e = loadReceipt(store(), 9);
     // Every value as stored, the date from kpdate, the lines of this receipt only and the
     // totals worked out from them, not the stored 999.99.
     QCOMPARE(QStringList({e.receiptId, e.invoiceNumber, e.issueDate.toString(Qt::ISODate),
@@ -219,14 +219,14 @@ void TestHistory::reloadReadsStoredReceipt() {
                  "说明\n两行|备\r\n注 "));
     QCOMPARE(e.lines[0], (EntryLine{"项", "内容", "个", "1", "2", "3"}));
     QCOMPARE(e.lines[1], EntryLine());
-    QVERIFY_THROWS_EXCEPTION(data::DatabaseError, loadReceipt(connection(), 77));
+    QVERIFY_THROWS_EXCEPTION(data::DatabaseError, loadReceipt(store(), 77));
 
     // The first five lines by fpmxid (not by insertion) fill the rows; the others are kept
     // aside in order and counted in the totals.
     db_->exec(QStringLiteral("insert into fpdetail (fpmxid,kpid,xm,je) values (50,1,'L5','5'),"
                              "(10,1,'L1','1'),(70,1,'L7','7'),(30,1,'L3','3'),(20,1,'L2','2'),"
                              "(60,1,'L6','6'),(40,1,'L4','4')"));
-    const ReceiptEntry seven = loadReceipt(connection(), 1);
+    const ReceiptEntry seven = loadReceipt(store(), 1);
     QCOMPARE(seven.lines[0].item + seven.lines[4].item, QStringLiteral("L1L5"));
     QCOMPARE(seven.extraLines.size(), 2);
     QCOMPARE(seven.extraLines[0].item + seven.extraLines[1].item, QStringLiteral("L6L7"));
@@ -236,7 +236,7 @@ void TestHistory::reloadReadsStoredReceipt() {
     for (const char* kpdate : {"2013091", "201309011", "20131301", "20130230", "2013-9-1", ""}) {
         db_->exec(QStringLiteral("update fpmain set kpdate='%1', kpdate2='原样' where kpid=1")
                       .arg(QLatin1String(kpdate)));
-        const ReceiptEntry e = loadReceipt(connection(), 1);
+        const ReceiptEntry e = loadReceipt(store(), 1);
         QVERIFY(!e.issueDate.isValid());
         QCOMPARE(e.unknownDate, (UnknownDate{QLatin1String(kpdate), QStringLiteral("原样")}));
     }

@@ -84,22 +84,22 @@ void TestSaving::refusals() {
     entry.totalFigures = total;
     QCOMPARE(refusalMessage(checkBeforeSave(entry)), message);
     if (!message.isEmpty()) {
-        QVERIFY_THROWS_EXCEPTION(data::DatabaseError, ReceiptSaver(db.dm).save(entry));
+        QVERIFY_THROWS_EXCEPTION(data::DatabaseError, ReceiptSaver(db.store()).save(entry));
         QCOMPARE(db.scalar(QStringLiteral("select count(*) from fpdetail")), QStringLiteral("0"));
         return;
     }
-    entry.receiptId = ReceiptSaver(db.dm).save(entry);
+    entry.receiptId = ReceiptSaver(db.store()).save(entry);
     QCOMPARE(db.scalar(QStringLiteral("select fkfmc||'|'||jexx from fpmain")),
              payer + u'|' + total);
     // A rewrite stores the header trimmed.
-    ReceiptSaver(db.dm).save(entry);
+    ReceiptSaver(db.store()).save(entry);
     QCOMPARE(db.scalar(QStringLiteral("select fkfmc from fpmain")), text::trimBlanks(payer));
 }
 
 void TestSaving::newReceiptStoresFilledRowsInOrder() {
     test::OpenDatabase db;
     const ReceiptEntry entry = typedEntry();
-    ReceiptSaver saver(db.dm);
+    ReceiptSaver saver(db.store());
     const QString id = saver.save(entry);
     QCOMPARE(id, QStringLiteral("1"));
     // The date in both forms, kpdate held as a number; an untouched period as its blank mask.
@@ -114,7 +114,7 @@ void TestSaving::newReceiptStoresFilledRowsInOrder() {
     ReceiptEntry expected = entry;
     expected.receiptId = id;
     expected.lines = {entry.lines[0], entry.lines[2]};
-    QCOMPARE(loadReceipt(db.dm.Database3_ado, 1), expected);
+    QCOMPARE(loadReceipt(db.store(), 1), expected);
     QCOMPARE(saver.save(entry), QStringLiteral("2")); // a second new receipt gets the next id
 }
 
@@ -122,7 +122,7 @@ void TestSaving::rewriteReplacesLinesKeepsNumberTrimsHeader() {
     test::OpenDatabase db;
     ReceiptEntry entry = typedEntry();
     entry.issueDate = QDate(2012, 1, 31);
-    ReceiptSaver saver(db.dm);
+    ReceiptSaver saver(db.store());
     entry.receiptId = saver.save(entry);
     saver.save(typedEntry()); // another receipt, whose lines a rewrite leaves alone
     entry.invoiceNumber = QStringLiteral("99999999");

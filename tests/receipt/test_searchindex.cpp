@@ -3,6 +3,7 @@
 #include "data/transaction.h"
 #include "receipt/historymodel.h"
 #include "receipt/receiptsaver.h"
+#include "store/filestore.h"
 #include "testsupport.h"
 
 #include <QtTest>
@@ -50,7 +51,8 @@ void insertRandom(data::Tdmtd& dm, std::mt19937& rng, int count) {
 }
 
 Ids searchIds(data::Tdmtd& dm, const QString& text) {
-    HistoryModel model(dm.Database3_ado);
+    store::FileStore file(dm.Database3_ado);
+    HistoryModel model(file);
     model.search({text, {}, {}});
     while (model.canFetchMore({}))
         model.fetchMore({});
@@ -113,7 +115,8 @@ private slots:
     // next update (start-up) mends only what changed. A file whose index lost a trigger or has
     // another format is rebuilt. The saver keeps the index in step by itself.
     void staleIndexFoundAndMended() {
-        ReceiptSaver saver(*dm_);
+        store::FileStore file(dm_->Database3_ado);
+        ReceiptSaver saver(file);
         ReceiptEntry entry;
         entry.issueDate = QDate(2024, 1, 1);
         entry.payerName = QStringLiteral("旧名称公司");

@@ -10,6 +10,7 @@
 #include "data/programfolder.h"
 #include "data/tdmtd.h"
 #include "receipt/receiptsaver.h"
+#include "store/filestore.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -27,7 +28,8 @@ int main(int argc, char** argv) {
         data::Tdmtd dm;
         dm.Database3_ado.setConnectionString(data::connectionStringFor(folder));
         dm.Database3_ado.open();
-        receipt::ReceiptSaver saver(dm);
+        store::FileStore file(dm.Database3_ado);
+        receipt::ReceiptSaver saver(file);
         std::printf("ready\n");
         std::fflush(stdout);
         for (int number = 1;; ++number) {

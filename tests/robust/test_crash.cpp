@@ -9,6 +9,7 @@
 
 #include "data/connection.h"
 #include "receipt/receiptloader.h"
+#include "store/filestore.h"
 #include "testsupport.h"
 
 #include <QFileInfo>
@@ -82,11 +83,12 @@ void TestCrash::killedWhileSaving() {
         data::Connection connection;
         connection.setConnectionString(db.connectionString());
         connection.open();
+        store::FileStore file(connection);
         QMap<int, int> lastNumberOfRun;
         QMap<qint64, CrashTag> stored;
         for (const QString& row : db.column(QStringLiteral("select kpid||' '||jexx from fpmain"))) {
             const qint64 id = row.section(u' ', 0, 0).toLongLong();
-            receipt::ReceiptEntry entry = receipt::loadReceipt(connection, id);
+            receipt::ReceiptEntry entry = receipt::loadReceipt(file, id);
             const auto tag = robust::tagFromPayer(entry.payerName);
             QVERIFY2(tag, qPrintable(entry.payerName.left(100)));
             receipt::ReceiptEntry expected = robust::crashReceipt(*tag);

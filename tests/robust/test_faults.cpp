@@ -25,9 +25,9 @@ using namespace zelk;
 namespace {
 
 // Saves and reads back; fails the test when what is read differs from what was saved.
-void saveWorks(data::Tdmtd& dm, const receipt::ReceiptEntry& entry) {
-    const QString id = receipt::ReceiptSaver(dm).save(entry);
-    const receipt::ReceiptEntry back = receipt::loadReceipt(dm.Database3_ado, id.toLongLong());
+void saveWorks(store::Store& store, const receipt::ReceiptEntry& entry) {
+    const QString id = receipt::ReceiptSaver(store).save(entry);
+    const receipt::ReceiptEntry back = receipt::loadReceipt(store, id.toLongLong());
     QCOMPARE(back.payerName, entry.payerName);
     QCOMPARE(back.remarks, entry.remarks);
     QCOMPARE(back.lines, entry.lines);
@@ -35,9 +35,9 @@ void saveWorks(data::Tdmtd& dm, const receipt::ReceiptEntry& entry) {
 
 // Saves the entry, expecting a DatabaseError whose sentence or engine detail holds one of the
 // parts.
-void saveFails(data::Tdmtd& dm, const receipt::ReceiptEntry& entry, const QStringList& parts) {
+void saveFails(store::Store& store, const receipt::ReceiptEntry& entry, const QStringList& parts) {
     try {
-        const QString id = receipt::ReceiptSaver(dm).save(entry);
+        const QString id = receipt::ReceiptSaver(store).save(entry);
         QFAIL(qPrintable(QStringLiteral("the save reported success (id %1)").arg(id)));
     } catch (const data::DatabaseError& error) {
         const QString both = error.message() + u'\n' + error.detail();
@@ -87,7 +87,7 @@ void TestFaults::faultDuringSave() {
     QFETCH(QString, message);
     test::OpenDatabase db;
     const QString id =
-        receipt::ReceiptSaver(db.dm).save(sampleReceipt(QStringLiteral("stored"), 2));
+        receipt::ReceiptSaver(db.store()).save(sampleReceipt(QStringLiteral("stored"), 2));
     data::Connection other; // another program on the same file
     other.setConnectionString(db.connectionString());
     other.open();
@@ -115,10 +115,10 @@ void TestFaults::faultDuringSave() {
     receipt::ReceiptEntry entry = sampleReceipt(QStringLiteral("changed"), 5, 100000);
     if (rewrite)
         entry.receiptId = id;
-    saveFails(db.dm, entry, {message});
+    saveFails(db.store(), entry, {message});
     QCOMPARE(db.snapshot(), before);
     QCOMPARE(test::fileHash(db.path()), hash); // not a byte of the file changed
-    QCOMPARE(store::FileStore(db.dm.Database3_ado).largestReceiptId(), id.toLongLong());
+    QCOMPARE(db.store().largestReceiptId(), id.toLongLong());
 
     // The failed save left no transaction behind: once the fault is gone, the save works on
     // the same connection.
@@ -127,7 +127,7 @@ void TestFaults::faultDuringSave() {
     reading.close();
     if (fault == QLatin1String("lock"))
         other.executeDirect(QStringLiteral("ROLLBACK"));
-    saveWorks(db.dm, entry);
+    saveWorks(db.store(), entry);
 }
 
 void TestFaults::fileDamagedWhileOpen_data() {
@@ -141,8 +141,8 @@ void TestFaults::fileDamagedWhileOpen() {
     test::OpenDatabase db;
     // Enough receipts that the file has several pages to lose.
     for (int i = 0; i < 8; ++i)
-        receipt::ReceiptSaver(db.dm).save(
-            sampleReceipt(QStringLiteral("stored %1").arg(i), 5, 2000));
+        receipt::ReceiptSaver(db.store())
+            .save(sampleReceipt(QStringLiteral("stored %1").arg(i), 5, 2000));
     const QStringList before = db.snapshot();
     const QByteArray original = test::readFile(db.path());
     const QString aside = db.path() + QStringLiteral(".aside");
@@ -158,7 +158,7 @@ void TestFaults::fileDamagedWhileOpen() {
     }
 
     const receipt::ReceiptEntry entry = sampleReceipt(QStringLiteral("after"), 4, 3000);
-    saveFails(db.dm, entry, {});
+    saveFails(db.store(), entry, {});
 
     // The fault goes away: the file is put back as it was.
     if (moved) {
@@ -174,11 +174,11 @@ void TestFaults::fileDamagedWhileOpen() {
     // failing with "file is encrypted or is not a database" until it is opened again (as at
     // the program's next start).
     if (damage == QLatin1String("empty")) {
-        saveFails(db.dm, entry, {QStringLiteral("not a database")});
+        saveFails(db.store(), entry, {QStringLiteral("not a database")});
         QCOMPARE(db.snapshot(), before);
         db.open();
     }
-    saveWorks(db.dm, entry);
+    saveWorks(db.store(), entry);
 }
 
 void TestFaults::templateBrokenBetweenTwoPreviews_data() {

@@ -72,7 +72,7 @@ void TestHostile::storedFoundReloadedAndPrinted_data() {
 void TestHostile::storedFoundReloadedAndPrinted() {
     QFETCH(QString, text);
     test::OpenDatabase db;
-    receipt::ReceiptSaver saver(db.dm);
+    receipt::ReceiptSaver saver(db.store());
     saver.save(test::sampleReceipt(QStringLiteral("普通"))); // no hostile search may find it
     receipt::ReceiptEntry entry = hostileReceipt(text);
     const qint64 id = saver.save(entry).toLongLong();
@@ -86,7 +86,7 @@ void TestHostile::storedFoundReloadedAndPrinted() {
 
     // Reloaded exactly.
     entry.receiptId = QString::number(id);
-    const receipt::ReceiptEntry back = receipt::loadReceipt(db.dm.Database3_ado, id);
+    const receipt::ReceiptEntry back = receipt::loadReceipt(db.store(), id);
     QCOMPARE(back, entry);
 
     // Found by the search, literally: the whole text, and its last few characters.

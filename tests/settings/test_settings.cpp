@@ -19,7 +19,7 @@ namespace {
 
 // The dialog on a database, its controls found by their object names.
 struct Dialog : zelk::test::OpenDatabase {
-    zelk::settings::TfrmbasicSet dialog{dm};
+    zelk::settings::TfrmbasicSet dialog{store()};
     QLineEdit* edit(const char* name) { return dialog.findChild<QLineEdit*>(QLatin1String(name)); }
     QPlainTextEdit* notice() {
         return dialog.findChild<QPlainTextEdit*>(QStringLiteral("noticeEdit"));

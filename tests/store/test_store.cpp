@@ -594,8 +594,7 @@ private slots:
             store::saveStoreConfig(file, config);
         }
         QVERIFY(server_->stop());
-        data::Tdmtd dm;
-        app::Tfrmqj w(dm, local.folder() + QStringLiteral("zelk"));
+        app::Tfrmqj w(local.folder() + QStringLiteral("zelk"));
         w.show();
         const QString refused = QStringLiteral("无法连接数据存储服务器");
         QVERIFY2(boxes.texts().join(u'\n').contains(refused),

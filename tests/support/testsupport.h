@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/tdmtd.h"
+#include "store/filestore.h"
 #include "text/blanks.h"
 #include "ui/filedialog.h"
 #include "ui/messagebox.h"
@@ -39,14 +40,23 @@ private:
     QTemporaryDir dir_;
 };
 
-// A TempDatabase opened by the program's data module.
+// A TempDatabase opened by the program's data module, with the file store on that connection.
 struct OpenDatabase : TempDatabase {
     OpenDatabase() { open(); }
     void open() {
         dm.Database3_ado.setConnectionString(connectionString());
         dm.Database3_ado.open();
     }
+    // The store on the open connection (made at the first call).
+    store::FileStore& store() {
+        if (!store_)
+            store_ = std::make_unique<store::FileStore>(dm.Database3_ado);
+        return *store_;
+    }
     data::Tdmtd dm;
+
+private:
+    std::unique_ptr<store::FileStore> store_;
 };
 
 // Records the message boxes shown while it lives, instead of showing them, and answers the
