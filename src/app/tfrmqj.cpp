@@ -305,7 +305,7 @@ void Tfrmqj::legacyImportClick() {
 
 void Tfrmqj::importLegacy(const QString& path, bool settings) {
     const settings::LegacyImportResult result =
-        settings::importLegacyFile(this, dm_->Database3_ado, path, settings);
+        settings::importLegacyFile(this, *localFile_, path, settings);
     if (!result.imported)
         return;
     // The imported basic information reaches the form at once.
