@@ -5,11 +5,10 @@
 #include "data/schema.h"
 #include "legacy/legacyerror.h"
 #include "store/fileimport.h"
-#include "store/filestore.h"
 #include "store/receiptcolumns.h"
 
 #include <QCryptographicHash>
-#include <QDateTime>
+#include <QDate>
 #include <QDir>
 #include <QMap>
 #include <QRegularExpression>
