@@ -300,8 +300,10 @@ void Tfrmqj::legacyImportClick() {
 }
 
 void Tfrmqj::importLegacy(const QString& path, bool settings) {
+    if (!localFile_)
+        return;
     const settings::LegacyImportResult result =
-        settings::importLegacyFile(this, localFile().connection(), path, settings);
+        settings::importLegacyFile(this, *localFile_, path, settings);
     if (!result.imported)
         return;
     // The imported basic information reaches the form at once.

@@ -2,19 +2,19 @@
 
 #include "amount/amounttext.h"
 #include "amount/capitals.h"
-#include "data/connection.h"
-#include "data/query.h"
 #include "data/schema.h"
-#include "data/transaction.h"
 #include "legacy/legacyerror.h"
+#include "store/fileimport.h"
+#include "store/receiptcolumns.h"
 
 #include <QCryptographicHash>
-#include <QDateTime>
+#include <QDate>
 #include <QDir>
 #include <QMap>
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <iterator>
 
 namespace zelk::legacy {
 
@@ -113,54 +113,35 @@ struct Line {
     const QList<LegacyValue>* row;
 };
 
+// How many receipts go to the file at a time; progress and cancel are looked at between them.
+constexpr qsizetype batchSize = 200;
+
 class Writer {
 public:
-    Writer(data::Connection& connection, const LegacyData& data, const Progress& progress,
-           qint64 done, qint64 total)
-        : connection_(connection), data_(data), progress_(progress), done_(done), total_(total),
-          query_(connection) {}
+    Writer(store::FileStore& store, const LegacyData& data, const Progress& progress, qint64 done,
+           qint64 total)
+        : store_(store), data_(data), progress_(progress), done_(done), total_(total) {}
 
     ImportSummary write(bool importSettings, bool again, const QString& source) {
-        data::Transaction transaction(connection_);
+        store::FileImport import(store_);
         const QString hash = sourceHash();
         const bool recorded = !data_.fpmain.rows.isEmpty();
-        if (recorded) {
-            exec(QStringLiteral("CREATE TABLE IF NOT EXISTS LegacyImport (SourceHash TEXT, "
-                                "ImportedAt TEXT, SourceFile TEXT, Receipts INTEGER)"));
-            if (!again)
-                refuseRepeat(hash);
-        }
+        if (recorded && !again)
+            refuseRepeat(import, hash);
         groupLines();
-        summary_.renumbered = !isEmpty();
-        qint64 nextId = summary_.renumbered ? largestReceiptId() + 1 : 0;
+        summary_.renumbered = import.renumbers();
+        QList<qint64> batch;
         for (auto it = receipts_.cbegin(); it != receipts_.cend(); ++it) {
-            const qint64 oldId = it.key();
-            const QList<LegacyValue>* row = it.value();
-            const qint64 newId = summary_.renumbered ? nextId++ : oldId;
-            summary_.receiptIds.insert(oldId, newId);
-            writeReceipt(*row, oldId, newId);
-            int position = 0;
-            for (const Line& line : lines_.value(oldId))
-                writeLine(
-                    *line.row, line.id, newId,
-                    QStringLiteral("%1的第 %2 行明细").arg(names_.value(oldId)).arg(++position));
-            step(1 + lines_.value(oldId).size());
+            batch << it.key();
+            if (batch.size() == batchSize || std::next(it) == receipts_.cend()) {
+                writeBatch(import, batch);
+                batch.clear();
+            }
         }
-        writeSettings(importSettings);
-        if (recorded) {
-            query_.close();
-            query_.clear();
-            query_.add(QStringLiteral("INSERT INTO LegacyImport (SourceHash, ImportedAt, "
-                                      "SourceFile, Receipts) VALUES (:hash, :at, :file, :n)"));
-            query_.bind(QStringLiteral("hash"), hash);
-            query_.bind(QStringLiteral("at"), QDateTime::currentDateTime().toString(
-                                                  QStringLiteral("yyyy-MM-dd HH:mm:ss")));
-            query_.bind(QStringLiteral("file"), source);
-            query_.bind(QStringLiteral("n"), summary_.receipts);
-            query_.execute();
-            query_.close();
-        }
-        transaction.commit();
+        writeSettings(import, importSettings);
+        if (recorded)
+            import.record(hash, source);
+        import.commit();
         return summary_;
     }
 
@@ -169,14 +150,6 @@ private:
         done_ += rows;
         if (progress_ && !progress_(done_, total_))
             throw ImportCancelled();
-    }
-
-    void exec(const QString& sql) {
-        query_.close();
-        query_.clear();
-        query_.add(sql);
-        query_.execute();
-        query_.close();
     }
 
     // What the receipts and lines read hold, NULLs apart from empty texts.
@@ -197,48 +170,15 @@ private:
         return QString::fromLatin1(hash.result().toHex());
     }
 
-    void refuseRepeat(const QString& hash) {
-        query_.close();
-        query_.clear();
-        query_.add(QStringLiteral("SELECT ImportedAt, SourceFile, Receipts FROM LegacyImport"));
-        query_.add(QStringLiteral("WHERE SourceHash = :hash ORDER BY ImportedAt DESC"));
-        query_.bind(QStringLiteral("hash"), hash);
-        query_.open();
-        if (query_.eof()) {
-            query_.close();
+    void refuseRepeat(store::FileImport& import, const QString& hash) {
+        const std::optional<store::ImportRecord> earlier = import.earlierImport(hash);
+        if (!earlier)
             return;
-        }
-        const QString at = query_.fieldAsText(QStringLiteral("ImportedAt"));
-        const QString file = query_.fieldAsText(QStringLiteral("SourceFile"));
-        const qint64 receipts = query_.fieldAsInteger(QStringLiteral("Receipts"));
-        query_.close();
         throw AlreadyImported(
             QStringLiteral("这些收据已在 %1 从“%2”导入过（%3 张收据）。再次导入会把每张收据再"
                            "添加一遍。")
-                .arg(at, file)
-                .arg(receipts));
-    }
-
-    bool isEmpty() {
-        return count(QStringLiteral("SELECT count(*) AS n FROM fpmain")) == 0 &&
-               count(QStringLiteral("SELECT count(*) AS n FROM fpdetail")) == 0;
-    }
-
-    // The id an AUTOINCREMENT insert would give, less one: above every id ever used.
-    qint64 largestReceiptId() {
-        return count(QStringLiteral(
-            "SELECT max(coalesce((SELECT seq FROM sqlite_sequence WHERE name = 'fpmain'), 0), "
-            "coalesce((SELECT max(kpid) FROM fpmain), 0)) AS n"));
-    }
-
-    qint64 count(const QString& sql) {
-        query_.close();
-        query_.clear();
-        query_.add(sql);
-        query_.open();
-        const qint64 n = query_.fieldAsInteger(QStringLiteral("n"));
-        query_.close();
-        return n;
+                .arg(earlier->importedAt, earlier->sourceFile)
+                .arg(earlier->receipts));
     }
 
     // Receipts in id order; lines by receipt in id order; orphans noted.
@@ -277,6 +217,50 @@ private:
                       [](const Line& a, const Line& b) { return a.id < b.id; });
     }
 
+    // The values of `row` read from `table`, in the order of `columns` (ours).
+    static QStringList valuesOf(const LegacyTable& table, const QList<LegacyValue>& row,
+                                const QStringList& columns) {
+        QStringList values;
+        for (const QString& column : columns)
+            values << valueText(row.value(table.columns.indexOf(column)));
+        return values;
+    }
+
+    // Writes the receipts with these old ids and their lines, then notes what the summary
+    // says of each.
+    void writeBatch(store::FileImport& import, const QList<qint64>& oldIds) {
+        QList<store::ImportedReceipt> receipts;
+        for (const qint64 oldId : oldIds) {
+            store::ImportedReceipt receipt;
+            receipt.kpid = oldId;
+            receipt.header =
+                valuesOf(data_.fpmain, *receipts_.value(oldId), store::headerColumns());
+            for (const Line& line : lines_.value(oldId))
+                receipt.lines.append(
+                    {line.id, valuesOf(data_.fpdetail, *line.row, store::lineColumns())});
+            receipts << receipt;
+        }
+        const QList<qint64> newIds = import.addReceipts(receipts);
+        for (qsizetype i = 0; i < oldIds.size(); ++i) {
+            const qint64 oldId = oldIds.at(i);
+            summary_.receiptIds.insert(oldId, newIds.at(i));
+            const QString name = receiptName(*receipts_.value(oldId), newIds.at(i));
+            noteReceipt(*receipts_.value(oldId), name, lines_.value(oldId));
+            int position = 0;
+            for (const Line& line : lines_.value(oldId)) {
+                noteValues(data_.fpdetail.columns, *line.row,
+                           QStringLiteral("%1的第 %2 行明细").arg(name).arg(++position),
+                           summary_.notes);
+                ++summary_.lines;
+            }
+            ++summary_.receipts;
+        }
+        qint64 rows = 0;
+        for (const qint64 oldId : oldIds)
+            rows += 1 + lines_.value(oldId).size();
+        step(rows);
+    }
+
     // A receipt as the operator finds it: its invoice number and date, and where the import
     // renumbered, the number it has now.
     QString receiptName(const QList<LegacyValue>& row, qint64 newId) const {
@@ -293,27 +277,9 @@ private:
         return name;
     }
 
-    void writeReceipt(const QList<LegacyValue>& row, qint64 oldId, qint64 newId) {
+    void noteReceipt(const QList<LegacyValue>& row, const QString& name, const QList<Line>& lines) {
         const QStringList& columns = data_.fpmain.columns;
-        const QString name = receiptName(row, newId);
-        names_.insert(oldId, name);
-        query_.close();
-        query_.clear();
-        query_.add(
-            QStringLiteral("INSERT INTO fpmain (%1)").arg(columns.join(QStringLiteral(", "))));
-        query_.add(QStringLiteral("VALUES (:%1)").arg(columns.join(QStringLiteral(", :"))));
-        query_.bind(QStringLiteral("kpid"), newId);
         const LegacyValue& kpdate = row.at(columns.indexOf(QStringLiteral("kpdate")));
-        for (qsizetype i = 1; i < columns.size(); ++i) {
-            const auto number = wholeNumber(row.at(i));
-            if (columns.at(i) == QLatin1String("kpdate") && number)
-                query_.bind(QStringLiteral("kpdate"), *number);
-            else
-                query_.bind(columns.at(i), valueText(row.at(i)));
-        }
-        query_.execute();
-        ++summary_.receipts;
-
         noteValues(columns, row, name, summary_.notes);
         static const QRegularExpression eightDigits(QStringLiteral("^\\d{8}$"));
         const QDate date = kpdate && eightDigits.match(*kpdate).hasMatch()
@@ -334,7 +300,7 @@ private:
                      "开票日期「%1」不是有效的日期（应为 8 位数字，如 20130109），已按原样"
                      "导入；选中该收据后开票日期显示为“未知”，可在表单中改正")
                      .arg(*kpdate)});
-        noteTotals(row, name, lines_.value(oldId));
+        noteTotals(row, name, lines);
     }
 
     void noteTotals(const QList<LegacyValue>& row, const QString& name, const QList<Line>& lines) {
@@ -368,29 +334,9 @@ private:
                      .arg(lines.size())});
     }
 
-    void writeLine(const QList<LegacyValue>& row, qint64 oldId, qint64 receiptId,
-                   const QString& name) {
-        const QStringList& columns = data_.fpdetail.columns;
-        // Keeping ids writes fpmxid; renumbering leaves it to the counter, in line order.
-        const qsizetype first = summary_.renumbered ? 1 : 0;
-        const QStringList written = columns.mid(first);
-        query_.close();
-        query_.clear();
-        query_.add(
-            QStringLiteral("INSERT INTO fpdetail (%1)").arg(written.join(QStringLiteral(", "))));
-        query_.add(QStringLiteral("VALUES (:%1)").arg(written.join(QStringLiteral(", :"))));
-        if (!summary_.renumbered)
-            query_.bind(QStringLiteral("fpmxid"), oldId);
-        query_.bind(QStringLiteral("kpid"), receiptId);
-        for (qsizetype i = 2; i < columns.size(); ++i)
-            query_.bind(columns.at(i), valueText(row.at(i)));
-        query_.execute();
-        ++summary_.lines;
-        noteValues(columns, row, name, summary_.notes);
-    }
-
-    void writeSettings(bool importSettings) {
+    void writeSettings(store::FileImport& import, bool importSettings) {
         bool any = false;
+        QList<QPair<int, QString>> values;
         for (const QList<LegacyValue>& row : data_.sysSet.rows) {
             const auto id = wholeNumber(row.at(0));
             const QString name = settingCaption(id.value_or(0));
@@ -404,31 +350,24 @@ private:
                 any = true;
                 continue;
             }
-            query_.close();
-            query_.clear();
-            query_.add(QStringLiteral("INSERT OR REPLACE INTO SysSet (SetId, SetValue)"));
-            query_.add(QStringLiteral("VALUES (:id, :value)"));
-            query_.bind(QStringLiteral("id"), *id);
-            query_.bind(QStringLiteral("value"), valueText(row.at(1)));
-            query_.execute();
+            values.append({int(*id), valueText(row.at(1))});
             ++summary_.settings;
             noteValues(data_.sysSet.columns, row, name, summary_.notes);
         }
+        import.setSettings(values);
         if (any)
             summary_.notes.append({ImportNote::Kind::Skipped, QStringLiteral("基础信息"),
                                    QStringLiteral("未选择导入基础信息，保留本程序中的设置")});
     }
 
-    data::Connection& connection_;
+    store::FileStore& store_;
     const LegacyData& data_;
     const Progress& progress_;
     qint64 done_;
     qint64 total_;
-    data::Query query_;
     ImportSummary summary_;
     QMap<qint64, const QList<LegacyValue>*> receipts_;
     QHash<qint64, QList<Line>> lines_;
-    QHash<qint64, QString> names_; // old receipt id to the receipt's name in the summary
 };
 
 qint64 rowCount(const LegacyData& data) {
@@ -444,13 +383,13 @@ ImportSummary LegacyImporter::run(const QString& path, const Progress& progress)
     };
     const LegacyData data = readLegacyFile(path, reading);
     const qint64 rows = rowCount(data);
-    Writer writer(connection_, data, progress, rows, 2 * rows);
+    Writer writer(store_, data, progress, rows, 2 * rows);
     return writer.write(importSettings_, again_, QDir::toNativeSeparators(path));
 }
 
 ImportSummary LegacyImporter::write(const LegacyData& data, const Progress& progress,
                                     const QString& source) {
-    Writer writer(connection_, data, progress, 0, rowCount(data));
+    Writer writer(store_, data, progress, 0, rowCount(data));
     return writer.write(importSettings_, again_, source);
 }
 

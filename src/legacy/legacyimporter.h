@@ -3,18 +3,19 @@
 #include "legacy/importsummary.h"
 #include "legacy/legacyfile.h"
 
-namespace zelk::data {
-class Connection;
+namespace zelk::store {
+class FileStore;
 }
 
 namespace zelk::legacy {
 
 // Brings the receipts, lines and (when asked) settings 27-30 of an old program's Access file
-// into our database, in one transaction: any failure or a cancel leaves the database as it was.
+// into the local file, in one transaction (store::FileImport): any failure or a cancel leaves the
+// file as it was.
 //
-// Ids: into a database without receipts and lines, receipts and lines keep their kpid and
-// fpmxid (the counters then continue above the largest). Otherwise the receipts get new ids
-// after ours, in their old order, each receipt's lines following it.
+// Ids: into a file without receipts and lines, receipts and lines keep their kpid and fpmxid
+// (the counters then continue above the largest). Otherwise the receipts get new ids after
+// ours, in their old order, each receipt's lines following it.
 //
 // Values come over as stored; NULL becomes empty text. Lines whose receipt does not exist are
 // skipped. The summary lists every row skipped or changed, kpdate values that are not eight
@@ -25,7 +26,7 @@ namespace zelk::legacy {
 // (AlreadyImported) unless setAgain.
 class LegacyImporter {
 public:
-    explicit LegacyImporter(data::Connection& connection) : connection_(connection) {}
+    explicit LegacyImporter(store::FileStore& store) : store_(store) {}
 
     void setImportSettings(bool on) { importSettings_ = on; }
     // Imports receipts this database already took from the same data once more.
@@ -40,7 +41,7 @@ public:
                         const QString& source = {});
 
 private:
-    data::Connection& connection_;
+    store::FileStore& store_;
     bool importSettings_ = false;
     bool again_ = false;
 };

@@ -93,8 +93,8 @@ bool askLegacyImport(QWidget* parent, QString* path, bool* settings) {
     return true;
 }
 
-LegacyImportResult importLegacyFile(QWidget* parent, data::Connection& connection,
-                                    const QString& path, bool settings) {
+LegacyImportResult importLegacyFile(QWidget* parent, store::FileStore& file, const QString& path,
+                                    bool settings) {
     constexpr int steps = 1000;
     QProgressDialog progress(QStringLiteral("正在导入旧数据……"), QStringLiteral("取消"), 0, steps,
                              parent);
@@ -104,7 +104,7 @@ LegacyImportResult importLegacyFile(QWidget* parent, data::Connection& connectio
     progress.setMinimumDuration(0);
     progress.setAutoClose(false);
     progress.setValue(0);
-    legacy::LegacyImporter importer(connection);
+    legacy::LegacyImporter importer(file);
     importer.setImportSettings(settings);
     const auto step = [&](qint64 done, qint64 total) {
         progress.setValue(total > 0 ? int(done * steps / total) : 0);

@@ -7,8 +7,8 @@
 class QDialog;
 class QWidget;
 
-namespace zelk::data {
-class Connection;
+namespace zelk::store {
+class FileStore;
 }
 
 namespace zelk::settings {
@@ -30,8 +30,8 @@ bool askLegacyImport(QWidget* parent, QString* path, bool* settings);
 // in a window-modal dialog that is opened without waiting for it. Receipts imported before
 // are named and imported again only when the operator confirms. A failure or a cancel is told
 // in a message box instead (libmdb's own text as its detail).
-LegacyImportResult importLegacyFile(QWidget* parent, data::Connection& connection,
-                                    const QString& path, bool settings);
+LegacyImportResult importLegacyFile(QWidget* parent, store::FileStore& file, const QString& path,
+                                    bool settings);
 
 // The summary's window: the whole text, wrapped, with "保存为文本…", "打印…" and "关闭".
 QDialog* showImportSummary(QWidget* parent, const QString& text);

@@ -1,11 +1,10 @@
 #include "tools/legacycommand.h"
 
-#include "data/connection.h"
 #include "data/databaseerror.h"
 #include "data/filelocations.h"
-#include "data/schema.h"
 #include "legacy/legacyerror.h"
 #include "legacy/legacyimporter.h"
+#include "store/filestore.h"
 #include "tools/commandline.h"
 
 #include <QTextStream>
@@ -27,12 +26,8 @@ int runImportLegacyCommand(const QStringList& words, const QString& applicationF
         // Installed, the user's own database, made as the program's first start makes it.
         if (!arguments.isSet(QStringLiteral("database")) && !defaults.userFolder.isEmpty())
             data::prepareUserFolder(data::locateFiles(applicationFilePath));
-        data::Connection connection;
-        connection.setConnectionString(QStringLiteral("Data Source=") + databasePath +
-                                       QStringLiteral(";Password=") +
-                                       QString::fromLatin1(data::databaseKey));
-        connection.open();
-        legacy::LegacyImporter importer(connection);
+        store::FileStore file(databasePath);
+        legacy::LegacyImporter importer(file);
         importer.setImportSettings(arguments.isSet(QStringLiteral("settings")));
         importer.setAgain(arguments.isSet(QStringLiteral("again")));
         out << importer.run(arguments.positional().first()).text() << '\n';

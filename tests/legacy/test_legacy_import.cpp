@@ -4,11 +4,11 @@
 
 #include "testsupport.h"
 
-#include "data/connection.h"
 #include "data/schema.h"
 #include "legacy/jettext.h"
 #include "legacy/legacyerror.h"
 #include "legacy/legacyimporter.h"
+#include "store/filestore.h"
 
 #include <QDir>
 #include <QFile>
@@ -48,10 +48,8 @@ QString text(const QJsonValue& v) {
 // `mdb` is a fixture's name or a full path.
 zelk::legacy::ImportSummary import(const TempDatabase& db, const QString& mdb, bool settings,
                                    const zelk::legacy::Progress& progress = {}) {
-    zelk::data::Connection connection;
-    connection.setConnectionString(db.connectionString());
-    connection.open();
-    zelk::legacy::LegacyImporter importer(connection);
+    zelk::store::FileStore file(db.path());
+    zelk::legacy::LegacyImporter importer(file);
     importer.setImportSettings(settings);
     return importer.run(QFileInfo(mdb).isAbsolute() ? mdb : fixture(mdb), progress);
 }
@@ -94,22 +92,31 @@ private slots:
 void TestLegacyImport::values_data() {
     QTest::addColumn<QString>("mdb");
     QTest::addColumn<bool>("settings");
-    QTest::addColumn<bool>("ours"); // the database already holds a receipt of ours
-    QTest::newRow("small, ids kept") << QStringLiteral("legacy-small.mdb") << true << false;
-    QTest::newRow("small, renumbered") << QStringLiteral("legacy-small.mdb") << false << true;
+    // What the database holds of ours first (ids used up to 1); none: ids are kept.
+    QTest::addColumn<QString>("arrange");
+    const QString small = QStringLiteral("legacy-small.mdb");
+    QTest::newRow("small, ids kept") << small << true << QString();
+    QTest::newRow("small, renumbered")
+        << small << false
+        << QStringLiteral("INSERT INTO fpmain (fphm) VALUES ('ours'); "
+                          "INSERT INTO fpdetail (kpid, xm) VALUES (1, 'ours');");
+    // Receipt 1 was corrected, then removed: its earlier version stays its own.
+    QTest::newRow("small, after an earlier version")
+        << small << false
+        << QStringLiteral("INSERT INTO fpmain_history (kpid, fphm) VALUES (1, 'ours')");
     QTest::newRow("password, ids kept")
-        << QStringLiteral("legacy-small-password.mdb") << false << false;
-    QTest::newRow("empty") << QStringLiteral("legacy-empty.mdb") << true << false;
+        << QStringLiteral("legacy-small-password.mdb") << false << QString();
+    QTest::newRow("empty") << QStringLiteral("legacy-empty.mdb") << true << QString();
 }
 
 void TestLegacyImport::values() {
     QFETCH(QString, mdb);
     QFETCH(bool, settings);
-    QFETCH(bool, ours);
+    QFETCH(QString, arrange);
+    const bool ours = !arrange.isEmpty();
     TempDatabase db;
     if (ours)
-        db.exec(QStringLiteral("INSERT INTO fpmain (fphm) VALUES ('ours'); "
-                               "INSERT INTO fpdetail (kpid, xm) VALUES (1, 'ours');"));
+        db.exec(arrange);
     const auto summary = import(db, mdb, settings);
     QCOMPARE(summary.renumbered, ours);
     const QJsonObject json = expected(mdb);

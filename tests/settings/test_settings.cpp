@@ -2,6 +2,7 @@
 // the compiled help. How the settings are stored and trimmed is tested with the data module.
 #include "settings/basicsetdialog.h"
 #include "settings/legacyimport.h"
+#include "store/filestore.h"
 
 #include "testsupport.h"
 
@@ -124,8 +125,9 @@ void TestSettings::helpFileHoldsItsPages() {
 // The legacy import asks through the one file-chooser and the one message-box hook: the file,
 // then 取消 imports nothing and 否 imports the receipts but keeps our basic information.
 void TestSettings::legacyImportAsksThroughTheHooks() {
-    zelk::test::OpenDatabase db;
+    zelk::test::TempDatabase db;
     db.exec(QStringLiteral("update SysSet set SetValue='我们的单位' where SetId=27"));
+    zelk::store::FileStore file(db.path());
     zelk::test::FileNames files;
     MessageRecorder messages;
     QWidget window;
@@ -138,8 +140,7 @@ void TestSettings::legacyImportAsksThroughTheHooks() {
         QString path;
         bool settings = false;
         if (zelk::settings::askLegacyImport(&window, &path, &settings))
-            delete zelk::settings::importLegacyFile(&window, db.dm.Database3_ado, path, settings)
-                .summaryDialog;
+            delete zelk::settings::importLegacyFile(&window, file, path, settings).summaryDialog;
         QCOMPARE(messages.messages().last().kind, zelk::ui::MessageBox::Kind::QuestionWithCancel);
         QCOMPARE(db.scalar(count) == QLatin1String("0"), answer == MessageRecorder::Answer::Cancel);
     }
