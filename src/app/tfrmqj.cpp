@@ -369,22 +369,25 @@ void Tfrmqj::BitBtn2Click() {
 }
 
 void Tfrmqj::closeEvent(QCloseEvent* event) {
-    if (entryPage_->hasUnsavedChanges()) {
-        switch (ui::MessageBox::askToSave(this, QStringLiteral("当前收据尚未保存，是否保存？"))) {
-        case ui::MessageBox::Answer::Yes:
-            if (!saveEntry()) {
-                event->ignore();
-                return;
-            }
-            break;
-        case ui::MessageBox::Answer::No:
-            break;
-        case ui::MessageBox::Answer::Cancel:
-            event->ignore();
-            return;
-        }
+    if (!formMayBeReplaced()) {
+        event->ignore();
+        return;
     }
     QMainWindow::closeEvent(event);
+}
+
+bool Tfrmqj::formMayBeReplaced() {
+    if (!entryPage_->hasUnsavedChanges())
+        return true;
+    switch (ui::MessageBox::askToSave(this, QStringLiteral("当前收据尚未保存，是否保存？"))) {
+    case ui::MessageBox::Answer::Yes:
+        return saveEntry();
+    case ui::MessageBox::Answer::No:
+        return true;
+    case ui::MessageBox::Answer::Cancel:
+        break;
+    }
+    return false;
 }
 
 void Tfrmqj::BitBtn19Click() {
@@ -435,6 +438,9 @@ void Tfrmqj::BitBtn4Click() {
 }
 
 void Tfrmqj::BitBtn11Click() {
+    // The chosen receipt replaces the form: what was typed there is saved or let go first.
+    if (!formMayBeReplaced())
+        return;
     saveToken_.clear();
     pages_->setCurrentWidget(entryPage_);
     ui::runGuarded(this, [this] { entryPage_->showReceipt(historyPage_->loadCurrentReceipt()); });

@@ -100,7 +100,10 @@ private:
     // Entry page.
     void BitBtn19Click(); // 保存(&S)
     bool saveEntry();     // the save itself; whether the form's receipt is now stored
-    void BitBtn4Click();  // 预览(&V)
+    // Asks "当前收据尚未保存，是否保存？" when the form holds unsaved changes and saves on 保存;
+    // whether the form may now be closed or replaced (not after 取消 or a failed save).
+    bool formMayBeReplaced();
+    void BitBtn4Click(); // 预览(&V)
     // History page: 选中 and a double-click on the grid.
     void BitBtn11Click();
 
