@@ -5,6 +5,10 @@
 
 #include "data/databaseerror.h"
 
+#include <QHash>
+
+#include <functional>
+
 namespace zelk::store {
 
 namespace {
@@ -57,11 +61,12 @@ private:
 
 // Inserts rows into a server table, many per statement. A batch the server refuses is tried
 // row by row (each under its own savepoint) to find the receipts it refuses, whose kpids
-// (column `kpidColumn`) are collected; the copy goes on so that all of them are named.
+// (`kpidOf` the row) are collected; the copy goes on so that all of them are named.
 class ServerInserter {
 public:
-    ServerInserter(PgConnection& c, CopyTable table, int kpidColumn)
-        : c_(c), table_(table), columns_(copyColumns(table)), kpidColumn_(kpidColumn) {}
+    using KpidOf = std::function<qint64(const CopyRow&)>;
+    ServerInserter(PgConnection& c, CopyTable table, KpidOf kpidOf)
+        : c_(c), table_(table), columns_(copyColumns(table)), kpidOf_(std::move(kpidOf)) {}
 
     void insert(const QList<CopyRow>& rows, std::set<qint64>& refused, QString& detail) {
         if (rows.isEmpty())
@@ -88,7 +93,7 @@ public:
                 throw;
             } catch (const data::DatabaseError& error) {
                 c_.exec(QStringLiteral("rollback to savepoint one"));
-                refused.insert(row.at(kpidColumn_).toLongLong());
+                refused.insert(kpidOf_(row));
                 if (detail.isEmpty())
                     detail = error.detail();
             }
@@ -129,7 +134,7 @@ private:
     PgConnection& c_;
     CopyTable table_;
     QStringList columns_;
-    int kpidColumn_;
+    KpidOf kpidOf_;
     QString full_;
 };
 
@@ -137,9 +142,14 @@ class PgCopyTarget : public CopyTarget {
 public:
     explicit PgCopyTarget(PgConnection& connection)
         : c_(connection), transaction_(connection, PgTransaction::Waits::Unbounded),
-          receipts_(connection, CopyTable::Receipts, 0), lines_(connection, CopyTable::Lines, 1),
-          versions_(connection, CopyTable::Versions, 1),
-          versionLines_(connection, CopyTable::VersionLines, 0) {
+          receipts_(connection, CopyTable::Receipts, column(0)),
+          lines_(connection, CopyTable::Lines, column(1)),
+          versions_(connection, CopyTable::Versions, column(1)),
+          // A version's line names the receipt of its version, not its histid.
+          versionLines_(connection, CopyTable::VersionLines, [this](const CopyRow& row) {
+              const qint64 histid = row.at(0).toLongLong();
+              return versionKpids_.value(histid, histid);
+          }) {
         // No save lands between the count and the copy.
         c_.exec(QStringLiteral("select pg_advisory_xact_lock($1)"),
                 {QString::number(PgStore::saveLockKey)});
@@ -156,6 +166,10 @@ public:
         case CopyTable::Lines:
             return lines_.insert(rows, refused_, detail_);
         case CopyTable::Versions:
+            // The versions' lines that follow belong to these versions.
+            versionKpids_.clear();
+            for (const CopyRow& row : rows)
+                versionKpids_.insert(row.at(0).toLongLong(), row.at(1).toLongLong());
             return versions_.insert(rows, refused_, detail_);
         case CopyTable::VersionLines:
             return versionLines_.insert(rows, refused_, detail_);
@@ -183,9 +197,14 @@ public:
     }
 
 private:
+    static ServerInserter::KpidOf column(int index) {
+        return [index](const CopyRow& row) { return row.at(index).toLongLong(); };
+    }
+
     PgConnection& c_;
     PgTransaction transaction_;
     ServerInserter receipts_, lines_, versions_, versionLines_;
+    QHash<qint64, qint64> versionKpids_; // histid to kpid, of the last versions written
     std::set<qint64> refused_;
     QString detail_;
 };
