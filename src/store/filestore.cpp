@@ -5,6 +5,7 @@
 #include "data/schema.h"
 #include "data/searchindex.h"
 #include "data/transaction.h"
+#include "store/historyreader.h"
 #include "store/receipthistory.h"
 #include "store/schemaversion.h"
 
@@ -14,62 +15,30 @@ namespace zelk::store {
 
 namespace {
 
-// Reads history batches from the file, through its search index where that helps.
-class FileHistoryReader : public HistoryReader {
+// The file's history statements: through its search index where that helps.
+class FileHistorySource : public HistorySource {
 public:
-    FileHistoryReader(data::Connection& connection, const HistoryCriteria& criteria)
+    FileHistorySource(data::Connection& connection, const HistoryCriteria& criteria)
         : query_(connection), criteria_(criteria) {
         indexMatch_ = historyIndexMatch(criteria_);
         if (!indexMatch_.isEmpty() && !data::searchindex::isReady(connection))
             indexMatch_.clear();
     }
 
-    bool readBatch(int limit, const RowSink& row) override {
-        if (started_ || indexMatch_.isEmpty()) {
-            const bool first = !started_;
-            started_ = true;
-            const qint64 before = last_.kpid;
-            readRows(row, first ? nullptr : &last_, limit, indexMatch_, 0, &more_);
-            // Each batch through the index reads the candidates from the start again, which
-            // costs little for a rare text; for a text found densely the plain scan reaches the
-            // next batch sooner. Both give the same rows in the same order, so the rest scans.
-            constexpr qint64 denseReceiptsPerRow = 32;
-            if (more_ && !indexMatch_.isEmpty() &&
-                last_.kpid - before < limit * denseReceiptsPerRow)
-                indexMatch_.clear();
-            return more_;
-        }
-        started_ = true;
-        // The first batch of an indexed search first scans the oldest receipts: a text found in
-        // many receipts fills the batch from them at once (the index would read long lists of
-        // candidates for it) and the search goes on scanning; otherwise the index finds the
-        // rest after them.
-        constexpr qint64 probedReceipts = 2048;
-        data::Query bound(query_.connection());
-        bound.add(QStringLiteral("select coalesce(min(kpid),0) as lowest from fpmain"));
-        bound.open();
-        const qint64 upto = bound.fieldAsInteger(QStringLiteral("lowest")) + probedReceipts - 1;
-        bound.close();
-        bool more = false;
-        const int probed = readRows(row, nullptr, limit, {}, upto, &more);
-        if (probed == limit) {
-            more_ = true;
-            indexMatch_.clear();
-            return more_;
-        }
-        HistoryPosition after;
-        after.kpid = upto;
-        readRows(row, &after, limit - probed, indexMatch_, 0, &more_);
-        return more_;
+    bool indexable() const override { return !indexMatch_.isEmpty(); }
+
+    qint64 lowestReceiptId() override {
+        data::Query q(query_.connection());
+        q.add(QStringLiteral("select coalesce(min(kpid),0) as lowest from fpmain"));
+        q.open();
+        return q.fieldAsInteger(QStringLiteral("lowest"));
     }
 
-private:
-    // Reads up to `limit` rows of one statement, after `after` when given and up to receipt
-    // `upto` when positive; returns how many, and whether the statement had more.
-    int readRows(const RowSink& row, const HistoryPosition* after, int limit,
-                 const QByteArray& indexMatch, qint64 upto, bool* more) {
+    int read(const HistoryBatch& batch, const HistoryReader::RowSink& row,
+             HistoryPosition& last) override {
         // One row more than asked for tells whether more follow.
-        prepareHistorySearch(query_, criteria_, after, limit + 1, indexMatch, upto);
+        prepareHistorySearch(query_, criteria_, batch.after, batch.limit + 1,
+                             batch.indexed ? indexMatch_ : QByteArray(), batch.upto);
         query_.open();
         int shown[historyColumnCount];
         for (int c = 0; c < historyColumnCount; ++c)
@@ -79,32 +48,30 @@ private:
         const int typeField = query_.fieldIndex(QStringLiteral("kptype"));
         int count = 0;
         QByteArrayView texts[historyColumnCount];
-        for (; count < limit && !query_.eof(); ++count) {
+        for (; count < batch.limit && !query_.eof(); ++count) {
             for (int c = 0; c < historyColumnCount; ++c)
                 texts[c] = query_.fieldUtf8(shown[c]);
             const qint64 kpid = query_.fieldAsInteger(kpidField);
             row(kpid, texts);
             // Only a full batch is followed by another, which continues after its last row.
-            if (count + 1 == limit) {
-                last_.kpid = kpid;
-                last_.kpdate = QString::fromUtf8(query_.fieldUtf8(dateField));
-                last_.kpdateType = QString::fromUtf8(query_.fieldUtf8(typeField));
+            if (count + 1 == batch.limit) {
+                last.kpid = kpid;
+                last.kpdate = QString::fromUtf8(query_.fieldUtf8(dateField));
+                last.kpdateType = QString::fromUtf8(query_.fieldUtf8(typeField));
             }
             query_.next();
         }
-        *more = !query_.eof();
+        if (!query_.eof())
+            ++count;
         query_.close();
         return count;
     }
 
+private:
     data::Query query_;
     HistoryCriteria criteria_;
-    HistoryPosition last_; // the last row read
-    // The search index's MATCH expression while batches read through the index; empty when
-    // they scan fpmain.
+    // The search index's MATCH expression; empty when the index cannot narrow the search.
     QByteArray indexMatch_;
-    bool started_ = false;
-    bool more_ = false;
 };
 
 QString columnList(const QStringList& columns, const QString& prefix = {}) {
@@ -183,24 +150,17 @@ qint64 FileStore::insertReceipt(const StoredReceipt& receipt) {
 
 qint64 FileStore::rewriteReceipt(const StoredReceipt& receipt) {
     data::Transaction transaction(connection_);
-    qint64 stored = 0;
+    std::optional<qint64> found;
     {
-        // Without this a receipt removed by someone else would be "rewritten" as orphan lines.
         data::Query q(connection_);
         q.add(QStringLiteral("select coalesce(changecount,0) as n from fpmain where kpid=:kpid"));
         q.bind(QStringLiteral("kpid"), receipt.kpid);
         q.open();
-        if (q.eof())
-            throw ReceiptGone(
-                QStringLiteral("数据库中没有编号为 %1 的票据（可能已被另一个运行中的本程序删除），"
-                               "票据未保存。")
-                    .arg(receipt.kpid));
-        stored = q.fieldAsInteger(QStringLiteral("n"));
+        if (!q.eof())
+            found = q.fieldAsInteger(QStringLiteral("n"));
     }
-    if (receipt.changes >= 0 && stored != receipt.changes)
-        throw ReceiptChanged(QStringLiteral("编号为 %1 的票据在读取之后已被别处修改，本次保存没有"
-                                            "写入，以免覆盖别人的修改。")
-                                 .arg(receipt.kpid));
+    checkRewrite(receipt, found, true);
+    const qint64 stored = *found;
     keepEarlierVersion(receipt.kpid);
     {
         data::Query q(connection_);
@@ -356,7 +316,7 @@ qint64 FileStore::latestReceiptNumbered(const QString& fphm) {
 }
 
 std::unique_ptr<HistoryReader> FileStore::searchHistory(const HistoryCriteria& criteria) {
-    return std::make_unique<FileHistoryReader>(connection_, criteria);
+    return readHistory(std::make_unique<FileHistorySource>(connection_, criteria));
 }
 
 QList<SummaryRow> FileStore::summarize(SummaryKey by, const QDate& from, const QDate& to) {
@@ -368,11 +328,11 @@ QList<SummaryRow> FileStore::summarize(SummaryKey by, const QDate& from, const Q
                                     : QStringLiteral("coalesce(%1,'')").arg(column)));
     if (from.isValid()) {
         q.add(QStringLiteral("and kpdate >= :from"));
-        q.bind(QStringLiteral("from"), from.toString(QStringLiteral("yyyyMMdd")).toLongLong());
+        q.bind(QStringLiteral("from"), searchableDate(from).toLongLong());
     }
     if (to.isValid()) {
         q.add(QStringLiteral("and kpdate <= :to"));
-        q.bind(QStringLiteral("to"), to.toString(QStringLiteral("yyyyMMdd")).toLongLong());
+        q.bind(QStringLiteral("to"), searchableDate(to).toLongLong());
     }
     q.open();
     const int key = q.fieldIndex(QStringLiteral("k"));

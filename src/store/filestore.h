@@ -37,6 +37,8 @@ public:
     QList<ReceiptVersion> earlierVersions(qint64 kpid) override;
     QString setting(int setId) override;
     void setSettings(const QList<QPair<int, QString>>& values) override;
+    std::unique_ptr<CopySource> copySource() override;
+    std::unique_ptr<CopyTarget> copyTarget() override;
 
     // Whether fpmain has the change counter column.
     bool hasChangeCounter();

@@ -8,13 +8,9 @@
 
 namespace zelk::store {
 
-namespace {
-
 QString searchableDate(const QDate& date) {
     return date.toString(QStringLiteral("yyyyMMdd"));
 }
-
-} // namespace
 
 const char* const historyFields[historyColumnCount] = {
     gridColumn(0).name, gridColumn(1).name, gridColumn(2).name, gridColumn(3).name,

@@ -16,6 +16,9 @@ struct HistoryCriteria {
     QDate to;     // inclusive
 };
 
+// The date as the stores compare it with kpdate: its eight digits, yyyyMMdd.
+QString searchableDate(const QDate& date);
+
 // The LIKE pattern for `text`: '%' + the trimmed text with '\', '%' and '_' escaped by '\' +
 // '%', used with ESCAPE '\' so that the operator's text matches character for character.
 QString historyLikePattern(const QString& text);

@@ -2,6 +2,7 @@
 
 #include "data/databaseerror.h"
 #include "data/schema.h"
+#include "store/historyreader.h"
 #include "store/receipthistory.h"
 #include "store/schemaversion.h"
 
@@ -25,67 +26,27 @@ QList<QVariant> texts(const QStringList& values, qsizetype count) {
     return out;
 }
 
-// The LIKE pattern for an already lower-cased needle; LIKE's escape character is the backslash.
-QString likePattern(const QString& needle) {
-    QString pattern = QStringLiteral("%");
-    for (const QChar c : needle) {
-        if (c == QLatin1Char('\\') || c == QLatin1Char('%') || c == QLatin1Char('_'))
-            pattern += QLatin1Char('\\');
-        pattern += c;
-    }
-    return pattern + QLatin1Char('%');
-}
-
-// Reads the search result batch after batch in kpid order (or kpdate, kpid with a date bound).
-// A text of three characters or more can be looked up in the trigram index, which finds a rare
-// text at once; but each batch through the index collects every receipt holding the text
-// before it sorts them, which for a text in a third of the receipts costs more than reading
-// the table in kpid order until the batch is full. So, as the file store does, the first batch
-// first reads the oldest receipts in order: when they fill it the text is common and the rest
-// is read in order too; otherwise the index finds the rest, until a batch shows the text dense.
-// Both ways give the same rows in the same order.
-class PgHistoryReader : public HistoryReader {
+// The server's history statements. A text of three characters or more can be looked up in the
+// trigram index, which finds a rare text at once; but each batch through the index collects
+// every receipt holding the text before it sorts them, so a common text reads faster in kpid
+// order (the shared reader decides which, batch by batch).
+class PgHistorySource : public HistorySource {
 public:
-    PgHistoryReader(PgConnection& connection, const HistoryCriteria& criteria)
+    PgHistorySource(PgConnection& connection, const HistoryCriteria& criteria)
         : connection_(connection), criteria_(criteria), dateOrder_(historyUsesDateOrder(criteria)),
-          needle_(historyNeedle(criteria.text)),
-          mode_(!needle_.isEmpty() && !dateOrder_ && needle_.toUcs4().size() >= 3 ? Mode::Probe
-                                                                                  : Mode::Scan) {}
+          needle_(historyNeedle(criteria.text)) {}
 
-    bool readBatch(int limit, const RowSink& row) override {
-        if (mode_ == Mode::Scan)
-            return read(false, 0, limit, row) > limit;
-        if (mode_ == Mode::Probe) {
-            mode_ = Mode::Index;
-            constexpr qint64 probedReceipts = 2048;
-            const qint64 upto =
-                connection_.exec(QStringLiteral("select coalesce(min(kpid),0) from fpmain"))
-                    .integer(0, 0) +
-                probedReceipts - 1;
-            const int probed = read(false, upto, limit, row);
-            if (probed >= limit) {
-                mode_ = Mode::Scan;
-                return true; // more may follow; a last empty batch says so otherwise
-            }
-            started_ = true;
-            lastKpid_ = std::max(lastKpid_, upto);
-            return read(true, 0, limit - probed, row) > limit - probed;
-        }
-        const qint64 before = lastKpid_;
-        const bool more = read(true, 0, limit, row) > limit;
-        constexpr qint64 denseReceiptsPerRow = 32;
-        if (more && lastKpid_ - before < qint64(limit) * denseReceiptsPerRow)
-            mode_ = Mode::Scan;
-        return more;
+    bool indexable() const override {
+        return !needle_.isEmpty() && !dateOrder_ && needle_.toUcs4().size() >= 3;
     }
 
-private:
-    enum class Mode { Probe, Index, Scan };
+    qint64 lowestReceiptId() override {
+        return connection_.exec(QStringLiteral("select coalesce(min(kpid),0) from fpmain"))
+            .integer(0, 0);
+    }
 
-    // Reads up to `limit` rows after the last one read (through the trigram index when
-    // `indexed`, up to receipt `upto` when positive), hands them on and returns how many rows
-    // the statement found (one more than `limit` says more follow).
-    int read(bool indexed, qint64 upto, int limit, const RowSink& row) {
+    int read(const HistoryBatch& batch, const HistoryReader::RowSink& row,
+             HistoryPosition& last) override {
         QString sql = QStringLiteral(
                           "select kpid,coalesce(kpdate,0),coalesce(fphm,''),coalesce(kpdate2,''),"
                           "coalesce(jdhm,''),coalesce(jym,''),coalesce(fkfmc,''),coalesce(jexx,''),"
@@ -99,49 +60,47 @@ private:
         // LIKE can use the trigram index; strpos, the same test, cannot, so the table is read
         // in kpid order.
         if (!needle_.isEmpty())
-            sql += indexed ? QStringLiteral(" and search like ") + param(likePattern(needle_))
-                           : QStringLiteral(" and strpos(search,%1)>0").arg(param(needle_));
+            sql += batch.indexed
+                       ? QStringLiteral(" and search like ") + param(historyLikePattern(needle_))
+                       : QStringLiteral(" and strpos(search,%1)>0").arg(param(needle_));
         if (criteria_.from.isValid())
-            sql += QStringLiteral(" and kpdate>=") +
-                   param(criteria_.from.toString(QStringLiteral("yyyyMMdd")));
+            sql += QStringLiteral(" and kpdate>=") + param(searchableDate(criteria_.from));
         if (criteria_.to.isValid())
-            sql += QStringLiteral(" and kpdate<=") +
-                   param(criteria_.to.toString(QStringLiteral("yyyyMMdd")));
-        if (started_) {
+            sql += QStringLiteral(" and kpdate<=") + param(searchableDate(criteria_.to));
+        if (batch.after) {
             if (dateOrder_) {
-                const QString date = param(QString::number(lastDate_));
-                const QString id = param(QString::number(lastKpid_));
+                const QString date = param(batch.after->kpdate);
+                const QString id = param(QString::number(batch.after->kpid));
                 sql += QStringLiteral(" and (kpdate,kpid)>(%1::bigint,%2::bigint)").arg(date, id);
             } else
-                sql += QStringLiteral(" and kpid>") + param(QString::number(lastKpid_));
+                sql += QStringLiteral(" and kpid>") + param(QString::number(batch.after->kpid));
         }
-        if (upto > 0)
-            sql += QStringLiteral(" and kpid<=") + param(QString::number(upto));
+        if (batch.upto > 0)
+            sql += QStringLiteral(" and kpid<=") + param(QString::number(batch.upto));
         sql +=
             dateOrder_ ? QStringLiteral(" order by kpdate,kpid") : QStringLiteral(" order by kpid");
-        sql += QStringLiteral(" limit ") + param(QString::number(limit + 1));
+        sql += QStringLiteral(" limit ") + param(QString::number(batch.limit + 1));
         const PgResult result = connection_.exec(sql, params);
-        started_ = true;
-        const int count = std::min(result.rows(), limit);
+        const int count = std::min(result.rows(), batch.limit);
         QByteArrayView shown[historyColumnCount];
         for (int r = 0; r < count; ++r) {
             for (int c = 0; c < historyColumnCount; ++c)
                 shown[c] = result.utf8(r, c + 2);
-            lastKpid_ = result.integer(r, 0);
-            lastDate_ = result.integer(r, 1);
-            row(lastKpid_, shown);
+            row(result.integer(r, 0), shown);
+        }
+        if (count == batch.limit && count > 0) {
+            last.kpid = result.integer(count - 1, 0);
+            last.kpdate = QString::number(result.integer(count - 1, 1));
+            last.kpdateType = QStringLiteral("integer");
         }
         return result.rows();
     }
 
+private:
     PgConnection& connection_;
     HistoryCriteria criteria_;
     bool dateOrder_;
     QString needle_;
-    Mode mode_;
-    bool started_ = false;
-    qint64 lastKpid_ = 0;
-    qint64 lastDate_ = 0;
 };
 
 // The header columns as the queries read them: kpdate as the text it was given.
@@ -297,24 +256,18 @@ qint64 PgStore::rewriteReceipt(const StoredReceipt& receipt) {
     const PgResult current =
         connection_.exec(QStringLiteral("select changecount from fpmain where kpid=$1 for update"),
                          {QString::number(receipt.kpid)});
-    if (current.rows() == 0)
-        throw ReceiptGone(QStringLiteral("数据存储中没有编号为 %1 的票据（可能已被别处删除），"
-                                         "票据未保存。")
-                              .arg(receipt.kpid));
-    const qint64 stored = current.integer(0, 0);
+    const bool present = current.rows() > 0;
+    const qint64 stored = present ? current.integer(0, 0) : 0;
     // The counter this form's own earlier save (outcome unknown, in fact stored) left.
     bool repeated = false;
-    if (!receipt.token.isEmpty())
+    if (present && !receipt.token.isEmpty())
         repeated =
             connection_
                 .exec(QStringLiteral("select 1 from zelk_savetoken where token=$1 and "
                                      "kpid=$2 and changecount=$3"),
                       {receipt.token, QString::number(receipt.kpid), QString::number(stored)})
                 .rows() > 0;
-    if (!repeated && receipt.changes >= 0 && stored != receipt.changes)
-        throw ReceiptChanged(QStringLiteral("编号为 %1 的票据在读取之后已被别处修改，本次保存没有"
-                                            "写入，以免覆盖别人的修改。")
-                                 .arg(receipt.kpid));
+    checkRewrite(receipt, present ? std::optional<qint64>(stored) : std::nullopt, false, repeated);
     // A repeat of a save whose answer was lost already kept the earlier version.
     if (!repeated)
         keepEarlierVersion(receipt.kpid);
@@ -433,7 +386,7 @@ qint64 PgStore::latestReceiptNumbered(const QString& fphm) {
 }
 
 std::unique_ptr<HistoryReader> PgStore::searchHistory(const HistoryCriteria& criteria) {
-    return std::make_unique<PgHistoryReader>(connection_, criteria);
+    return readHistory(std::make_unique<PgHistorySource>(connection_, criteria));
 }
 
 QList<SummaryRow> PgStore::summarize(SummaryKey by, const QDate& from, const QDate& to) {
@@ -449,11 +402,11 @@ QList<SummaryRow> PgStore::summarize(SummaryKey by, const QDate& from, const QDa
                       .arg(key);
     QList<QVariant> params = {QString::fromLatin1(summaryAmountPattern)};
     if (from.isValid()) {
-        params << from.toString(QStringLiteral("yyyyMMdd"));
+        params << searchableDate(from);
         sql += QStringLiteral(" and kpdate >= $%1::bigint").arg(params.size());
     }
     if (to.isValid()) {
-        params << to.toString(QStringLiteral("yyyyMMdd"));
+        params << searchableDate(to);
         sql += QStringLiteral(" and kpdate <= $%1::bigint").arg(params.size());
     }
     sql += QStringLiteral(" group by 1");

@@ -36,6 +36,8 @@ public:
     QList<ReceiptVersion> earlierVersions(qint64 kpid) override;
     QString setting(int setId) override;
     void setSettings(const QList<QPair<int, QString>>& values) override;
+    std::unique_ptr<CopySource> copySource() override;
+    std::unique_ptr<CopyTarget> copyTarget() override;
 
     // Every save takes this transaction-level advisory lock first, so that receipt ids are
     // handed out in commit order.

@@ -16,6 +16,9 @@
 
 namespace zelk::store {
 
+class CopySource;
+class CopyTarget;
+
 // One receipt as the tables hold it: every value as text (kpdate as its eight digits).
 struct StoredReceipt {
     qint64 kpid = 0;
@@ -61,6 +64,13 @@ class ReceiptChanged : public data::DatabaseError {
 public:
     using DatabaseError::DatabaseError;
 };
+
+// What a rewrite of `receipt` found stored: nothing, or the stored change counter. Throws
+// ReceiptGone when nothing is stored (`localFile` picks the wording), and ReceiptChanged when
+// receipt.changes is not negative and differs from the stored counter, unless the rewrite
+// repeats this form's own earlier save that did store it (`repeated`).
+void checkRewrite(const StoredReceipt& receipt, std::optional<qint64> stored, bool localFile,
+                  bool repeated = false);
 
 // Reads a history search batch after batch; each batch is one short statement that continues
 // after the last row read, so nothing stays open between batches.
@@ -115,6 +125,12 @@ public:
     virtual QString setting(int setId) = 0;
     // Stores the values (a missing row is added) in one transaction, in the order given.
     virtual void setSettings(const QList<QPair<int, QString>>& values) = 0;
+
+    // What a copy between stores (copyStore) reads of this store: every row of its tables
+    // with its ids, from one state of the store while the source lives.
+    virtual std::unique_ptr<CopySource> copySource() = 0;
+    // What a copy writes into this store: one transaction, committed only at its end.
+    virtual std::unique_ptr<CopyTarget> copyTarget() = 0;
 };
 
 // Called when a command has waited a moment for another program's lock on the local file, or
@@ -171,6 +187,8 @@ public:
     void setSettings(const QList<QPair<int, QString>>& values) override {
         get().setSettings(values);
     }
+    std::unique_ptr<CopySource> copySource() override;
+    std::unique_ptr<CopyTarget> copyTarget() override;
 
 private:
     Store& get() const;

@@ -502,8 +502,9 @@ private slots:
     }
 
     // kpdate as the legacy import keeps it ('2005-3-1'), empty texts and NULLs: file, server,
-    // file again, every value and its type back, earlier versions too, in batches with progress
-    // told; a receipt the server refuses is named and nothing is copied.
+    // file again (and file to file), every value and its type back, earlier versions too, in
+    // batches with progress told; the receipts the server refuses, a version's line by its
+    // receipt, are named and nothing is copied.
     void copyKeepsEveryValue() {
         test::TempDatabase& original = files_.emplace_back();
         original.exec(
@@ -557,18 +558,29 @@ private slots:
         }
         QCOMPARE(back.snapshot(), original.snapshot().filter(
                                       QRegularExpression(QStringLiteral("^(?!SysSet 20[1-8]')"))));
+        test::TempDatabase& twin = files_.emplace_back();
+        {
+            store::FileStore from(original.path());
+            store::FileStore to(twin.path());
+            store::copyStore(from, to);
+        }
+        QCOMPARE(twin.snapshot(), back.snapshot());
         // New ids go on after the copied ones.
         QCOMPARE(server.insertReceipt(*server.loadReceipt(1)), qint64(1201));
 
-        original.exec(QStringLiteral("insert into fpmain (kpid,fkfmc) values (1201,"
-                                     "cast(x'e4b8ad' as text)||char(0)||'尾')"));
+        const QString unstorable = QStringLiteral("cast(x'e4b8ad' as text)||char(0)||'尾'");
+        original.exec(QStringLiteral("insert into fpmain (kpid,fkfmc) values (1201,%1);"
+                                     "insert into fpmain_history (histid,kpid) values (9,4);"
+                                     "insert into fpdetail_history (histid,fpmxid,xm) values "
+                                     "(9,2,%1)")
+                          .arg(unstorable));
         store::PgStore refusing(server_->createDatabase(QStringLiteral("refusing")));
         store::FileStore file(original.path());
         try {
             store::copyStore(file, refusing);
             QFAIL("a receipt the server cannot hold was copied");
         } catch (const data::DatabaseError& error) {
-            QVERIFY2(error.message().contains(QStringLiteral("编号为 1201 的票据")),
+            QVERIFY2(error.message().contains(QStringLiteral("编号为 4、1201 的票据（共 2 张）")),
                      qPrintable(error.message()));
         }
         QCOMPARE(refusing.largestReceiptId(), qint64(0));
