@@ -5,7 +5,6 @@
 #include "data/connection.h"
 #include "data/filelocations.h"
 #include "data/programfolder.h"
-#include "data/schema.h"
 #include "data/tdmtd.h"
 #include "designer/designerwindow.h"
 #include "receipt/entrypage.h"
@@ -176,7 +175,7 @@ void Tfrmqj::setDataModule(data::Tdmtd& dm) {
     pages_->addWidget(historyPage_);
     connect(historyPage_, &receipt::HistoryPage::reloadRequested, this, &Tfrmqj::BitBtn11Click);
     historyPage_->setVersionPreviewer([this](const store::ReceiptVersion& version) {
-        receipt::previewEarlierVersion(this, version, dm_->Database3_ado, executablePath_,
+        receipt::previewEarlierVersion(this, version, *localFile_, executablePath_,
                                        [this] { settings::openHelp(this, executablePath_); });
     });
     applyTabOrder();
@@ -239,14 +238,14 @@ void Tfrmqj::FormShow() {
     // A file without its search index (or with one left stale by another program) still works
     // when this fails or is cancelled: searches then read the whole table.
     if (dm_ && dm_->Database3_ado.isOpen() && store_.isLocalFile())
-        ui::runGuarded(this, [this] { bringSearchIndexUpToDate(this, dm_->Database3_ado); });
+        ui::runGuarded(this, [this] { bringSearchIndexUpToDate(this, *localFile_); });
 }
 
 void Tfrmqj::openDatabase() {
     if (!dm_)
         throw std::logic_error("the main window has no data module");
     // An installed program makes the user's own database and template on the first start.
-    data::prepareUserFolder(files_);
+    store::prepareUserFolder(files_);
     dm_->Database3_ado.close();
     dm_->Database3_ado.setConnectionString(connectionString_);
     dm_->Database3_ado.open();
@@ -432,7 +431,7 @@ bool Tfrmqj::saveEntry() {
 void Tfrmqj::BitBtn4Click() {
     ui::runGuarded(this, [this] {
         const receipt::ReceiptEntry entry = entryPage_->entry();
-        receipt::previewReceipt(this, store_, dm_->Database3_ado, entry.receiptId, entry.remarks,
+        receipt::previewReceipt(this, store_, *localFile_, entry.receiptId, entry.remarks,
                                 executablePath_,
                                 [this] { settings::openHelp(this, executablePath_); });
     });

@@ -1,7 +1,6 @@
 #include "data/connection.h"
 
 #include "data/databaseerror.h"
-#include "data/schema.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -119,12 +118,6 @@ QString Connection::key() const {
 void Connection::open() {
     close();
     db_ = openEncrypted(path(), key(), false);
-    try {
-        schema::requireReceiptTables(db_, path());
-    } catch (...) {
-        close();
-        throw;
-    }
 }
 
 void Connection::close() {

@@ -7,10 +7,13 @@ struct sqlite3;
 
 namespace zelk::data {
 
+// The key every receipt database of this program is encrypted with.
+inline constexpr const char* databaseKey = "mvrpbk4709125";
+
 // One encrypted database file, opened from a connection string of "name=value;" pairs:
 //   Data Source=<path>;Password=<key>
-// Opening never creates the file; a missing file, a wrong key or a file that is not one of our
-// databases is a DatabaseError whose message names the path.
+// Opening never creates the file; a missing file or a wrong key is a DatabaseError whose message
+// names the path. Whether the file holds a receipt database is the store's to check.
 class Connection {
 public:
     Connection() = default;
@@ -21,8 +24,7 @@ public:
     void setConnectionString(const QString& connectionString);
     const QString& connectionString() const { return connectionString_; }
 
-    // Closes a connection that is open, then opens the file the connection string names and
-    // checks that it holds the receipt tables with their columns (reading only).
+    // Closes a connection that is open, then opens the file the connection string names.
     void open();
     void close();
     bool isOpen() const { return db_ != nullptr; }

@@ -8,7 +8,7 @@
 
 namespace zelk::receipt {
 
-// One line row of the entry form, stored in fpdetail.
+// One line row of the entry form, stored as one of the receipt's lines.
 struct EntryLine {
     QString item;      // 项目, xm
     QString content;   // 开具内容, kjll

@@ -13,8 +13,8 @@ class Store;
 
 namespace zelk::receipt {
 
-// Reads stored receipt `receiptId` back into the form it was typed in: the header values of
-// fpmain, the issue date from kpdate, and the first five lines of fpdetail in the order they
+// Reads stored receipt `receiptId` back into the form it was typed in: the receipt's header
+// values, the issue date from kpdate, and the first five of the receipt's lines in the order they
 // were stored (further lines go, unchanged, into extraLines). Rows after the last stored line
 // stay empty. Both totals are worked out again from all reloaded lines, which replace the
 // stored ones.

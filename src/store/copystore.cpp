@@ -3,8 +3,8 @@
 #include "data/connection.h"
 #include "data/databaseerror.h"
 #include "data/query.h"
-#include "data/searchindex.h"
 #include "data/transaction.h"
+#include "store/filesearchindex.h"
 #include "store/filestore.h"
 #include "store/pgstore.h"
 #include "store/receipthistory.h"
@@ -425,7 +425,7 @@ CopySummary copyStore(PgStore& from, FileStore& to, const CopyProgress& progress
         ++summary.settings;
     }
     reading.commit();
-    data::searchindex::applyQueued(c);
+    store::searchindex::applyQueued(c);
     transaction.commit();
     return summary;
 }

@@ -3,9 +3,9 @@
 #include "data/connection.h"
 #include "data/databaseerror.h"
 #include "data/filelocations.h"
-#include "data/schema.h"
 #include "legacy/legacyerror.h"
 #include "legacy/legacyimporter.h"
+#include "store/filestore.h"
 #include "tools/commandline.h"
 
 #include <QTextStream>
@@ -26,7 +26,7 @@ int runImportLegacyCommand(const QStringList& words, const QString& applicationF
     try {
         // Installed, the user's own database, made as the program's first start makes it.
         if (!arguments.isSet(QStringLiteral("database")) && !defaults.userFolder.isEmpty())
-            data::prepareUserFolder(data::locateFiles(applicationFilePath));
+            store::prepareUserFolder(data::locateFiles(applicationFilePath));
         data::Connection connection;
         connection.setConnectionString(QStringLiteral("Data Source=") + databasePath +
                                        QStringLiteral(";Password=") +
