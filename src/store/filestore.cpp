@@ -134,12 +134,19 @@ void FileStore::create(const QString& path) {
 }
 
 void FileStore::migrate() {
-    // A file that is not a receipt database is refused before anything is written into it.
-    try {
-        schema::requireReceiptTables(connection_.handle(), connection_.path());
-    } catch (...) {
-        connection_.close();
-        throw;
+    // A file that is not a receipt database is refused before anything is written into it,
+    // and its connection closed as if it had never opened. It is checked once per opening: an
+    // engine failure (a damaged or locked file) leaves the caller's connection as it is, to be
+    // checked again by the next store made on it.
+    if (!connection_.layoutChecked()) {
+        try {
+            schema::requireReceiptTables(connection_.handle(), connection_.path());
+        } catch (const data::DatabaseError& error) {
+            if (error.code() == 0)
+                connection_.close();
+            throw;
+        }
+        connection_.setLayoutChecked();
     }
     migrateFile(connection_);
 }

@@ -13,6 +13,7 @@
 #include "report/fonts.h"
 #include "settings/basicsetdialog.h"
 #include "store/fileschema.h"
+#include "store/filestore.h"
 #include "testsupport.h"
 
 #include <QAbstractSpinBox>
@@ -489,9 +490,10 @@ void TestMainWindow::settingsAfterFailedLookup() {
     dm.Database3_ado.setConnectionString(db.connectionString());
     dm.Database3_ado.open();
     const QStringList stored = db.column("select SetValue from SysSet order by SetId");
+    store::FileStore file(dm.Database3_ado);
     db.exec(QStringLiteral("alter table SysSet rename to Gone"));
     MessageRecorder messages;
-    settings::TfrmbasicSet dlg(dm);
+    settings::TfrmbasicSet dlg(file);
     for (QLineEdit* f : dlg.findChildren<QLineEdit*>())
         QCOMPARE(f->maxLength(), std::numeric_limits<int>::max());
     dlg.show();
