@@ -32,6 +32,8 @@ int runImportLegacyCommand(const QStringList& words, const QString& applicationF
                                        QStringLiteral(";Password=") +
                                        QString::fromLatin1(data::databaseKey));
         connection.open();
+        // Refuses a file that is not a receipt database before anything is written into it.
+        const store::FileStore target(connection);
         legacy::LegacyImporter importer(connection);
         importer.setImportSettings(arguments.isSet(QStringLiteral("settings")));
         importer.setAgain(arguments.isSet(QStringLiteral("again")));
