@@ -3,10 +3,10 @@
 #include "raw.h"
 #include "receiptgen.h"
 
-#include "data/schema.h"
-#include "data/searchindex.h"
 #include "data/tdmtd.h"
 #include "receipt/receiptsaver.h"
+#include "store/fileschema.h"
+#include "store/filesearchindex.h"
 #include "store/filestore.h"
 #include "text/blanks.h"
 
@@ -30,9 +30,9 @@ namespace {
 constexpr int generatorVersion = 2;
 
 QString stampFor(qint64 receipts) {
-    using zelk::data::schema::defaultSetting;
+    using zelk::store::schema::defaultSetting;
     QCryptographicHash hash(QCryptographicHash::Sha1);
-    hash.addData(zelk::data::schema::createStatements().join(QLatin1Char('\n')).toUtf8());
+    hash.addData(zelk::store::schema::createStatements().join(QLatin1Char('\n')).toUtf8());
     for (int id = 27; id <= 30; ++id)
         hash.addData(defaultSetting(id).toUtf8());
     hash.addData(QByteArray::number(generatorVersion));
@@ -61,8 +61,8 @@ void checkLoaderMatchesSaver(const QDate& today) {
     QTemporaryDir dir;
     const QString viaSaver = dir.filePath(QStringLiteral("saver.mdb"));
     const QString viaLoader = dir.filePath(QStringLiteral("loader.mdb"));
-    zelk::data::createDatabase(viaSaver);
-    zelk::data::createDatabase(viaLoader);
+    zelk::store::schema::createDatabase(viaSaver);
+    zelk::store::schema::createDatabase(viaLoader);
     constexpr qint64 count = 20;
     {
         zelk::data::Tdmtd dm;
@@ -164,7 +164,7 @@ BenchDatabase ensureDatabase(qint64 receipts) {
     const QString part = result.path + QStringLiteral(".part");
     QFile::remove(part);
     QFile::remove(part + QStringLiteral("-journal"));
-    zelk::data::createDatabase(part);
+    zelk::store::schema::createDatabase(part);
     sqlite3* db = raw::open(part);
     // Loaded as a file of the version before the search index, which the program then indexes
     // as it does such a file at start-up: that build is timed and the file weighed before and
@@ -185,7 +185,7 @@ BenchDatabase ensureDatabase(qint64 receipts) {
         connection.open();
         QElapsedTimer build;
         build.start();
-        zelk::data::searchindex::update(connection);
+        zelk::store::searchindex::update(connection);
         result.indexBuildSeconds = double(build.elapsed()) / 1000.0;
     }
     result.bytesWithIndex = QFileInfo(part).size();

@@ -5,11 +5,11 @@
 
 #include "app/tfrmqj.h"
 #include "books/receiptexport.h"
-#include "data/schema.h"
 #include "data/tdmtd.h"
 #include "receipt/entrypage.h"
 #include "receipt/historymodel.h"
 #include "receipt/historysearch.h"
+#include "store/fileschema.h"
 #include "store/filestore.h"
 #include "ui/windowfont.h"
 

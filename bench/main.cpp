@@ -14,8 +14,6 @@
 
 #include "backup/filebackup.h"
 #include "books/receiptexport.h"
-#include "data/schema.h"
-#include "data/searchindex.h"
 #include "data/tdmtd.h"
 #include "printing/printjob.h"
 #include "receipt/entrypage.h"
@@ -28,6 +26,8 @@
 #include "report/render.h"
 #include "report/template.h"
 #include "store/copystore.h"
+#include "store/fileschema.h"
+#include "store/filesearchindex.h"
 #include "store/filestore.h"
 #include "store/pgstore.h"
 #include "text/blanks.h"
@@ -516,7 +516,7 @@ void serverStore(const BenchDatabase& db, zelk::data::Tdmtd& dm, sqlite3* rawDb)
     add(save);
     // Both stores go back to the same receipts, so that their searches find the same rows.
     removeReceiptsAfter(rawDb, baseMax);
-    zelk::data::searchindex::update(dm.Database3_ado);
+    zelk::store::searchindex::update(dm.Database3_ado);
     for (const char* table : {"fpdetail", "fpmain"})
         server.exec(
             QStringLiteral("zelkbench"),
@@ -682,8 +682,8 @@ void preview(const BenchDatabase& db, zelk::data::Tdmtd& dm, sqlite3* rawDb) {
     std::tie(f.ours, f.floor) = measurePair(
         policy,
         [&] {
-            prepared = receipt::prepareReceiptReport(dm.Database3_ado, QString::number(id), remarks,
-                                                     templatePath);
+            prepared =
+                receipt::prepareReceiptReport(file, QString::number(id), remarks, templatePath);
             const QImage image =
                 zelk::report::renderPageImage(prepared, 0, 96, zelk::report::RenderTarget::Preview);
             if (image.isNull())
@@ -722,8 +722,9 @@ void printing(const BenchDatabase& db, zelk::data::Tdmtd& dm, sqlite3* rawDb) {
     const qint64 id = raw::scalar(
         rawDb,
         "select kpid from fpdetail group by kpid having count(*)=5 order by kpid desc limit 1");
+    zelk::store::FileStore file(dm.Database3_ado);
     const zelk::report::PreparedReport prepared = receipt::prepareReceiptReport(
-        dm.Database3_ado, QString::number(id), QString(),
+        file, QString::number(id), QString(),
         receipt::receiptTemplatePath(QCoreApplication::applicationFilePath()));
     zelk::printing::PrintOptions options;
     options.printerName = QStringLiteral("zelk-bench");
@@ -924,7 +925,7 @@ int main(int argc, char** argv) {
                 saves(db, dm, rawDb);
                 // The floor's saves and the clean-up went past the index (fpmain's triggers
                 // queued them); bring it back in step as a start-up would.
-                zelk::data::searchindex::update(dm.Database3_ado);
+                zelk::store::searchindex::update(dm.Database3_ado);
             }
             if (wanted("reload"))
                 reload(db, dm, rawDb);

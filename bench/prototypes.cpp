@@ -5,10 +5,10 @@
 
 #include "data/connection.h"
 #include "data/query.h"
-#include "data/schema.h"
 #include "receipt/historymodel.h"
 #include "receipt/historysearch.h"
 #include "receipt/receiptentry.h"
+#include "store/fileschema.h"
 #include "store/filestore.h"
 
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
 #include "raw.h"
 
-#include "data/schema.h"
+#include "store/fileschema.h"
 
 #include <sqlite3.h>
 

@@ -1,7 +1,7 @@
 #include "receiptgen.h"
 
-#include "data/schema.h"
 #include "receipt/entrytotals.h"
+#include "store/fileschema.h"
 
 #include <QStringList>
 #include <random>
@@ -174,9 +174,9 @@ ReceiptEntry ReceiptGenerator::receipt(qint64 index) const {
     if (r == 9)
         e.remarks += QStringLiteral("\n联系人：") + u(pick(rng, surnames)) +
                      QStringLiteral("先生 电话：138") + digits(rng, 8);
-    e.payeeName = zelk::data::schema::defaultSetting(zelk::data::schema::payeeSetting);
+    e.payeeName = zelk::store::schema::defaultSetting(zelk::store::schema::payeeSetting);
     e.issuer = u(pick(rng, issuers));
-    e.noticeLine = zelk::data::schema::defaultSetting(zelk::data::schema::noticeSetting);
+    e.noticeLine = zelk::store::schema::defaultSetting(zelk::store::schema::noticeSetting);
     finish(e);
     return e;
 }

@@ -1,14 +1,14 @@
 #include "app/searchindexdialog.h"
 
-#include "data/searchindex.h"
+#include "store/filestore.h"
 
 #include <QCoreApplication>
 #include <QProgressDialog>
 
 namespace zelk::app {
 
-void bringSearchIndexUpToDate(QWidget* parent, data::Connection& connection) {
-    if (data::searchindex::state(connection) == data::searchindex::State::Ready)
+void bringSearchIndexUpToDate(QWidget* parent, store::FileStore& file) {
+    if (file.searchIndexState() == store::searchindex::State::Ready)
         return;
     constexpr int steps = 1000;
     QProgressDialog dialog(QStringLiteral("正在建立票据查询索引，请稍候……"), QStringLiteral("取消"),
@@ -19,7 +19,7 @@ void bringSearchIndexUpToDate(QWidget* parent, data::Connection& connection) {
     dialog.setMinimumDuration(500);
     dialog.setAutoReset(false);
     dialog.setValue(0);
-    data::searchindex::update(connection, [&](qint64 done, qint64 total) {
+    file.updateSearchIndex([&](qint64 done, qint64 total) {
         dialog.setValue(total > 0 ? int(std::min(done, total) * steps / total) : 0);
         QCoreApplication::processEvents();
         return !dialog.wasCanceled();

@@ -2,16 +2,16 @@
 
 class QWidget;
 
-namespace zelk::data {
-class Connection;
+namespace zelk::store {
+class FileStore;
 }
 
 namespace zelk::app {
 
-// Brings the search index of the open database up to date at start-up (see
-// data/searchindex.h). When that takes longer than half a second a progress dialog shows, whose
-// Cancel stops the work: searches then read the whole table, as without an index, until the
+// Brings the search index of the local file up to date at start-up (see
+// store/filesearchindex.h). When that takes longer than half a second a progress dialog shows,
+// whose Cancel stops the work: searches then read the whole table, as without an index, until the
 // next start continues where this one stopped.
-void bringSearchIndexUpToDate(QWidget* parent, data::Connection& connection);
+void bringSearchIndexUpToDate(QWidget* parent, store::FileStore& file);
 
 } // namespace zelk::app

@@ -164,7 +164,7 @@ void Tfrmqj::createPages() {
     connect(historyPage_, &receipt::HistoryPage::reloadRequested, this, &Tfrmqj::BitBtn11Click);
     historyPage_->setVersionPreviewer([this](const store::ReceiptVersion& version) {
         ui::runGuarded(this, [this, &version] {
-            receipt::previewEarlierVersion(this, version, localFile().connection(), executablePath_,
+            receipt::previewEarlierVersion(this, version, localFile(), executablePath_,
                                            [this] { settings::openHelp(this, executablePath_); });
         });
     });
@@ -227,13 +227,13 @@ void Tfrmqj::FormShow() {
     // A file without its search index (or with one left stale by another program) still works
     // when this fails or is cancelled: searches then read the whole table.
     if (localFile_ && store_.isLocalFile())
-        ui::runGuarded(this, [this] { bringSearchIndexUpToDate(this, localFile().connection()); });
+        ui::runGuarded(this, [this] { bringSearchIndexUpToDate(this, localFile()); });
 }
 
 void Tfrmqj::openDatabase() {
     closeDatabase();
     // An installed program makes the user's own database and template on the first start.
-    data::prepareUserFolder(files_);
+    store::prepareUserFolder(files_);
     localFile_ = std::make_unique<store::FileStore>(databasePath_);
     store_.setTarget(*localFile_);
     // The store in use is chosen once, here. An unreachable server is reported and stays the
@@ -431,8 +431,8 @@ bool Tfrmqj::saveEntry() {
 void Tfrmqj::BitBtn4Click() {
     ui::runGuarded(this, [this] {
         const receipt::ReceiptEntry entry = entryPage_->entry();
-        receipt::previewReceipt(this, store_, localFile().connection(), entry.receiptId,
-                                entry.remarks, executablePath_,
+        receipt::previewReceipt(this, store_, localFile(), entry.receiptId, entry.remarks,
+                                executablePath_,
                                 [this] { settings::openHelp(this, executablePath_); });
     });
 }

@@ -1,18 +1,15 @@
 #pragma once
 
+#include "store/backupfile.h"
+
 #include <QDateTime>
 #include <QList>
-#include <QMap>
 #include <QString>
 
 namespace zelk::backup {
 
-// What a database file holds, read after an integrity check: the rows of every table.
-struct FileCheck {
-    QMap<QString, qint64> rowCounts; // table name -> rows
-    qint64 receipts() const { return rowCounts.value(QStringLiteral("fpmain")); }
-    qint64 lines() const { return rowCounts.value(QStringLiteral("fpdetail")); }
-};
+// What a database file holds, read after an integrity check (receipts, lines, ...).
+using FileCheck = store::FileContents;
 
 // One backup file found in a folder, with what it holds (or why it cannot be read).
 struct BackupEntry {
@@ -29,8 +26,8 @@ inline constexpr int keptBackups = 10;
 QString automaticFolder(const QString& databasePath);
 
 // Opens `path` with the program's key, runs the integrity check, requires the receipt tables
-// and counts every table's rows. Throws DatabaseError with a Chinese reason when the file is not
-// one of our receipt databases or is damaged. Reads only.
+// and counts what it holds (store::checkFile). Throws DatabaseError with a Chinese reason when the
+// file is not one of our receipt databases or is damaged. Reads only.
 FileCheck checkDatabase(const QString& path);
 
 // Copies the database at `databasePath` into `folder` (made, owner-only, when missing) with

@@ -1,7 +1,6 @@
 #include "data/connection.h"
 
 #include "data/databaseerror.h"
-#include "data/schema.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -119,15 +118,10 @@ QString Connection::key() const {
 void Connection::open() {
     close();
     db_ = openEncrypted(path(), key(), false);
-    try {
-        schema::requireReceiptTables(db_, path());
-    } catch (...) {
-        close();
-        throw;
-    }
 }
 
 void Connection::close() {
+    layoutChecked_ = false;
     if (db_) {
         // sqlite3_close_v2 defers the close until unfinalized statements are gone, so a
         // statement object that outlives the close never touches a freed handle.

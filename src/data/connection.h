@@ -7,10 +7,13 @@ struct sqlite3;
 
 namespace zelk::data {
 
+// The key every receipt database of this program is encrypted with.
+inline constexpr const char* databaseKey = "mvrpbk4709125";
+
 // One encrypted database file, opened from a connection string of "name=value;" pairs:
 //   Data Source=<path>;Password=<key>
-// Opening never creates the file; a missing file, a wrong key or a file that is not one of our
-// databases is a DatabaseError whose message names the path.
+// Opening never creates the file; a missing file or a wrong key is a DatabaseError whose message
+// names the path. Whether the file holds a receipt database is the store's to check.
 class Connection {
 public:
     Connection() = default;
@@ -21,11 +24,15 @@ public:
     void setConnectionString(const QString& connectionString);
     const QString& connectionString() const { return connectionString_; }
 
-    // Closes a connection that is open, then opens the file the connection string names and
-    // checks that it holds the receipt tables with their columns (reading only).
+    // Closes a connection that is open, then opens the file the connection string names.
     void open();
     void close();
     bool isOpen() const { return db_ != nullptr; }
+
+    // Whether the file's layout has been checked since the connection opened (the store checks
+    // it once, when it first works on the connection); false again after open() and close().
+    bool layoutChecked() const { return layoutChecked_; }
+    void setLayoutChecked() { layoutChecked_ = db_ != nullptr; }
 
     // The path and key the connection string names (empty when it names none).
     QString path() const;
@@ -50,6 +57,7 @@ public:
 private:
     QString connectionString_;
     sqlite3* db_ = nullptr;
+    bool layoutChecked_ = false;
 };
 
 // Reads one value of a "name=value;name=value" connection string; names compare without case.

@@ -2,7 +2,6 @@
 
 #include "data/databaseerror.h"
 #include "data/programfolder.h"
-#include "data/schema.h"
 
 #include <QDir>
 #include <QFile>
@@ -64,7 +63,8 @@ FileLocations locateFiles(const QString& executablePath) {
                        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
 }
 
-void prepareUserFolder(const FileLocations& files) {
+void prepareUserFolder(const FileLocations& files,
+                       const std::function<void(const QString&)>& createDatabase) {
     if (files.userFolder.isEmpty())
         return;
     makePrivateFolder(files.userFolder);

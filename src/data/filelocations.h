@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace zelk::data {
 
 // Where the running program keeps its files.
@@ -32,11 +34,12 @@ FileLocations locateFiles(const QString& executablePath, const QString& userData
 // The same with the data home of the running user.
 FileLocations locateFiles(const QString& executablePath);
 
-// For an installed program, makes what the user's folder lacks: Data/zelk.mdb (empty,
-// encrypted, with the shipped default settings) and the files of the installed report/ folder
-// (the template and its background). An existing file is never touched, so this is safe on
-// every start. Does nothing when running from a program folder. Throws DatabaseError with a
-// message naming the folder that could not be made.
-void prepareUserFolder(const FileLocations& files);
+// For an installed program, makes what the user's folder lacks: Data/zelk.mdb (made by
+// `createDatabase`, given the path; the store's store::prepareUserFolder passes its own) and
+// the files of the installed report/ folder (the template and its background). An existing file
+// is never touched, so this is safe on every start. Does nothing when running from a program
+// folder. Throws DatabaseError with a message naming the folder that could not be made.
+void prepareUserFolder(const FileLocations& files,
+                       const std::function<void(const QString&)>& createDatabase);
 
 } // namespace zelk::data

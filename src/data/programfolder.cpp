@@ -1,6 +1,8 @@
 #include "data/programfolder.h"
 
-#include "data/schema.h"
+#include "data/connection.h"
+
+#include <QStringList>
 
 namespace zelk::data {
 

@@ -2,9 +2,9 @@
 
 #include "amount/amounttext.h"
 #include "amount/capitals.h"
-#include "data/schema.h"
 #include "legacy/legacyerror.h"
 #include "store/fileimport.h"
+#include "store/fileschema.h"
 #include "store/receiptcolumns.h"
 
 #include <QCryptographicHash>
@@ -68,13 +68,13 @@ QString caption(const QString& column) {
 // The basic information item a setting holds, as the basic information dialog calls it.
 QString settingCaption(qint64 id) {
     switch (id) {
-    case data::schema::payeeSetting:
+    case store::schema::payeeSetting:
         return QStringLiteral("基础信息「收款单位」");
-    case data::schema::categorySetting:
+    case store::schema::categorySetting:
         return QStringLiteral("基础信息「行业分类」");
-    case data::schema::issuerSetting:
+    case store::schema::issuerSetting:
         return QStringLiteral("基础信息「开票人」");
-    case data::schema::noticeSetting:
+    case store::schema::noticeSetting:
         return QStringLiteral("基础信息「收据备注」");
     default:
         return QStringLiteral("旧程序的其他设置");
@@ -340,7 +340,7 @@ private:
         for (const QList<LegacyValue>& row : data_.sysSet.rows) {
             const auto id = wholeNumber(row.at(0));
             const QString name = settingCaption(id.value_or(0));
-            if (!id || *id < data::schema::payeeSetting || *id > data::schema::noticeSetting) {
+            if (!id || *id < store::schema::payeeSetting || *id > store::schema::noticeSetting) {
                 summary_.notes.append({ImportNote::Kind::Skipped,
                                        name + QStringLiteral("「%1」").arg(valueText(row.at(1))),
                                        QStringLiteral("本程序不使用这项设置")});

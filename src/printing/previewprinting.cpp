@@ -19,9 +19,9 @@
 
 namespace zelk::printing {
 
-PreviewPrinting::PreviewPrinting(report::PreviewWindow& window, data::Connection& connection,
+PreviewPrinting::PreviewPrinting(report::PreviewWindow& window, store::FileStore& localFile,
                                  const QString& templatePath, QMap<QString, QString> fieldNames)
-    : QObject(&window), window_(window), profiles_(connection), templatePath_(templatePath),
+    : QObject(&window), window_(window), profiles_(localFile), templatePath_(templatePath),
       fieldNames_(std::move(fieldNames)) {
     window.setFieldNames(fieldNames_);
     window.setPrintHandler([this](QPrinter& printer, const report::PreparedReport& report) {

@@ -9,10 +9,6 @@
 
 class QPrinter;
 
-namespace zelk::data {
-class Connection;
-} // namespace zelk::data
-
 namespace zelk::report {
 class PreviewWindow;
 struct PreparedReport;
@@ -33,7 +29,7 @@ class PreviewPrinting : public QObject {
     Q_OBJECT
 
 public:
-    PreviewPrinting(report::PreviewWindow& window, data::Connection& connection,
+    PreviewPrinting(report::PreviewWindow& window, store::FileStore& localFile,
                     const QString& templatePath, QMap<QString, QString> fieldNames);
 
     // The commands behind the two actions, without dialogs for printing. Errors go to the

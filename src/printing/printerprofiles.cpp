@@ -1,6 +1,5 @@
 #include "printing/printerprofiles.h"
 
-#include "data/query.h"
 #include "report/reporterror.h"
 
 #include <cmath>
@@ -15,34 +14,11 @@ qint64 tenths(double mm) {
 
 } // namespace
 
-void PrinterProfiles::ensureRow(const QString& printerName) {
-    data::Query query(connection_);
-    query.add(QStringLiteral("insert or ignore into PrinterOffset (PrinterName) values (:name)"));
-    query.bind(QStringLiteral("name"), printerName);
-    query.execute();
-}
-
-qint64 PrinterProfiles::integerColumn(const QString& printerName, const QString& column) const {
-    data::Query query(connection_);
-    // column is one of ours, never input.
-    query.add(
-        QStringLiteral("select coalesce(%1, 0) as v from PrinterOffset where PrinterName=:name")
-            .arg(column));
-    query.bind(QStringLiteral("name"), printerName);
-    query.open();
-    return query.eof() ? 0 : query.fieldAsInteger(QStringLiteral("v"));
-}
-
 std::optional<QPointF> PrinterProfiles::offset(const QString& printerName) const {
-    data::Query query(connection_);
-    query.add(QStringLiteral("select OffsetX, OffsetY from PrinterOffset"
-                             " where PrinterName=:name and OffsetX is not null"));
-    query.bind(QStringLiteral("name"), printerName);
-    query.open();
-    if (query.eof())
+    const std::optional<QPoint> stored = stored_.offsetTenths(printerName);
+    if (!stored)
         return std::nullopt;
-    return QPointF(query.fieldAsInteger(QStringLiteral("OffsetX")) / 10.0,
-                   query.fieldAsInteger(QStringLiteral("OffsetY")) / 10.0);
+    return QPointF(stored->x() / 10.0, stored->y() / 10.0);
 }
 
 void PrinterProfiles::setOffset(const QString& printerName, const QPointF& offsetMm) {
@@ -52,51 +28,34 @@ void PrinterProfiles::setOffset(const QString& printerName, const QPointF& offse
     if (!std::isfinite(offsetMm.x()) || !std::isfinite(offsetMm.y()) || std::abs(x) > limit ||
         std::abs(y) > limit)
         throw report::ReportError(QStringLiteral("打印机偏移必须在 −20 到 +20 毫米之间，未保存。"));
-    ensureRow(printerName);
-    data::Query query(connection_);
-    query.add(
-        QStringLiteral("update PrinterOffset set OffsetX=:x, OffsetY=:y where PrinterName=:name"));
-    query.bind(QStringLiteral("name"), printerName);
-    query.bind(QStringLiteral("x"), x);
-    query.bind(QStringLiteral("y"), y);
-    query.execute();
+    stored_.setOffsetTenths(printerName, QPoint(int(x), int(y)));
 }
 
 double PrinterProfiles::feedCorrection(const QString& printerName) const {
     // From the measurement as typed when there is one, so no rounding piles up over sheets.
     if (const std::optional<FeedMeasurement> m = feedMeasurement(printerName))
         return correctionPerSheet(m->sheets, m->creepMm);
-    return integerColumn(printerName, QStringLiteral("FeedCorrection")) / 1000.0;
+    return stored_.feedCorrection(printerName) / 1000.0;
 }
 
 std::optional<PrinterProfiles::FeedMeasurement>
 PrinterProfiles::feedMeasurement(const QString& printerName) const {
-    const qint64 sheets = integerColumn(printerName, QStringLiteral("FeedSheets"));
+    const qint64 sheets = stored_.feedSheets(printerName);
     if (sheets < 2)
         return std::nullopt;
-    return FeedMeasurement{int(sheets),
-                           integerColumn(printerName, QStringLiteral("FeedCreep")) / 1000.0};
+    return FeedMeasurement{int(sheets), stored_.feedCreep(printerName) / 1000.0};
 }
 
 int PrinterProfiles::sheetsSinceAlignment(const QString& printerName) const {
-    return int(integerColumn(printerName, QStringLiteral("SheetCount")));
+    return int(stored_.sheetCount(printerName));
 }
 
 void PrinterProfiles::addSheets(const QString& printerName, int sheets) {
-    ensureRow(printerName);
-    data::Query query(connection_);
-    query.add(QStringLiteral("update PrinterOffset set SheetCount=coalesce(SheetCount, 0)+:n"
-                             " where PrinterName=:name"));
-    query.bind(QStringLiteral("name"), printerName);
-    query.bind(QStringLiteral("n"), qint64(sheets));
-    query.execute();
+    stored_.addSheets(printerName, sheets);
 }
 
 void PrinterProfiles::resetSheets(const QString& printerName) {
-    data::Query query(connection_);
-    query.add(QStringLiteral("update PrinterOffset set SheetCount=0 where PrinterName=:name"));
-    query.bind(QStringLiteral("name"), printerName);
-    query.execute();
+    stored_.resetSheets(printerName);
 }
 
 void PrinterProfiles::setFeedCorrection(const QString& printerName, int sheets, double creepMm) {
@@ -106,34 +65,17 @@ void PrinterProfiles::setFeedCorrection(const QString& printerName, int sheets, 
             QStringLiteral("走纸校正无效：校准页须为 2 到 %1 张，偏差须在 −20 到 +20 毫米之间，"
                            "未保存。")
                 .arg(kMaxSheets));
-    ensureRow(printerName);
-    data::Query query(connection_);
     // The measurement is kept as typed; the per-sheet figure beside it for earlier versions.
-    query.add(QStringLiteral("update PrinterOffset set FeedCorrection=:c, FeedSheets=:sheets,"
-                             " FeedCreep=:creep where PrinterName=:name"));
-    query.bind(QStringLiteral("name"), printerName);
-    query.bind(QStringLiteral("c"),
-               qint64(std::llround(correctionPerSheet(sheets, creepMm) * 1000.0)));
-    query.bind(QStringLiteral("sheets"), qint64(sheets));
-    query.bind(QStringLiteral("creep"), qint64(std::llround(creepMm * 1000.0)));
-    query.execute();
+    stored_.setFeed(printerName, std::llround(correctionPerSheet(sheets, creepMm) * 1000.0), sheets,
+                    std::llround(creepMm * 1000.0));
 }
 
 QString PrinterProfiles::rememberedPrinter(const QString& templateName) const {
-    data::Query query(connection_);
-    query.add(QStringLiteral("select PrinterName from PrinterChoice where TemplateName=:name"));
-    query.bind(QStringLiteral("name"), templateName);
-    query.open();
-    return query.eof() ? QString() : query.fieldAsText(QStringLiteral("PrinterName"));
+    return stored_.rememberedPrinter(templateName);
 }
 
 void PrinterProfiles::rememberPrinter(const QString& templateName, const QString& printerName) {
-    data::Query query(connection_);
-    query.add(QStringLiteral("insert or replace into PrinterChoice (TemplateName, PrinterName)"
-                             " values (:template, :printer)"));
-    query.bind(QStringLiteral("template"), templateName);
-    query.bind(QStringLiteral("printer"), printerName);
-    query.execute();
+    stored_.rememberPrinter(templateName, printerName);
 }
 
 } // namespace zelk::printing

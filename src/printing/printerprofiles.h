@@ -1,27 +1,20 @@
 #pragma once
 
+#include "store/printerprofiles.h"
+
 #include <QPointF>
 #include <QString>
 
 #include <optional>
 
-namespace zelk::data {
-class Connection;
-} // namespace zelk::data
-
 namespace zelk::printing {
 
-// What the local file keeps per printer and per template, in two tables of their own that the
-// file's version steps add to a file of an earlier version (store/schemaversion.h):
-//   PrinterOffset (PrinterName, OffsetX, OffsetY, FeedCorrection, FeedSheets, FeedCreep,
-//     SheetCount): the printer's offset in tenths of a mm (NULL when it has none of its own),
-//     its page-length correction in thousandths of a mm per sheet, the measurement it came from
-//     as typed (sheets, creep in thousandths of a mm), and the sheets printed since the paper
-//     was last aligned (columns added to tables of earlier versions);
-//   PrinterChoice (TemplateName, PrinterName): the printer last used with a template.
+// The printer profiles the local file keeps (see store/printerprofiles.h), in millimetres:
+// each printer's own offset and page-length correction, the sheets printed since its paper was
+// aligned, and the printer last used with each template. Checks what the operator enters.
 class PrinterProfiles {
 public:
-    explicit PrinterProfiles(data::Connection& connection) : connection_(connection) {}
+    explicit PrinterProfiles(store::FileStore& file) : stored_(file) {}
 
     // Offsets are whole tenths of a millimetre within this range (mm).
     static constexpr double kMaxOffset = 20.0;
@@ -64,10 +57,7 @@ public:
     void rememberPrinter(const QString& templateName, const QString& printerName);
 
 private:
-    void ensureRow(const QString& printerName);
-    qint64 integerColumn(const QString& printerName, const QString& column) const;
-
-    data::Connection& connection_;
+    store::PrinterProfileStore stored_;
 };
 
 } // namespace zelk::printing

@@ -1,15 +1,13 @@
 #include "receipt/receiptpreview.h"
-#include "store/receiptcolumns.h"
 
-#include "data/connection.h"
 #include "data/databaseerror.h"
 #include "data/filelocations.h"
-#include "data/tdmtd.h"
 #include "printing/previewprinting.h"
 #include "report/previewwindow.h"
 #include "report/reporterror.h"
 #include "report/template.h"
 #include "store/filestore.h"
+#include "store/receiptcolumns.h"
 #include "store/store.h"
 #include "ui/messagebox.h"
 
@@ -36,7 +34,7 @@ report::PreparedReport layoutNamed(const report::Template& tpl, const report::Da
 }
 
 void showReport(const report::PreparedReport& prepared, QWidget* parent,
-                const std::function<void()>& onHelp, data::Connection& connection,
+                const std::function<void()>& onHelp, store::FileStore& local,
                 const QString& templatePath,
                 const std::function<report::PreparedReport()>& prepareAgain) {
     if (const ReportShower& shower = reportShower()) {
@@ -48,7 +46,7 @@ void showReport(const report::PreparedReport& prepared, QWidget* parent,
     // A template changed while the preview is open (in the designer it opens, or by another
     // copy of the program) lays the receipt out again, so 打印 prints what the template says.
     window.setTemplateSource(templatePath, prepareAgain);
-    new printing::PreviewPrinting(window, connection, templatePath, receiptFieldNames());
+    new printing::PreviewPrinting(window, local, templatePath, receiptFieldNames());
     window.exec();
 }
 
@@ -83,11 +81,6 @@ report::DataSet loadReceiptDataSet(store::Store& store, const QString& receiptId
     return dataSet;
 }
 
-report::DataSet loadReceiptDataSet(data::Connection& connection, const QString& receiptId) {
-    store::FileStore file(connection);
-    return loadReceiptDataSet(file, receiptId);
-}
-
 report::PreparedReport prepareReceiptReport(store::Store& store, const QString& receiptId,
                                             const QString& remarks, const QString& templatePath) {
     const report::DataSet dataSet = loadReceiptDataSet(store, receiptId);
@@ -95,12 +88,6 @@ report::PreparedReport prepareReceiptReport(store::Store& store, const QString& 
     // The remarks are handed over as they are: the engine never evaluates a value, so no
     // quoting is needed and quotes or line breaks in them print as typed.
     return layoutNamed(tpl, dataSet, {{QStringLiteral("V0"), remarks}});
-}
-
-report::PreparedReport prepareReceiptReport(data::Connection& connection, const QString& receiptId,
-                                            const QString& remarks, const QString& templatePath) {
-    store::FileStore file(connection);
-    return prepareReceiptReport(file, receiptId, remarks, templatePath);
 }
 
 QString earlierVersionNote(const store::ReceiptVersion& version) {
@@ -138,7 +125,7 @@ void setReportShower(ReportShower shower) {
     reportShower() = std::move(shower);
 }
 
-void previewReceipt(QWidget* parent, store::Store& store, data::Connection& local,
+void previewReceipt(QWidget* parent, store::Store& store, store::FileStore& local,
                     const QString& receiptId, const QString& remarks, const QString& executablePath,
                     const std::function<void()>& onHelp) {
     if (receiptId.isEmpty()) {
@@ -152,15 +139,8 @@ void previewReceipt(QWidget* parent, store::Store& store, data::Connection& loca
                [&] { return prepareReceiptReport(store, receiptId, remarks, templatePath); });
 }
 
-void previewReceipt(QWidget* parent, data::Tdmtd& dm, const QString& receiptId,
-                    const QString& remarks, const QString& executablePath,
-                    const std::function<void()>& onHelp) {
-    store::FileStore file(dm.Database3_ado);
-    previewReceipt(parent, file, dm.Database3_ado, receiptId, remarks, executablePath, onHelp);
-}
-
 void previewEarlierVersion(QWidget* parent, const store::ReceiptVersion& version,
-                           data::Connection& local, const QString& executablePath,
+                           store::FileStore& local, const QString& executablePath,
                            const std::function<void()>& onHelp) {
     const QString templatePath = receiptTemplatePath(executablePath);
     showReport(prepareVersionReport(version, templatePath), parent, onHelp, local, templatePath,

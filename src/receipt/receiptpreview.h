@@ -10,11 +10,8 @@
 
 class QWidget;
 
-namespace zelk::data {
-class Connection;
-class Tdmtd;
-} // namespace zelk::data
 namespace zelk::store {
+class FileStore;
 class Store;
 struct ReceiptVersion;
 } // namespace zelk::store
@@ -34,20 +31,17 @@ QMap<QString, QString> receiptFieldNames();
 // executable is called; for an installed program the user's own copy (data/filelocations.h).
 QString receiptTemplatePath(const QString& executablePath);
 
-// The rows a receipt prints from: every header column of fpmain followed by the line columns
-// fpmxid, xm, kjll, dw, sl, dj, je, one row per stored line in the order the lines were
+// The rows a receipt prints from (Store::receiptRows): kpid and every header column, followed by
+// fpmxid and every line column, one row per stored line in the order the lines were
 // entered (fpmxid), every value as text (NULL as empty text). A receipt without lines, or an
 // id no receipt has, gives the columns and no rows. Throws DatabaseError.
 report::DataSet loadReceiptDataSet(store::Store& store, const QString& receiptId);
-report::DataSet loadReceiptDataSet(data::Connection& connection, const QString& receiptId);
 
 // The stored receipt laid out through the template file at templatePath, with remarks as the
 // variable V0: a plain string that prints exactly as given (quotes, brackets and line breaks
 // included). The template is read from the file on every call. Throws DatabaseError for the
 // query and report::ReportError for the template.
 report::PreparedReport prepareReceiptReport(store::Store& store, const QString& receiptId,
-                                            const QString& remarks, const QString& templatePath);
-report::PreparedReport prepareReceiptReport(data::Connection& connection, const QString& receiptId,
                                             const QString& remarks, const QString& templatePath);
 
 // The note an earlier version prints with: "副本：修改前的版本（于 … 被修改）".
@@ -75,17 +69,14 @@ void setReportShower(ReportShower shower);
 // is called by the window's help button (the program passes the help menu's opener).
 // The receipt comes from `store`; the printers' offsets and choices from the local file
 // `local`, since they belong to this desk's printers.
-void previewReceipt(QWidget* parent, store::Store& store, data::Connection& local,
+void previewReceipt(QWidget* parent, store::Store& store, store::FileStore& local,
                     const QString& receiptId, const QString& remarks, const QString& executablePath,
-                    const std::function<void()>& onHelp);
-void previewReceipt(QWidget* parent, data::Tdmtd& dm, const QString& receiptId,
-                    const QString& remarks, const QString& executablePath,
                     const std::function<void()>& onHelp);
 
 // "预览此版本": the earlier version in the preview window, printable from there as a copy.
 // Nothing is saved: the window only shows and prints.
 void previewEarlierVersion(QWidget* parent, const store::ReceiptVersion& version,
-                           data::Connection& local, const QString& executablePath,
+                           store::FileStore& local, const QString& executablePath,
                            const std::function<void()>& onHelp);
 
 } // namespace zelk::receipt

@@ -82,11 +82,11 @@ void BackupDialog::refresh() {
     for (int row = 0; row < entries.size(); ++row) {
         const backup::BackupEntry& entry = entries[row];
         const bool ok = entry.problem.isEmpty();
-        const QStringList cells = {
-            entry.made.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
-            ok ? QString::number(entry.check.receipts()) : QStringLiteral("—"),
-            ok ? QString::number(entry.check.lines()) : QStringLiteral("—"),
-            ok ? shown(entry.path) : QStringLiteral("已损坏，不能恢复：") + shown(entry.path)};
+        const QStringList cells = {entry.made.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                                   ok ? QString::number(entry.check.receipts) : QStringLiteral("—"),
+                                   ok ? QString::number(entry.check.lines) : QStringLiteral("—"),
+                                   ok ? shown(entry.path)
+                                      : QStringLiteral("已损坏，不能恢复：") + shown(entry.path)};
         for (int column = 0; column < cells.size(); ++column) {
             auto* item = new QTableWidgetItem(cells[column]);
             item->setData(Qt::UserRole, entry.path);
@@ -119,8 +119,8 @@ void BackupDialog::restoreFrom(const QString& backupPath) {
             this, QStringLiteral("用备份 %1（收据 %2 张，明细 %3 行）替换当前的数据库吗？"
                                  "当前的数据库文件将改名为 %4.before-restore-<时间> 保留。")
                       .arg(shown(backupPath))
-                      .arg(check.receipts())
-                      .arg(check.lines())
+                      .arg(check.receipts)
+                      .arg(check.lines)
                       .arg(QFileInfo(databasePath_).fileName())))
         return;
     if (hooks_.release)
@@ -130,8 +130,8 @@ void BackupDialog::restoreFrom(const QString& backupPath) {
         const backup::RestoreResult result =
             backup::restoreBackup(backupPath, databasePath_, QDateTime::currentDateTime());
         said = QStringLiteral("已恢复备份（收据 %1 张，明细 %2 行）。")
-                   .arg(result.check.receipts())
-                   .arg(result.check.lines());
+                   .arg(result.check.receipts)
+                   .arg(result.check.lines);
         if (!result.keptAside.isEmpty())
             said += QStringLiteral("原数据库文件已改名为 %1。").arg(shown(result.keptAside));
     } catch (const data::DatabaseError& error) {

@@ -5,8 +5,8 @@
 
 #include "data/connection.h"
 #include "data/query.h"
-#include "data/searchindex.h"
 #include "data/transaction.h"
+#include "store/filesearchindex.h"
 
 #include <optional>
 
@@ -114,7 +114,7 @@ public:
 
     void commit() override {
         // The search index takes the copied receipts (queued by fpmain's triggers) with them.
-        data::searchindex::applyQueued(connection_);
+        searchindex::applyQueued(connection_);
         transaction_.commit();
     }
 

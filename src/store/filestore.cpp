@@ -1,10 +1,10 @@
 #include "store/filestore.h"
 
 #include "data/connection.h"
+#include "data/filelocations.h"
 #include "data/query.h"
-#include "data/schema.h"
-#include "data/searchindex.h"
 #include "data/transaction.h"
+#include "store/fileschema.h"
 #include "store/historyreader.h"
 #include "store/receipthistory.h"
 #include "store/schemaversion.h"
@@ -21,7 +21,7 @@ public:
     FileHistorySource(data::Connection& connection, const HistoryCriteria& criteria)
         : query_(connection), criteria_(criteria) {
         indexMatch_ = historyIndexMatch(criteria_);
-        if (!indexMatch_.isEmpty() && !data::searchindex::isReady(connection))
+        if (!indexMatch_.isEmpty() && !store::searchindex::isReady(connection))
             indexMatch_.clear();
     }
 
@@ -96,8 +96,38 @@ FileStore::FileStore(const QString& path)
     migrate();
 }
 
+void FileStore::create(const QString& path) {
+    createFile(path);
+}
+
 void FileStore::migrate() {
+    // A file that is not a receipt database is refused before anything is written into it,
+    // and its connection closed as if it had never opened. It is checked once per opening: an
+    // engine failure (a damaged or locked file) leaves the caller's connection as it is, to be
+    // checked again by the next store made on it.
+    if (!connection_.layoutChecked()) {
+        try {
+            schema::requireReceiptTables(connection_.handle(), connection_.path());
+        } catch (const data::DatabaseError& error) {
+            if (error.code() == 0)
+                connection_.close();
+            throw;
+        }
+        connection_.setLayoutChecked();
+    }
     migrateFile(connection_);
+}
+
+searchindex::State FileStore::searchIndexState() {
+    return searchindex::state(connection_);
+}
+
+bool FileStore::updateSearchIndex(const std::function<bool(qint64, qint64)>& progress) {
+    return searchindex::update(connection_, progress);
+}
+
+void prepareUserFolder(const data::FileLocations& files) {
+    data::prepareUserFolder(files, &FileStore::create);
 }
 
 FileStore::~FileStore() = default;
@@ -143,7 +173,7 @@ qint64 FileStore::insertReceipt(const StoredReceipt& receipt) {
     const qint64 kpid = largestReceiptId();
     insertLines(receipt, kpid);
     // The search index takes the receipt (queued by fpmain's triggers) in the same transaction.
-    data::searchindex::applyQueued(connection_);
+    store::searchindex::applyQueued(connection_);
     transaction.commit();
     return kpid;
 }
@@ -184,7 +214,7 @@ qint64 FileStore::rewriteReceipt(const StoredReceipt& receipt) {
         q.execute();
     }
     insertLines(receipt, receipt.kpid);
-    data::searchindex::applyQueued(connection_);
+    store::searchindex::applyQueued(connection_);
     transaction.commit();
     return stored + 1;
 }

@@ -1,12 +1,15 @@
 #pragma once
 
+#include "store/filesearchindex.h"
 #include "store/store.h"
 
+#include <functional>
 #include <memory>
 
 namespace zelk::data {
 class Connection;
-}
+struct FileLocations;
+} // namespace zelk::data
 
 namespace zelk::store {
 
@@ -16,11 +19,19 @@ namespace zelk::store {
 class FileStore : public Store {
 public:
     // Works on an open connection that the caller keeps open while the store lives (and
-    // brings its file up to date).
+    // brings its file up to date). Throws DatabaseError, and closes the connection, when the
+    // file does not hold the receipt tables with their columns (checked once per opening of
+    // the connection); such a file is not changed. Other errors (a damaged or locked file)
+    // leave the connection open.
     explicit FileStore(data::Connection& connection);
-    // Opens the file at `path` with the program's key and keeps the connection.
+    // Opens the file at `path` with the program's key and keeps the connection; the same check.
     explicit FileStore(const QString& path);
     ~FileStore() override;
+
+    // Creates a new encrypted file at `path` with the program's key, the default settings and
+    // the current layout, private to its owner (0600). Refuses (DatabaseError) when the file
+    // exists; on any failure no file is left behind.
+    static void create(const QString& path);
 
     data::Connection& connection() const { return connection_; }
 
@@ -43,6 +54,13 @@ public:
     // Whether fpmain has the change counter column.
     bool hasChangeCounter();
 
+    // The state of the file's search index (see store/filesearchindex.h).
+    searchindex::State searchIndexState();
+    // Brings the search index up to date, reporting progress (work done, work in all) between
+    // steps; false when `progress` refused to go on (the index stays unusable until a later
+    // call completes it).
+    bool updateSearchIndex(const std::function<bool(qint64, qint64)>& progress = {});
+
 private:
     // Brings a file of an earlier version up to date (see migrateFile).
     void migrate();
@@ -52,5 +70,9 @@ private:
     std::unique_ptr<data::Connection> owned_;
     data::Connection& connection_;
 };
+
+// For an installed program, makes what the user's folder lacks (see data::prepareUserFolder),
+// a missing database by FileStore::create.
+void prepareUserFolder(const data::FileLocations& files);
 
 } // namespace zelk::store

@@ -3,7 +3,7 @@
 
 #include "data/databaseerror.h"
 #include "data/query.h"
-#include "data/searchtokens.h"
+#include "store/searchtokens.h"
 #include "text/blanks.h"
 
 namespace zelk::store {
@@ -45,7 +45,7 @@ bool historyUsesDateOrder(const HistoryCriteria& criteria) {
 QByteArray historyIndexMatch(const HistoryCriteria& criteria) {
     if (historyUsesDateOrder(criteria))
         return {};
-    return data::searchtokens::matchExpression(text::trimBlanks(criteria.text).toUtf8());
+    return store::searchtokens::matchExpression(text::trimBlanks(criteria.text).toUtf8());
 }
 
 void prepareHistorySearch(data::Query& query, const HistoryCriteria& criteria,

@@ -1,7 +1,7 @@
 #include "store/pgstore.h"
 
 #include "data/databaseerror.h"
-#include "data/schema.h"
+#include "store/fileschema.h"
 #include "store/historyreader.h"
 #include "store/receipthistory.h"
 #include "store/schemaversion.h"

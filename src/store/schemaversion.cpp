@@ -2,8 +2,8 @@
 
 #include "data/connection.h"
 #include "data/query.h"
-#include "data/schema.h"
 #include "data/transaction.h"
+#include "store/fileschema.h"
 #include "store/pgconnection.h"
 #include "store/pgstore.h"
 #include "store/receiptcolumns.h"
@@ -133,7 +133,7 @@ int serverVersion(PgConnection& c) {
 } // namespace
 
 void createFile(const QString& path) {
-    data::createDatabase(path);
+    store::schema::createDatabase(path);
     data::Connection connection;
     connection.setConnectionString(QStringLiteral("Data Source=%1;Password=%2")
                                        .arg(path, QString::fromLatin1(data::databaseKey)));
@@ -175,11 +175,11 @@ void migrateServer(PgConnection& c) {
     for (int step = from; step < serverSchemaVersion; ++step)
         for (const QString& statement : steps.at(step))
             c.exec(statement);
-    for (int setId : {data::schema::payeeSetting, data::schema::categorySetting,
-                      data::schema::issuerSetting, data::schema::noticeSetting})
+    for (int setId : {store::schema::payeeSetting, store::schema::categorySetting,
+                      store::schema::issuerSetting, store::schema::noticeSetting})
         c.exec(QStringLiteral("insert into SysSet (SetId,SetValue) values ($1,$2) on conflict "
                               "(SetId) do nothing"),
-               {QString::number(setId), data::schema::defaultSetting(setId)});
+               {QString::number(setId), store::schema::defaultSetting(setId)});
     c.exec(QStringLiteral("create table if not exists zelk_schema (version integer not null)"));
     c.exec(QStringLiteral("delete from zelk_schema"));
     c.exec(QStringLiteral("insert into zelk_schema (version) values ($1)"),

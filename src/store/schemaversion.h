@@ -18,8 +18,8 @@ class PgConnection;
 // read-only copy) is read as it is.
 inline constexpr int fileSchemaVersion = 3;
 void migrateFile(data::Connection& connection);
-// Creates a new encrypted file at `path` (see data::createDatabase) at the current version, so
-// that opening it later writes nothing.
+// Creates a new encrypted file at `path` (see store::schema::createDatabase) at the current
+// version, so that opening it later writes nothing.
 void createFile(const QString& path);
 // The version `PRAGMA user_version` holds.
 int fileVersion(data::Connection& connection);

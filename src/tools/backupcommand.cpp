@@ -65,8 +65,8 @@ int runRestoreCommand(const QStringList& words, const QString& applicationFilePa
                 << '\n';
         out << QStringLiteral("已恢复：%1（收据 %2 张，明细 %3 行）")
                    .arg(QDir::toNativeSeparators(database))
-                   .arg(result.check.receipts())
-                   .arg(result.check.lines())
+                   .arg(result.check.receipts)
+                   .arg(result.check.lines)
             << '\n';
     } catch (const data::DatabaseError& error) {
         report(error, err);

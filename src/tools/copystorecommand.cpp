@@ -1,7 +1,6 @@
 #include "tools/copystorecommand.h"
 
 #include "data/databaseerror.h"
-#include "data/schema.h"
 #include "store/copystore.h"
 #include "store/filestore.h"
 #include "store/pgstore.h"
@@ -54,7 +53,7 @@ int runCopyStoreCommand(const QStringList& words, QTextStream& out, QTextStream&
             store::PgStore source(from);
             source.check();
             if (!QFileInfo::exists(to))
-                data::createDatabase(to);
+                store::FileStore::create(to);
             store::FileStore target(to);
             summary = store::copyStore(source, target, progress);
         }

@@ -25,7 +25,8 @@ int runImportLegacyCommand(const QStringList& words, const QString& applicationF
     try {
         // Installed, the user's own database, made as the program's first start makes it.
         if (!arguments.isSet(QStringLiteral("database")) && !defaults.userFolder.isEmpty())
-            data::prepareUserFolder(data::locateFiles(applicationFilePath));
+            store::prepareUserFolder(data::locateFiles(applicationFilePath));
+        // Refuses a file that is not a receipt database before anything is written into it.
         store::FileStore file(databasePath);
         legacy::LegacyImporter importer(file);
         importer.setImportSettings(arguments.isSet(QStringLiteral("settings")));

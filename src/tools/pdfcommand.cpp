@@ -1,8 +1,6 @@
 #include "tools/pdfcommand.h"
 
-#include "data/connection.h"
 #include "data/databaseerror.h"
-#include "data/schema.h"
 #include "receipt/receiptpreview.h"
 #include "report/render.h"
 #include "report/reporterror.h"
@@ -38,13 +36,6 @@ bool parsePdfArguments(const QStringList& words, const DefaultFiles& defaults, P
     request->databasePath = arguments.value(QStringLiteral("database"), defaults.database);
     request->templatePath = arguments.value(QStringLiteral("template"), defaults.templateFile);
     return true;
-}
-
-void openReceiptDatabase(data::Connection& connection, const QString& path) {
-    connection.setConnectionString(QStringLiteral("Data Source=") + path +
-                                   QStringLiteral(";Password=") +
-                                   QString::fromLatin1(data::databaseKey));
-    connection.open();
 }
 
 report::PreparedReport prepareStoredReceipt(store::Store& store, const QString& receiptId,

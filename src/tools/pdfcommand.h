@@ -5,10 +5,6 @@
 
 class QTextStream;
 
-namespace zelk::data {
-class Connection;
-} // namespace zelk::data
-
 namespace zelk::store {
 class Store;
 } // namespace zelk::store
@@ -20,9 +16,6 @@ struct PreparedReport;
 namespace zelk::tools {
 
 struct DefaultFiles;
-
-// Opens the receipt database file. Throws DatabaseError naming the file.
-void openReceiptDatabase(data::Connection& connection, const QString& path);
 
 // The stored receipt laid out through the template, with its stored remarks (bz2) as V0: the
 // same pages the preview shows. A receipt id that no stored receipt has is a DatabaseError.

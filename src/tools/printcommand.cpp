@@ -1,6 +1,5 @@
 #include "tools/printcommand.h"
 
-#include "data/connection.h"
 #include "data/databaseerror.h"
 #include "printing/printerprofiles.h"
 #include "printing/printjob.h"
@@ -65,11 +64,10 @@ int runPrintCommand(const QStringList& words, const QString& applicationFilePath
         // The receipt from the store the file's settings choose; the printer's offset from the
         // file itself, since it belongs to this desk's printer.
         store::FileStore localFile(request.databasePath);
-        data::Connection& connection = localFile.connection();
         const std::unique_ptr<store::Store> store = store::openConfiguredStore(localFile);
         const report::PreparedReport prepared =
             prepareStoredReceipt(*store, request.receiptId, request.templatePath);
-        printing::PrinterProfiles profiles(connection);
+        printing::PrinterProfiles profiles(localFile);
         printing::PrintOptions options;
         options.printerName = printing::choosePrinter(
             request.printerName,

@@ -1,8 +1,6 @@
 #include "tools/searchcommand.h"
 
-#include "data/connection.h"
 #include "data/databaseerror.h"
-#include "data/schema.h"
 #include "receipt/historymodel.h"
 #include "store/filestore.h"
 #include "store/storeconfig.h"

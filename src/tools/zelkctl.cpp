@@ -3,8 +3,7 @@
 
 #include "amount/capitals.h"
 #include "data/databaseerror.h"
-#include "data/schema.h"
-#include "store/schemaversion.h"
+#include "store/filestore.h"
 #include "tools/backupcommand.h"
 #include "tools/changescommand.h"
 #include "tools/commandline.h"
@@ -105,7 +104,7 @@ int initDb(const QStringList& words) {
         return 2;
     const QString path = words.first();
     try {
-        zelk::store::createFile(path);
+        zelk::store::FileStore::create(path);
     } catch (const zelk::data::DatabaseError& error) {
         // The sentence and, on its own line, the engine's text.
         err() << QString::fromUtf8(error.what()) << '\n';

@@ -4,7 +4,6 @@
 #include "app/tfrmqj.h"
 
 #include "app/chinese.h"
-#include "data/schema.h"
 #include "data/tdmtd.h"
 #include "receipt/entrypage.h"
 #include "receipt/historymodel.h"
@@ -13,6 +12,8 @@
 #include "receipt/receiptpreview.h"
 #include "report/fonts.h"
 #include "settings/basicsetdialog.h"
+#include "store/fileschema.h"
+#include "store/filestore.h"
 #include "testsupport.h"
 
 #include <QAbstractSpinBox>

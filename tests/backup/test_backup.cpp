@@ -5,8 +5,8 @@
 #include "backup/filebackup.h"
 #include "data/connection.h"
 #include "data/databaseerror.h"
-#include "data/schema.h"
 #include "settings/backupdialog.h"
+#include "store/fileschema.h"
 
 #include <QDir>
 #include <QProcess>
@@ -168,8 +168,8 @@ void TestBackup::automaticOncePerDayKeepsTen() {
     QCOMPARE(kept.first().made, noon.addDays(11));
     QCOMPARE(kept.last().made, noon.addDays(2));
     QVERIFY(kept.first().problem.isEmpty());
-    QCOMPARE(kept.first().check.receipts(), 5 + 11);
-    QCOMPARE(kept.last().check.receipts(), 5 + 2);
+    QCOMPARE(kept.first().check.receipts, 5 + 11);
+    QCOMPARE(kept.last().check.receipts, 5 + 2);
     QCOMPARE(QDir(folder).entryList(QDir::Files).size(), zelk::backup::keptBackups);
 }
 

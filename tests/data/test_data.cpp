@@ -2,9 +2,9 @@
 #include "data/databaseerror.h"
 #include "data/programfolder.h"
 #include "data/query.h"
-#include "data/schema.h"
 #include "data/tdmtd.h"
 #include "data/transaction.h"
+#include "store/fileschema.h"
 #include "store/filestore.h"
 #include "store/schemaversion.h"
 #include "testsupport.h"
@@ -16,6 +16,7 @@
 using namespace zelk::data;
 using zelk::test::OpenDatabase;
 using zelk::test::TempDatabase;
+namespace schema = zelk::store::schema;
 
 class TestData : public QObject {
     Q_OBJECT
@@ -28,6 +29,8 @@ private slots:
     void queryErrorsAndRollback();
     void fileIsEncrypted();
     void earlierFileIsBroughtUpToDate();
+    void foreignFileIsRefusedUnchanged_data();
+    void foreignFileIsRefusedUnchanged();
 };
 
 void TestData::executableFolder_data() {
@@ -149,15 +152,51 @@ void TestData::earlierFileIsBroughtUpToDate() {
         QCOMPARE(store.earlierVersions(1).size(), open + 1);
     }
     // An earlier version finds every table and column it knew, its rows as they were.
-    Connection c;
-    c.setConnectionString(db.connectionString());
-    c.open();
+    zelk::store::FileStore again(db.path());
     QCOMPARE(db.scalar(QStringLiteral("select kpid||fphm||fkfmc||changecount from fpmain")),
              QStringLiteral("17乙2"));
     QCOMPARE(db.scalar(QStringLiteral("select count(*) from sqlite_master where name in "
                                       "('PrinterChoice','PrinterOffset')")),
              QStringLiteral("2"));
     QCOMPARE(db.column(QStringLiteral("PRAGMA table_info(PrinterOffset)")).size(), 7);
+}
+
+void TestData::foreignFileIsRefusedUnchanged_data() {
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("no settings") << "drop table SysSet"
+                                 << "没有表 SysSet";
+    QTest::newRow("line without amount")
+        << "drop table fpdetail; create table fpdetail (fpmxid INTEGER PRIMARY KEY, kpid INTEGER)"
+        << "表 fpdetail 缺少列";
+}
+
+// The connection opens any file with our key; a store refuses one without the receipt tables
+// before writing into it (no version steps), by either way of opening, and says why.
+void TestData::foreignFileIsRefusedUnchanged() {
+    QFETCH(QString, sql);
+    QFETCH(QString, reason);
+    TempDatabase db;
+    db.exec(sql + QStringLiteral("; PRAGMA user_version=0"));
+    const QByteArray before = zelk::test::fileHash(db.path());
+    for (bool byPath : {true, false}) {
+        Connection c;
+        c.setConnectionString(db.connectionString());
+        c.open();
+        try {
+            if (byPath)
+                zelk::store::FileStore store(db.path());
+            else
+                zelk::store::FileStore store(c);
+            QFAIL("a foreign file was opened");
+        } catch (const DatabaseError& error) {
+            QVERIFY2(error.message().contains(QStringLiteral("不是本程序的票据数据库")) &&
+                         error.message().contains(reason),
+                     qPrintable(error.message()));
+        }
+        QCOMPARE(c.isOpen(), byPath);
+    }
+    QCOMPARE(zelk::test::fileHash(db.path()), before);
 }
 
 QTEST_GUILESS_MAIN(TestData)

@@ -64,7 +64,7 @@ void TestFileLocations::folderThatCannotBeMade() {
     const FileLocations files =
         locateFiles(QStringLiteral("/nonexistent/bin/zelk"), plain.fileName());
     try {
-        prepareUserFolder(files);
+        prepareUserFolder(files, [](const QString&) {});
         QFAIL("a folder below a plain file was reported as made");
     } catch (const DatabaseError& error) {
         QVERIFY2(error.message().startsWith(QStringLiteral("无法创建数据文件夹 ") +

@@ -4,10 +4,10 @@
 
 #include "testsupport.h"
 
-#include "data/schema.h"
 #include "legacy/jettext.h"
 #include "legacy/legacyerror.h"
 #include "legacy/legacyimporter.h"
+#include "store/fileschema.h"
 #include "store/filestore.h"
 
 #include <QDir>
@@ -169,7 +169,7 @@ void TestLegacyImport::values() {
         const int id = s[QStringLiteral("SetId")].toInt();
         if (id >= 27 && id <= 30)
             setValues << (settings ? text(s[QStringLiteral("SetValue")])
-                                   : zelk::data::schema::defaultSetting(id));
+                                   : zelk::store::schema::defaultSetting(id));
     }
     QCOMPARE(db.column(QStringLiteral("SELECT SetValue FROM SysSet ORDER BY SetId")), setValues);
     if (!ours) {

@@ -71,7 +71,7 @@ DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y --n
 grep -q 'application/x-zelk-prepared-report:\*\.zrp' /usr/share/mime/globs2 ||
   fail "the desktop does not know *.zrp files"
 
-key=$(sed -n 's/.*databaseKey = "\(.*\)";/\1/p' "$src/src/data/schema.h")
+key=$(sed -n 's/.*databaseKey = "\(.*\)";/\1/p' "$src/src/data/connection.h")
 home() { getent passwd "$1" | cut -d: -f6; }
 # Starts the installed program as user $1 as the menu does; done once its main window is shown.
 start() {

@@ -6,7 +6,6 @@
 // get no job and both say why.
 
 #include "cupsserver.h"
-#include "data/connection.h"
 #include "printing/calibrationsheet.h"
 #include "printing/offsetdialog.h"
 #include "printing/previewprinting.h"
@@ -16,6 +15,7 @@
 #include "report/previewwindow.h"
 #include "report/render.h"
 #include "report/reporterror.h"
+#include "store/filestore.h"
 #include "testsupport.h"
 #include "ui/messagebox.h"
 
@@ -133,7 +133,7 @@ private:
     zelk::test::CupsServer cupsd_;
     bool cupsTried_ = false, cupsUp_ = false;
     zelk::test::TempDatabase db_;
-    zelk::data::Connection connection_;
+    std::unique_ptr<zelk::store::FileStore> file_;
     QString id_;
 };
 
@@ -151,8 +151,7 @@ void TestPrinting::initTestCase() {
                                 " (%1, '项目%2', '内容', '次', '1', '%2.00', '%2.00')")
                      .arg(id_)
                      .arg(i));
-    connection_.setConnectionString(db_.connectionString());
-    connection_.open();
+    file_ = std::make_unique<zelk::store::FileStore>(db_.path());
 }
 
 void TestPrinting::requireCups() {
@@ -199,7 +198,7 @@ int TestPrinting::zelkctl(const QStringList& args, QString* err) {
 }
 
 PreparedReport TestPrinting::prepare(const QString& remarks) {
-    return zelk::receipt::prepareReceiptReport(connection_, id_, remarks, kTemplate);
+    return zelk::receipt::prepareReceiptReport(*file_, id_, remarks, kTemplate);
 }
 
 void TestPrinting::printedValuesLandInTheirBoxes_data() {
@@ -232,7 +231,7 @@ void TestPrinting::printedValuesLandInTheirBoxes() {
         prepare(QStringLiteral("保存的备注")).pages.at(0).texts;
 
     if (!offset.isNull())
-        zelk::printing::PrinterProfiles(connection_).setOffset(kForm, offset);
+        zelk::printing::PrinterProfiles(*file_).setOffset(kForm, offset);
     db_.exec(QStringLiteral("update fpmain set bz2='%1'").arg(remarks));
     const int status = zelkctl({QStringLiteral("print"), id_, QStringLiteral("--printer"), kForm,
                                 QStringLiteral("--copies"), QString::number(copies),
@@ -355,7 +354,7 @@ void TestPrinting::refusalsPrintNothing() {
         zelk::report::PreviewWindow window(prepare(QString()));
         QString shown;
         window.setMessageHandler([&shown](const QString& text) { shown = text; });
-        new zelk::printing::PreviewPrinting(window, connection_, kTemplate, {});
+        new zelk::printing::PreviewPrinting(window, *file_, kTemplate, {});
         window.printer().setPrinterName(args.at(2));
         QVERIFY(!window.printTo(window.printer()));
         QVERIFY2(shown.contains(message), qPrintable(shown));
@@ -365,7 +364,7 @@ void TestPrinting::refusalsPrintNothing() {
             window.findChild<QAction*>(QStringLiteral("printAction"))->trigger();
             QVERIFY2(shown.contains(message), qPrintable(shown));
         }
-        QVERIFY(zelk::printing::PrinterProfiles(connection_)
+        QVERIFY(zelk::printing::PrinterProfiles(*file_)
                     .rememberedPrinter(QStringLiteral("fp3.frf"))
                     .isEmpty());
     }
@@ -388,7 +387,7 @@ void TestPrinting::refusalsPrintNothing() {
 void TestPrinting::previewPrintsThePageRangeOnTheRememberedPrinter() {
     REQUIRE_CUPS();
     const auto open = [this](zelk::report::PreviewWindow& window) {
-        return new zelk::printing::PreviewPrinting(window, connection_, kTemplate, {});
+        return new zelk::printing::PreviewPrinting(window, *file_, kTemplate, {});
     };
     {
         QMainWindow main; // the program's window, whose status bar keeps the confirmation
@@ -451,7 +450,7 @@ void TestPrinting::feedCorrectionMovesEverySheet() {
     REQUIRE_CUPS();
     // Five calibration sheets in which the last crosshair lay 2 mm low: 0.5 mm per sheet, counted
     // on from job to job (one sheet, one sheet, then two copies), until the paper is aligned.
-    zelk::printing::PrinterProfiles profiles(connection_);
+    zelk::printing::PrinterProfiles profiles(*file_);
     profiles.setFeedCorrection(kForm, 5, 2.0);
     profiles.resetSheets(kForm);
     const QPointF offset = profiles.offset(kForm).value_or(QPointF());
@@ -573,7 +572,7 @@ void TestPrinting::emptyValuesAndAbsurdPaperAreHandled() {
     QVERIFY_THROWS_EXCEPTION(zelk::report::TemplateError,
                              zelk::report::parseTemplate(absurd, kTemplate));
     // An offset beyond ±20 mm is refused and changes nothing.
-    zelk::printing::PrinterProfiles profiles(connection_);
+    zelk::printing::PrinterProfiles profiles(*file_);
     QVERIFY_THROWS_EXCEPTION(zelk::report::ReportError, profiles.setOffset(kSpare, QPointF(25, 0)));
     QVERIFY(!profiles.offset(kSpare));
 }

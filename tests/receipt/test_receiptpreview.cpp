@@ -5,6 +5,7 @@
 #include "data/databaseerror.h"
 #include "report/previewwindow.h"
 #include "report/reporterror.h"
+#include "store/filestore.h"
 #include "testsupport.h"
 
 #include <QTimer>
@@ -34,7 +35,8 @@ private:
     }
     QString templatePath() const { return db_->folder() + QStringLiteral("report/fp3.frf"); }
     void preview(const QString& id, QWidget* parent = nullptr) {
-        zelk::receipt::previewReceipt(parent, db_->dm, id, QStringLiteral("窗口备注"),
+        zelk::store::FileStore file(db_->dm.Database3_ado);
+        zelk::receipt::previewReceipt(parent, file, file, id, QStringLiteral("窗口备注"),
                                       db_->folder() + QStringLiteral("zelk"), {});
     }
 
@@ -117,8 +119,9 @@ void TestReceiptPreview::failures() {
 
 void TestReceiptPreview::realWindowShowsThePreparedReport() {
     const QString id = storeReceipt();
-    const zelk::report::PreparedReport expected = zelk::receipt::prepareReceiptReport(
-        db_->dm.Database3_ado, id, QStringLiteral("窗口备注"), templatePath());
+    zelk::store::FileStore file(db_->dm.Database3_ado);
+    const zelk::report::PreparedReport expected =
+        zelk::receipt::prepareReceiptReport(file, id, QStringLiteral("窗口备注"), templatePath());
     zelk::receipt::setReportShower({});
     QWidget owner;
     QWidget* parent = nullptr;

@@ -1,8 +1,8 @@
-#include "data/searchindex.h"
 #include "data/tdmtd.h"
 #include "data/transaction.h"
 #include "receipt/historymodel.h"
 #include "receipt/receiptsaver.h"
+#include "store/filesearchindex.h"
 #include "store/filestore.h"
 #include "testsupport.h"
 
@@ -11,7 +11,7 @@
 
 using namespace zelk;
 using namespace zelk::receipt;
-namespace si = zelk::data::searchindex;
+namespace si = zelk::store::searchindex;
 
 namespace {
 

@@ -10,6 +10,7 @@
 #include "receipt/receiptsaver.h"
 #include "report/layout.h"
 #include "samples.h"
+#include "store/filestore.h"
 #include "testsupport.h"
 
 #include <QtTest>
@@ -102,8 +103,9 @@ void TestHostile::storedFoundReloadedAndPrinted() {
     }
 
     // Printed exactly: every value stands whole in the pages the preview lays out.
+    store::FileStore file(db.dm.Database3_ado);
     const report::PreparedReport pages =
-        receipt::prepareReceiptReport(db.dm.Database3_ado, entry.receiptId, back.remarks,
+        receipt::prepareReceiptReport(file, entry.receiptId, back.remarks,
                                       test::sourceFile(QStringLiteral("resources/report/fp3.frf")));
     QStringList printed;
     for (const report::Page& page : pages.pages)

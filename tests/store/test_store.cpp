@@ -9,13 +9,13 @@
 #include "testsupport.h"
 
 #include "app/tfrmqj.h"
-#include "data/schema.h"
 #include "data/tdmtd.h"
 #include "designer/designvalues.h"
 #include "receipt/entrypage.h"
 #include "receipt/receiptloader.h"
 #include "receipt/receiptsaver.h"
 #include "store/copystore.h"
+#include "store/fileschema.h"
 #include "store/filestore.h"
 #include "store/pgstore.h"
 #include "store/schemaversion.h"
@@ -613,7 +613,7 @@ private slots:
                  qPrintable(boxes.texts().join(u'\n')));
         QVERIFY(w.findChild<QLabel*>(QStringLiteral("storeLabel"))->text().contains(u"服务器"));
         QCOMPARE(w.entryPage()->entry().issueDate, QDate::currentDate());
-        const QString payee = data::schema::defaultSetting(data::schema::payeeSetting);
+        const QString payee = store::schema::defaultSetting(store::schema::payeeSetting);
         QCOMPARE(w.entryPage()->entry().payeeName, payee);
         boxes.clear();
         w.entryPage()->payerField()->setText(QStringLiteral("付款方"));

@@ -3,7 +3,7 @@
 #include "data/connection.h"
 #include "data/databaseerror.h"
 #include "data/programfolder.h"
-#include "data/schema.h"
+#include "store/fileschema.h"
 #include "store/schemaversion.h"
 
 #include <QCryptographicHash>

@@ -6,8 +6,10 @@
 #include <functional>
 
 namespace zelk::data {
-
 class Connection;
+}
+
+namespace zelk::store {
 
 // The search index beside fpmain (all in tables of its own; fpmain, fpdetail and SysSet are
 // untouched):
@@ -33,10 +35,10 @@ enum class State {
     Missing, // no index, or one of another format or without its triggers
 };
 
-State state(Connection& connection);
+State state(data::Connection& connection);
 
 // Whether searches may use the index now.
-bool isReady(Connection& connection);
+bool isReady(data::Connection& connection);
 
 // Brings the index up to date: creates it when missing or outdated, continues a partial build
 // and redoes the queued receipts. Works in transactions of a few thousand receipts, so a crash
@@ -44,12 +46,12 @@ bool isReady(Connection& connection);
 // is called between steps with the work done and the work in all (in receipts, estimated);
 // when it returns false the work stops and the function returns false (the index stays
 // unusable until a later call completes it).
-bool update(Connection& connection, const std::function<bool(qint64, qint64)>& progress = {});
+bool update(data::Connection& connection, const std::function<bool(qint64, qint64)>& progress = {});
 
 // Redoes the queued receipts when the index is complete; does nothing otherwise. Runs inside
 // the caller's transaction (the saver's), so the index changes together with fpmain.
-void applyQueued(Connection& connection);
+void applyQueued(data::Connection& connection);
 
 } // namespace searchindex
 
-} // namespace zelk::data
+} // namespace zelk::store

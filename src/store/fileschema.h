@@ -5,9 +5,9 @@
 
 struct sqlite3;
 
-namespace zelk::data {
+namespace zelk::store {
 
-// The tables, indexes and default settings of a new receipt database, in one place.
+// The tables, indexes and default settings of a new receipt file, in one place.
 namespace schema {
 
 // Statements that create an empty database, in order.
@@ -26,13 +26,11 @@ void requireReceiptTables(sqlite3* db, const QString& path);
 // The text a new database holds for a setting number (empty for numbers we do not ship).
 QString defaultSetting(int setId);
 
-} // namespace schema
-
-// The key every receipt database of this program is encrypted with.
-inline constexpr const char* databaseKey = "mvrpbk4709125";
-
-// Creates a new encrypted database file at `path` with the schema and default settings.
-// Refuses (DatabaseError) when the file exists; on any failure no file is left behind.
+// Creates a new encrypted database file at `path` with the first layout and default settings
+// (store::createFile then brings it to the current version). Refuses (DatabaseError) when the
+// file exists; on any failure no file is left behind.
 void createDatabase(const QString& path);
 
-} // namespace zelk::data
+} // namespace schema
+
+} // namespace zelk::store

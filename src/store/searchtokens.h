@@ -3,7 +3,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 
-namespace zelk::data::searchtokens {
+namespace zelk::store::searchtokens {
 
 // The history search finds a text anywhere in five columns joined, character for character,
 // ASCII letters in either case (SQLite's LIKE). The search index stores for every receipt the
@@ -28,4 +28,4 @@ QByteArray indexText(QByteArrayView joinedUtf8);
 // gives no token the index can narrow by (e.g. one ASCII character).
 QByteArray matchExpression(QByteArrayView searchUtf8);
 
-} // namespace zelk::data::searchtokens
+} // namespace zelk::store::searchtokens

@@ -1,15 +1,21 @@
-#include "data/searchindex.h"
+#include "store/filesearchindex.h"
 
 #include "data/connection.h"
 #include "data/databaseerror.h"
-#include "data/searchtokens.h"
 #include "data/transaction.h"
+#include "store/receiptcolumns.h"
+#include "store/searchtokens.h"
 
 #include <sqlite3.h>
 
 #include <algorithm>
 
-namespace zelk::data::searchindex {
+namespace zelk::store::searchindex {
+
+using data::Connection;
+using data::DatabaseError;
+using data::engineMessage;
+using data::Transaction;
 
 namespace {
 
@@ -19,9 +25,10 @@ constexpr int formatVersion = 1;
 // enough that a kill loses little and the progress moves.
 constexpr int buildStep = 20000;
 
-// The five searched columns joined as the search statement joins them.
-constexpr const char* joinedColumns = "coalesce(fphm,'')||coalesce(jdhm,'')||coalesce(fkfmc,'')||"
-                                      "coalesce(kpr,'')||coalesce(bz2,'')";
+// The searched columns joined as the search statement joins them.
+QByteArray joinedColumns() {
+    return searchedColumnsJoined().toUtf8();
+}
 
 const char* const triggerNames[] = {"fpsearch_fpmain_insert", "fpsearch_fpmain_update",
                                     "fpsearch_fpmain_delete"};
@@ -126,7 +133,7 @@ void recreate(sqlite3* db) {
 struct Cancelled {};
 
 qint64 buildStepAfter(sqlite3* db, qint64 from, const std::function<bool(qint64)>& onward) {
-    Statement read(db, QByteArray("select kpid,") + joinedColumns +
+    Statement read(db, QByteArray("select kpid,") + joinedColumns() +
                            " from fpmain where kpid>? order by kpid limit ?");
     read.bind(1, from);
     read.bind(2, qint64(buildStep));
@@ -180,7 +187,7 @@ void applyQueued(Connection& connection) {
         !scalar(db, "select complete from fpsearch_state where id=1"))
         return;
     // A receipt deleted since it was queued reads as NULL: its entry only goes.
-    Statement queued(db, QByteArray("select kpid,(select ") + joinedColumns +
+    Statement queued(db, QByteArray("select kpid,(select ") + joinedColumns() +
                              " from fpmain m where m.kpid=q.kpid) from fpsearch_queue q");
     Statement stored(db, "select tokens from fpsearch where docid=?");
     Statement remove(db, "delete from fpsearch where docid=?");
@@ -243,4 +250,4 @@ bool update(Connection& connection, const std::function<bool(qint64, qint64)>& p
     return true;
 }
 
-} // namespace zelk::data::searchindex
+} // namespace zelk::store::searchindex

@@ -1,8 +1,8 @@
-#include "data/schema.h"
+#include "store/fileschema.h"
 
 #include "data/connection.h"
 #include "data/databaseerror.h"
-#include "data/searchindex.h"
+#include "store/filesearchindex.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,9 +10,10 @@
 
 #include <sqlite3.h>
 
-namespace zelk::data {
+namespace zelk::store::schema {
 
-namespace schema {
+using data::DatabaseError;
+using data::engineError;
 
 QStringList createStatements() {
     QStringList statements = {
@@ -64,7 +65,7 @@ QStringList columnsOf(sqlite3* db, const QString& table) {
                 .toLower());
     sqlite3_finalize(stmt);
     if (rc != SQLITE_DONE)
-        throw engineError(db, rc);
+        throw data::engineError(db, rc);
     return columns;
 }
 
@@ -110,8 +111,6 @@ void requireReceiptTables(sqlite3* db, const QString& path) {
     }
 }
 
-} // namespace schema
-
 namespace {
 
 void run(sqlite3* db, const QByteArray& sql) {
@@ -121,15 +120,14 @@ void run(sqlite3* db, const QByteArray& sql) {
 
 void fill(sqlite3* db) {
     run(db, "BEGIN IMMEDIATE");
-    for (const QString& statement : schema::createStatements())
+    for (const QString& statement : createStatements())
         run(db, statement.toUtf8());
-    for (int setId : {schema::payeeSetting, schema::categorySetting, schema::issuerSetting,
-                      schema::noticeSetting}) {
+    for (int setId : {payeeSetting, categorySetting, issuerSetting, noticeSetting}) {
         sqlite3_stmt* stmt = nullptr;
         const char* sql = "INSERT INTO SysSet (SetId, SetValue) VALUES (?, ?)";
         if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) != SQLITE_OK)
             throw engineError(db, SQLITE_ERROR);
-        const QByteArray value = schema::defaultSetting(setId).toUtf8();
+        const QByteArray value = defaultSetting(setId).toUtf8();
         sqlite3_bind_int(stmt, 1, setId);
         sqlite3_bind_text(stmt, 2, value.constData(), int(value.size()), SQLITE_TRANSIENT);
         const int rc = sqlite3_step(stmt);
@@ -155,7 +153,7 @@ void createDatabase(const QString& path) {
         privateFile.close();
     sqlite3* db = nullptr;
     try {
-        db = openEncrypted(path, QString::fromLatin1(databaseKey), true);
+        db = data::openEncrypted(path, QString::fromLatin1(data::databaseKey), true);
         fill(db);
     } catch (const DatabaseError& error) {
         sqlite3_close(db);
@@ -166,4 +164,4 @@ void createDatabase(const QString& path) {
     sqlite3_close(db);
 }
 
-} // namespace zelk::data
+} // namespace zelk::store::schema

@@ -1,8 +1,8 @@
-#include "data/searchtokens.h"
+#include "store/searchtokens.h"
 
 #include <vector>
 
-namespace zelk::data::searchtokens {
+namespace zelk::store::searchtokens {
 
 namespace {
 
@@ -124,4 +124,4 @@ QByteArray matchExpression(QByteArrayView searchUtf8) {
     return out;
 }
 
-} // namespace zelk::data::searchtokens
+} // namespace zelk::store::searchtokens
