@@ -16,7 +16,7 @@ class PgConnection;
 
 // The local file's version is `PRAGMA user_version`. A file that cannot be written (a
 // read-only copy) is read as it is.
-inline constexpr int fileSchemaVersion = 3;
+inline constexpr int fileSchemaVersion = 4;
 void migrateFile(data::Connection& connection);
 // Creates a new encrypted file at `path` (see data::createDatabase) at the current version, so
 // that opening it later writes nothing.

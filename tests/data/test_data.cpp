@@ -133,15 +133,16 @@ void TestData::earlierFileIsBroughtUpToDate() {
     const auto versionAndTables = [&]() -> QString {
         return db.scalar(QStringLiteral("PRAGMA user_version")) + u' ' +
                db.column(QStringLiteral("select name from sqlite_master where name like "
-                                        "'%history' order by name"))
+                                        "'%history' or name='fpmain_summary' order by name"))
                    .join(u',');
     };
     QCOMPARE(versionAndTables(), QStringLiteral("0 "));
     for (int open = 0; open < 2; ++open) {
         zelk::store::FileStore store(db.path());
         QVERIFY(store.hasChangeCounter());
-        QCOMPARE(versionAndTables(), QStringLiteral("%1 fpdetail_history,fpmain_history")
-                                         .arg(zelk::store::fileSchemaVersion));
+        QCOMPARE(versionAndTables(),
+                 QStringLiteral("%1 fpdetail_history,fpmain_history,fpmain_summary")
+                     .arg(zelk::store::fileSchemaVersion));
         zelk::store::StoredReceipt receipt = *store.loadReceipt(1);
         receipt.header[zelk::store::headerColumns().indexOf(QStringLiteral("fkfmc"))] =
             QStringLiteral("乙");
@@ -158,6 +159,16 @@ void TestData::earlierFileIsBroughtUpToDate() {
                                       "('PrinterChoice','PrinterOffset')")),
              QStringLiteral("2"));
     QCOMPARE(db.column(QStringLiteral("PRAGMA table_info(PrinterOffset)")).size(), 7);
+
+    // A file of version 3 gains the summary index.
+    TempDatabase three;
+    three.exec(QStringLiteral("drop index fpmain_summary; PRAGMA user_version=3"));
+    zelk::store::FileStore store(three.path());
+    QCOMPARE(three.scalar(QStringLiteral("PRAGMA user_version")) + u' ' +
+                 three.scalar(QStringLiteral("select sql from sqlite_master where "
+                                             "name='fpmain_summary'")),
+             QStringLiteral("4 CREATE INDEX fpmain_summary on fpmain (kpdate, jexx, hyfl, fkfmc, "
+                            "kpr)"));
 }
 
 QTEST_GUILESS_MAIN(TestData)
