@@ -360,9 +360,9 @@ std::unique_ptr<HistoryReader> FileStore::searchHistory(const HistoryCriteria& c
 }
 
 QList<SummaryRow> FileStore::summarize(SummaryKey by, const QDate& from, const QDate& to) {
-    // SQLite has no exact decimals: the rows' keys and totals are read and added up here. The
-    // columns read are all in the summary index (fpmain_summary), which SQLite reads instead of
-    // the table, in date order; a NULL reads as an empty text.
+    // SQLite has no exact decimals: the rows' keys and totals are read and added up here. By
+    // day and month SQLite reads the summary index (fpmain_summary) instead of the table, in
+    // date order; a NULL reads as an empty text.
     const QString column = summaryColumn(by);
     data::Query q(connection_);
     q.add(QStringLiteral("select %1 as k, jexx as total from fpmain where 1=1")

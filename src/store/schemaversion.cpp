@@ -56,11 +56,12 @@ const QList<std::function<void(data::Connection&)>>& fileSteps() {
                         QStringLiteral("alter table PrinterOffset add column %1 INTEGER")
                             .arg(column));
         },
-        // 4: the summaries' index: every column a summary reads, so that summing a million
-        // receipts reads this narrow index in date order instead of every page of fpmain.
+        // 4: the index of the summaries by day and month: the date and the total of every
+        // receipt, so that summing a million receipts reads this narrow index in date order
+        // instead of every page of fpmain.
         [](data::Connection& c) {
-            c.executeDirect(QStringLiteral("create index if not exists fpmain_summary on fpmain "
-                                           "(kpdate, jexx, hyfl, fkfmc, kpr)"));
+            c.executeDirect(QStringLiteral(
+                "create index if not exists fpmain_summary on fpmain (kpdate, jexx)"));
         },
     };
     return steps;

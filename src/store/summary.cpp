@@ -117,12 +117,14 @@ QString SummaryTotals::shownKey(const QString& storedKey) const {
 SummaryTotals::Group& SummaryTotals::group(QByteArrayView storedKey) {
     if (last_ && storedKey == QByteArrayView(lastKey_))
         return *last_;
-    lastKey_ = storedKey.toByteArray();
-    Group*& found = byStored_[lastKey_];
-    if (!found)
-        found = &groups_[shownKey(QString::fromUtf8(storedKey))];
-    last_ = found;
-    return *found;
+    // Looked up in place; only a new key is copied.
+    auto it = byStored_.constFind(QByteArray::fromRawData(storedKey.data(), storedKey.size()));
+    if (it == byStored_.cend())
+        it = byStored_.insert(storedKey.toByteArray(),
+                              &groups_[shownKey(QString::fromUtf8(storedKey))]);
+    lastKey_ = it.key(); // shared, not copied
+    last_ = *it;
+    return *last_;
 }
 
 void SummaryTotals::addReceipt(QByteArrayView storedKey, QByteArrayView storedTotal) {

@@ -138,25 +138,14 @@ void TestSummary::totalsOfEveryShape_data() {
         << QStringList(100, QStringLiteral("-99999999999999999.9"))
         << QStringLiteral("-9999999999999999990.00");
     QTest::newRow("more than 18 digits or places")
-        << QStringList{QStringLiteral("12345678901234567890.5"),
-                       QStringLiteral("0.0000000000000000001"), QStringLiteral("0.005")}
+        << QStringLiteral("12345678901234567890.5|0.0000000000000000001|0.005").split(u'|')
         << QStringLiteral("12345678901234567890.51");
-    QTest::newRow("plain shapes") << QStringList{QStringLiteral("+.5"), QStringLiteral("5."),
-                                                 QStringLiteral("  -3.25 "), QStringLiteral("007"),
-                                                 QStringLiteral("-0")}
+    QTest::newRow("plain shapes") << QStringLiteral("+.5|5.|  -3.25 |007|-0").split(u'|')
                                   << QStringLiteral("9.25");
-    QTest::newRow("counted as nothing") << QStringList{{},
-                                                       QStringLiteral(" "),
-                                                       QStringLiteral("-"),
-                                                       QStringLiteral("+"),
-                                                       QStringLiteral("."),
-                                                       QStringLiteral("1e3"),
-                                                       QStringLiteral("1.2.3"),
-                                                       QStringLiteral("\t5"),
-                                                       QStringLiteral("１２"),
-                                                       QStringLiteral("5元"),
-                                                       QStringLiteral("--5")}
-                                        << QStringLiteral("0.00");
+    // Blanks other than spaces, exponents, full-width digits and words count nothing.
+    QTest::newRow("counted as nothing")
+        << QString::fromUtf8("| |-|+|.|1e3|1.2.3|\t5|１２|5元|--5").split(u'|')
+        << QStringLiteral("0.00");
 }
 
 void TestSummary::totalsOfEveryShape() {
