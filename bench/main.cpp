@@ -481,10 +481,6 @@ void serverStore(const BenchDatabase& db, zelk::data::Tdmtd& dm, sqlite3* rawDb)
                                      "(%1 MiB)")
                           .arg(before, 0, 'f', 0);
     add(copyMemory);
-    // The pass autovacuum makes within a minute of a bulk load (it vacuums a table after
-    // inserts too), done at once: it marks the pages all-visible, which a server holding a
-    // shop's receipts for a while has long had, so that scans skip each row's visibility check.
-    server.exec(QStringLiteral("zelkbench"), QStringLiteral("vacuum analyze"));
 
     int groups = 0;
     Figure summary;
@@ -496,8 +492,7 @@ void serverStore(const BenchDatabase& db, zelk::data::Tdmtd& dm, sqlite3* rawDb)
         [&] { groups = int(pg.summarize(zelk::store::SummaryKey::Month, {}, {}).size()); },
         [&] { file.summarize(zelk::store::SummaryKey::Month, {}, {}); });
     summary.note = QStringLiteral("PgStore::summarize by month (the server groups and adds up "
-                                  "numeric totals) after the vacuum, %1 groups; floor: the file "
-                                  "store")
+                                  "the stored summaryamount), %1 groups; floor: the file store")
                        .arg(groups);
     add(summary);
 
