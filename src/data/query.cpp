@@ -163,13 +163,15 @@ int Query::columnIndex(const QString& name) const {
 }
 
 QByteArrayView Query::fieldUtf8(int index) const {
-    requireRow(QString::number(index));
+    if (!stmt_ || eof_) // (the check first: a summary reads millions of fields)
+        requireRow(QString::number(index));
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, index));
     return text ? QByteArrayView(text, sqlite3_column_bytes(stmt_, index)) : QByteArrayView();
 }
 
 qint64 Query::fieldAsInteger(int index) const {
-    requireRow(QString::number(index));
+    if (!stmt_ || eof_)
+        requireRow(QString::number(index));
     return sqlite3_column_int64(stmt_, index);
 }
 

@@ -350,12 +350,13 @@ std::unique_ptr<HistoryReader> FileStore::searchHistory(const HistoryCriteria& c
 }
 
 QList<SummaryRow> FileStore::summarize(SummaryKey by, const QDate& from, const QDate& to) {
-    // SQLite has no exact decimals: the rows' keys and totals are read and added up here.
+    // SQLite has no exact decimals: the rows' keys and totals are read and added up here. By
+    // day and month SQLite reads the summary index (fpmain_summary) instead of the table, in
+    // date order; a NULL reads as an empty text.
     const QString column = summaryColumn(by);
     data::Query q(connection_);
-    q.add(QStringLiteral("select %1 as k, coalesce(jexx,'') as total from fpmain where 1=1")
-              .arg(column.isEmpty() ? QStringLiteral("coalesce(kpdate,'')")
-                                    : QStringLiteral("coalesce(%1,'')").arg(column)));
+    q.add(QStringLiteral("select %1 as k, jexx as total from fpmain where 1=1")
+              .arg(column.isEmpty() ? QStringLiteral("kpdate") : column));
     if (from.isValid()) {
         q.add(QStringLiteral("and kpdate >= :from"));
         q.bind(QStringLiteral("from"), searchableDate(from).toLongLong());
@@ -369,8 +370,7 @@ QList<SummaryRow> FileStore::summarize(SummaryKey by, const QDate& from, const Q
     const int total = q.fieldIndex(QStringLiteral("total"));
     SummaryTotals totals(by);
     for (; !q.eof(); q.next())
-        totals.addReceipt(QString::fromUtf8(q.fieldUtf8(key)),
-                          QString::fromUtf8(q.fieldUtf8(total)));
+        totals.addReceipt(q.fieldUtf8(key), q.fieldUtf8(total));
     return totals.rows();
 }
 

@@ -396,11 +396,11 @@ QList<SummaryRow> PgStore::summarize(SummaryKey by, const QDate& from, const QDa
                         : by == SummaryKey::Month
                             ? QStringLiteral("coalesce((kpdate/100)::text,'')")
                             : QStringLiteral("coalesce(%1,'')").arg(column);
-    QString sql = QStringLiteral("select %1 as k, count(*), coalesce(sum(case when btrim(jexx) ~ "
-                                 "$1 then btrim(jexx)::numeric else 0 end),0)::text from fpmain "
-                                 "where true")
+    // summaryamount is the total as the summaries count it, worked out when a row is written.
+    QString sql = QStringLiteral("select %1 as k, count(*), coalesce(sum(summaryamount),0)::text "
+                                 "from fpmain where true")
                       .arg(key);
-    QList<QVariant> params = {QString::fromLatin1(summaryAmountPattern)};
+    QList<QVariant> params;
     if (from.isValid()) {
         params << searchableDate(from);
         sql += QStringLiteral(" and kpdate >= $%1::bigint").arg(params.size());

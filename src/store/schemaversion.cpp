@@ -8,6 +8,7 @@
 #include "store/pgstore.h"
 #include "store/receiptcolumns.h"
 #include "store/receipthistory.h"
+#include "store/summary.h"
 
 #include <QFileInfo>
 #include <functional>
@@ -55,6 +56,13 @@ const QList<std::function<void(data::Connection&)>>& fileSteps() {
                     c.executeDirect(
                         QStringLiteral("alter table PrinterOffset add column %1 INTEGER")
                             .arg(column));
+        },
+        // 4: the index of the summaries by day and month: the date and the total of every
+        // receipt, so that summing a million receipts reads this narrow index in date order
+        // instead of every page of fpmain.
+        [](data::Connection& c) {
+            c.executeDirect(QStringLiteral(
+                "create index if not exists fpmain_summary on fpmain (kpdate, jexx)"));
         },
     };
     return steps;
@@ -109,6 +117,14 @@ QList<QStringList> serverSteps() {
                         "default now())")},
         // 3: the earlier versions of corrected receipts.
         historyTableStatements(true),
+        // 4: the total as the summaries count it (see summaryAmountPattern; an absurdly long
+        // text counts 0 rather than fail the save), stored with the row: matching the pattern
+        // in every summary took three quarters of the summary's time. Adding it rewrites the
+        // table once.
+        {QStringLiteral("alter table fpmain add column if not exists summaryamount numeric "
+                        "generated always as (case when length(jexx) <= 1000 and btrim(jexx) ~ "
+                        "$pattern$%1$pattern$ then btrim(jexx)::numeric else 0 end) stored")
+             .arg(QString::fromLatin1(summaryAmountPattern))},
     };
 }
 
@@ -120,14 +136,14 @@ int serverVersion(PgConnection& c) {
                        .integer(0, 0));
     // Without a version row: a database of a version that did not count, or tables an
     // administrator made for a shop user who may not add any (see the README). Complete when
-    // it has what the last step adds and the columns of step 2.
+    // it has what steps 3 and 4 add and the columns of step 2.
     const PgResult present = c.exec(QStringLiteral(
         "select (select count(*) from information_schema.columns where "
         "table_schema=current_schema() and table_name='fpmain' and column_name in "
-        "('changecount','search','kpdatetext'))+(select count(*) from information_schema.tables "
-        "where table_schema=current_schema() and table_name in "
+        "('changecount','search','kpdatetext','summaryamount'))+(select count(*) from "
+        "information_schema.tables where table_schema=current_schema() and table_name in "
         "('zelk_savetoken','fpmain_history','fpdetail_history'))"));
-    return present.integer(0, 0) == 6 ? serverSchemaVersion : 0;
+    return present.integer(0, 0) == 7 ? serverSchemaVersion : 0;
 }
 
 } // namespace

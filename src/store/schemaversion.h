@@ -16,7 +16,7 @@ class PgConnection;
 
 // The local file's version is `PRAGMA user_version`. A file that cannot be written (a
 // read-only copy) is read as it is.
-inline constexpr int fileSchemaVersion = 3;
+inline constexpr int fileSchemaVersion = 4;
 void migrateFile(data::Connection& connection);
 // Creates a new encrypted file at `path` (see store::schema::createDatabase) at the current
 // version, so that opening it later writes nothing.
@@ -26,7 +26,7 @@ int fileVersion(data::Connection& connection);
 
 // The server's version is the row of zelk_schema; the first desk to connect does the steps
 // while the others wait.
-inline constexpr int serverSchemaVersion = 3;
+inline constexpr int serverSchemaVersion = 4;
 void migrateServer(PgConnection& connection);
 
 } // namespace zelk::store

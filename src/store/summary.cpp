@@ -2,8 +2,6 @@
 
 #include <QRegularExpression>
 
-#include <algorithm>
-
 namespace zelk::store {
 
 namespace {
@@ -24,6 +22,52 @@ amount::Decimal counted(const QString& storedTotal) {
     if (!plain.match(text).hasMatch())
         return {};
     return amount::Decimal::parse(text).value_or(amount::Decimal());
+}
+
+// A total that matches summaryAmountPattern (blanks around allowed) with at most 18 digits
+// and 18 decimal places, as a whole number of 10^-places; false for any other text, which
+// counted() then reads.
+bool readWhole(QByteArrayView text, qint64& units, int& places) {
+    qsizetype i = 0;
+    qsizetype end = text.size();
+    while (i < end && text[i] == ' ')
+        ++i;
+    while (end > i && text[end - 1] == ' ')
+        --end;
+    bool negative = false;
+    if (i < end && (text[i] == '+' || text[i] == '-'))
+        negative = text[i++] == '-';
+    qint64 value = 0;
+    int digits = 0;    // significant digits read
+    int anyDigits = 0; // digits of any kind
+    places = 0;
+    bool point = false;
+    for (; i < end; ++i) {
+        const char c = text[i];
+        if (c == '.' && !point) {
+            point = true;
+            continue;
+        }
+        if (c < '0' || c > '9')
+            return false;
+        ++anyDigits;
+        if (point)
+            ++places;
+        if (value != 0 || c != '0')
+            ++digits;
+        if (digits > 18 || places > 18)
+            return false;
+        value = value * 10 + (c - '0');
+    }
+    if (anyDigits == 0)
+        return false;
+    units = negative ? -value : value;
+    return true;
+}
+
+amount::Decimal fromWhole(qint64 units, int places) {
+    return amount::Decimal::parse(QStringLiteral("%1e-%2").arg(units).arg(places))
+        .value_or(amount::Decimal());
 }
 
 } // namespace
@@ -70,25 +114,55 @@ QString SummaryTotals::shownKey(const QString& storedKey) const {
     return storedKey;
 }
 
-void SummaryTotals::addReceipt(const QString& storedKey, const QString& storedTotal) {
-    Group& group = groups_[shownKey(storedKey)];
-    ++group.count;
-    group.total = group.total + counted(storedTotal);
+SummaryTotals::Group& SummaryTotals::group(QByteArrayView storedKey) {
+    if (last_ && storedKey == QByteArrayView(lastKey_))
+        return *last_;
+    // Looked up in place; only a new key is copied.
+    auto it = byStored_.constFind(QByteArray::fromRawData(storedKey.data(), storedKey.size()));
+    if (it == byStored_.cend())
+        it = byStored_.insert(storedKey.toByteArray(),
+                              &groups_[shownKey(QString::fromUtf8(storedKey))]);
+    lastKey_ = it.key(); // shared, not copied
+    last_ = *it;
+    return *last_;
+}
+
+void SummaryTotals::addReceipt(QByteArrayView storedKey, QByteArrayView storedTotal) {
+    Group& g = group(storedKey);
+    ++g.count;
+    qint64 units = 0;
+    int places = 0;
+    if (!readWhole(storedTotal, units, places)) {
+        g.total = g.total + counted(QString::fromUtf8(storedTotal));
+        return;
+    }
+    qint64& sum = g.whole[size_t(places)];
+    qint64 next = 0;
+    if (__builtin_add_overflow(sum, units, &next)) {
+        // The sum so far goes into the exact total and this total starts it again.
+        g.total = g.total + fromWhole(sum, places);
+        next = units;
+    }
+    sum = next;
 }
 
 void SummaryTotals::addGroup(const QString& storedKey, qint64 count, const QString& total) {
-    Group& group = groups_[shownKey(storedKey)];
-    group.count += count;
-    group.total = group.total + amount::Decimal::parse(total).value_or(amount::Decimal());
+    Group& g = group(storedKey.toUtf8());
+    g.count += count;
+    g.total = g.total + amount::Decimal::parse(total).value_or(amount::Decimal());
 }
 
 QList<SummaryRow> SummaryTotals::rows() const {
+    // std::map gives the groups in key order.
     QList<SummaryRow> rows;
-    rows.reserve(groups_.size());
-    for (auto it = groups_.cbegin(); it != groups_.cend(); ++it)
-        rows.append({it.key(), it->count, it->total.toFixed(2)});
-    std::sort(rows.begin(), rows.end(),
-              [](const SummaryRow& a, const SummaryRow& b) { return a.key < b.key; });
+    rows.reserve(qsizetype(groups_.size()));
+    for (const auto& [key, g] : groups_) {
+        amount::Decimal total = g.total;
+        for (int places = 0; places < wholePlaces; ++places)
+            if (g.whole[size_t(places)] != 0)
+                total = total + fromWhole(g.whole[size_t(places)], places);
+        rows.append({key, g.count, total.toFixed(2)});
+    }
     return rows;
 }
 

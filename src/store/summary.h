@@ -2,11 +2,15 @@
 
 #include "amount/decimal.h"
 
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QDate>
 #include <QHash>
 #include <QList>
 #include <QString>
 
+#include <array>
+#include <map>
 #include <optional>
 
 namespace zelk::store {
@@ -39,20 +43,30 @@ inline constexpr const char* summaryAmountPattern = "^[+-]?([0-9]+\\.?[0-9]*|\\.
 class SummaryTotals {
 public:
     explicit SummaryTotals(SummaryKey key) : key_(key) {}
-    // One receipt with its stored total.
-    void addReceipt(const QString& storedKey, const QString& storedTotal);
+    // One receipt with its stored key and total as the file's UTF-8 bytes. Receipts that come
+    // in key order (as an index gives them) find their group without a look-up.
+    void addReceipt(QByteArrayView storedKey, QByteArrayView storedTotal);
     // A group already counted and summed elsewhere (the server), `total` a decimal text.
     void addGroup(const QString& storedKey, qint64 count, const QString& total);
     QList<SummaryRow> rows() const;
 
 private:
+    // Plain totals of at most 18 digits are added as whole numbers of 10^-places, one sum per
+    // number of decimal places, and made exact decimals at the end; any other total is read by
+    // Decimal at once.
+    static constexpr int wholePlaces = 19; // 0 to 18 decimal places
     struct Group {
         qint64 count = 0;
         amount::Decimal total;
+        std::array<qint64, wholePlaces> whole{};
     };
+    Group& group(QByteArrayView storedKey);
     QString shownKey(const QString& storedKey) const;
     SummaryKey key_;
-    QHash<QString, Group> groups_; // by shown key
+    std::map<QString, Group> groups_;    // by shown key; a group stays where it is made
+    QHash<QByteArray, Group*> byStored_; // by the stored key's bytes
+    QByteArray lastKey_;
+    Group* last_ = nullptr;
 };
 
 } // namespace zelk::store

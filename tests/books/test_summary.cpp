@@ -86,6 +86,8 @@ class TestSummary : public QObject {
 private slots:
     void initTestCase();
     void exactSums();
+    void totalsOfEveryShape_data();
+    void totalsOfEveryShape();
     void correctionsKeepEarlierVersions();
 
 private:
@@ -123,6 +125,38 @@ void TestSummary::exactSums() {
     for (const auto& row : rows(byMonth))
         expected << QStringLiteral("%1\t%2\t%3").arg(row.key).arg(row.count).arg(row.total);
     QCOMPARE(QString::fromUtf8(zelkctl.readAllStandardOutput()), expected.join(u'\n') + u'\n');
+}
+
+// Totals too long for whole-number sums, sums that outgrow them, and texts that count nothing
+// add up as exact decimals would.
+void TestSummary::totalsOfEveryShape_data() {
+    QTest::addColumn<QStringList>("totals");
+    QTest::addColumn<QString>("sum");
+    QTest::newRow("sums past 2^63") << QStringList(10, QStringLiteral("999999999999999999"))
+                                    << QStringLiteral("9999999999999999990.00");
+    QTest::newRow("negative sums past 2^63")
+        << QStringList(100, QStringLiteral("-99999999999999999.9"))
+        << QStringLiteral("-9999999999999999990.00");
+    QTest::newRow("more than 18 digits or places")
+        << QStringLiteral("12345678901234567890.5|0.0000000000000000001|0.005").split(u'|')
+        << QStringLiteral("12345678901234567890.51");
+    QTest::newRow("plain shapes") << QStringLiteral("+.5|5.|  -3.25 |007|-0").split(u'|')
+                                  << QStringLiteral("9.25");
+    // Blanks other than spaces, exponents, full-width digits and words count nothing.
+    QTest::newRow("counted as nothing")
+        << QString::fromUtf8("| |-|+|.|1e3|1.2.3|\t5|１２|5元|--5").split(u'|')
+        << QStringLiteral("0.00");
+}
+
+void TestSummary::totalsOfEveryShape() {
+    QFETCH(QStringList, totals);
+    QFETCH(QString, sum);
+    zelk::store::SummaryTotals byMonth(zelk::store::SummaryKey::Month);
+    for (const QString& total : totals)
+        byMonth.addReceipt("20261207", total.toUtf8());
+    const QList<zelk::store::SummaryRow> expected = {
+        {QStringLiteral("2026-12"), totals.size(), sum}};
+    QCOMPARE(byMonth.rows(), expected);
 }
 
 // Two corrections leave the two earlier versions, oldest first, header and lines as they were;

@@ -136,15 +136,16 @@ void TestData::earlierFileIsBroughtUpToDate() {
     const auto versionAndTables = [&]() -> QString {
         return db.scalar(QStringLiteral("PRAGMA user_version")) + u' ' +
                db.column(QStringLiteral("select name from sqlite_master where name like "
-                                        "'%history' order by name"))
+                                        "'%history' or name='fpmain_summary' order by name"))
                    .join(u',');
     };
     QCOMPARE(versionAndTables(), QStringLiteral("0 "));
     for (int open = 0; open < 2; ++open) {
         zelk::store::FileStore store(db.path());
         QVERIFY(store.hasChangeCounter());
-        QCOMPARE(versionAndTables(), QStringLiteral("%1 fpdetail_history,fpmain_history")
-                                         .arg(zelk::store::fileSchemaVersion));
+        QCOMPARE(versionAndTables(),
+                 QStringLiteral("%1 fpdetail_history,fpmain_history,fpmain_summary")
+                     .arg(zelk::store::fileSchemaVersion));
         zelk::store::StoredReceipt receipt = *store.loadReceipt(1);
         receipt.header[zelk::store::headerColumns().indexOf(QStringLiteral("fkfmc"))] =
             QStringLiteral("乙");
@@ -159,6 +160,12 @@ void TestData::earlierFileIsBroughtUpToDate() {
                                       "('PrinterChoice','PrinterOffset')")),
              QStringLiteral("2"));
     QCOMPARE(db.column(QStringLiteral("PRAGMA table_info(PrinterOffset)")).size(), 7);
+
+    // A file of version 3 gains the summary index.
+    db.exec(QStringLiteral("drop index fpmain_summary; PRAGMA user_version=3"));
+    zelk::store::FileStore{db.path()};
+    QCOMPARE(versionAndTables(),
+             QStringLiteral("4 fpdetail_history,fpmain_history,fpmain_summary"));
 }
 
 void TestData::foreignFileIsRefusedUnchanged_data() {

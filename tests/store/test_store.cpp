@@ -403,6 +403,10 @@ private slots:
         QCOMPARE(old.exec(QStringLiteral("select string_agg(version::text,',') from zelk_schema"))
                      .text(0, 0),
                  QString::number(store::serverSchemaVersion));
+        // The rows written before step 4 count in the summaries too.
+        old.exec(QStringLiteral("update fpmain set jexx=' 12.5 '"));
+        QCOMPARE(store::PgStore(conninfo).summarize(store::SummaryKey::Day, {}, {}).value(0).total,
+                 QStringLiteral("12.50"));
     }
 
     // A desk given "primary,standby": the primary with a synchronous standby is killed with
