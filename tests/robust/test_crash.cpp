@@ -86,7 +86,8 @@ void TestCrash::killedWhileSaving() {
         store::FileStore file(connection);
         QMap<int, int> lastNumberOfRun;
         QMap<qint64, CrashTag> stored;
-        for (const QString& row : db.column(QStringLiteral("select kpid||' '||jexx from fpmain"))) {
+        for (const QString& row :
+             db.column(QStringLiteral("select kpid||' '||jexx from fpmain order by kpid"))) {
             const qint64 id = row.section(u' ', 0, 0).toLongLong();
             receipt::ReceiptEntry entry = receipt::loadReceipt(file, id);
             const auto tag = robust::tagFromPayer(entry.payerName);
