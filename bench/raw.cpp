@@ -1,5 +1,6 @@
 #include "raw.h"
 
+#include "data/connection.h"
 #include "store/fileschema.h"
 
 #include <sqlite3.h>
