@@ -107,4 +107,10 @@ std::unique_ptr<Store> openConfiguredStore(FileStore& localFile) {
     return std::make_unique<PgStore>(serverConnInfo(config));
 }
 
+DeskStores::DeskStores(const QString& databasePath)
+    : localFile(std::make_unique<FileStore>(databasePath)), store(openConfiguredStore(*localFile)) {
+}
+
+DeskStores::~DeskStores() = default;
+
 } // namespace zelk::store

@@ -43,4 +43,13 @@ void checkStoreConfig(const StoreConfig& config);
 // server, not yet connected. Never the file in place of the server.
 std::unique_ptr<Store> openConfiguredStore(FileStore& localFile);
 
+// The local file at a path opened with the store its settings choose, as the program opens them
+// at start (zelkctl's commands): the local file keeps this desk's printers, the store the receipts.
+struct DeskStores {
+    explicit DeskStores(const QString& databasePath);
+    ~DeskStores();
+    std::unique_ptr<FileStore> localFile;
+    std::unique_ptr<Store> store;
+};
+
 } // namespace zelk::store

@@ -41,16 +41,15 @@ int runChangesCommand(const QStringList& words, const QString& applicationFilePa
     const QString database =
         arguments.value(QStringLiteral("database"), defaultFiles(applicationFilePath).database);
     try {
-        store::FileStore localFile(database);
-        const std::unique_ptr<store::Store> store = store::openConfiguredStore(localFile);
-        const std::optional<store::StoredReceipt> current = store->loadReceipt(kpid);
+        const store::DeskStores desk(database);
+        const std::optional<store::StoredReceipt> current = desk.store->loadReceipt(kpid);
         if (!current) {
             err << QStringLiteral("没有编号为 %1 的票据。").arg(kpid) << '\n';
             return 1;
         }
         // A history row holds when its version was replaced: the next version's save time.
         QString savedAt = QStringLiteral("-");
-        for (const store::ReceiptVersion& version : store->earlierVersions(kpid)) {
+        for (const store::ReceiptVersion& version : desk.store->earlierVersions(kpid)) {
             out << versionLine(savedAt, version.receipt) << '\n';
             savedAt = version.replacedAt;
         }

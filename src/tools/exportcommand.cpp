@@ -36,10 +36,9 @@ int runExportCommand(const QStringList& words, const QString& applicationFilePat
         arguments.value(QStringLiteral("database"), defaultFiles(applicationFilePath).database);
     try {
         // The store the file's settings choose, as search and the program do.
-        store::FileStore localFile(database);
-        const std::unique_ptr<store::Store> store = store::openConfiguredStore(localFile);
-        const QList<qint64> ids = books::searchResultIds(*store, criteria);
-        const books::ExportResult result = books::exportReceipts(*store, ids, output);
+        const store::DeskStores desk(database);
+        const QList<qint64> ids = books::searchResultIds(*desk.store, criteria);
+        const books::ExportResult result = books::exportReceipts(*desk.store, ids, output);
         out << QStringLiteral("已导出 %1 张收据、%2 行明细到 %3")
                    .arg(result.receipts)
                    .arg(result.lines)

@@ -45,9 +45,8 @@ report::PreparedReport prepareStoredReceipt(store::Store& store, const QString& 
 }
 
 void writeReceiptPdf(const PdfRequest& request) {
-    store::FileStore localFile(request.databasePath);
-    const std::unique_ptr<store::Store> store = store::openConfiguredStore(localFile);
-    report::exportPdf(prepareStoredReceipt(*store, request.receiptId, request.templatePath),
+    const store::DeskStores desk(request.databasePath);
+    report::exportPdf(prepareStoredReceipt(*desk.store, request.receiptId, request.templatePath),
                       request.outputPath);
 }
 

@@ -63,11 +63,10 @@ int runPrintCommand(const QStringList& words, const QString& applicationFilePath
     try {
         // The receipt from the store the file's settings choose; the printer's offset from the
         // file itself, since it belongs to this desk's printer.
-        store::FileStore localFile(request.databasePath);
-        const std::unique_ptr<store::Store> store = store::openConfiguredStore(localFile);
+        const store::DeskStores desk(request.databasePath);
         const report::PreparedReport prepared =
-            prepareStoredReceipt(*store, request.receiptId, request.templatePath);
-        printing::PrinterProfiles profiles(localFile);
+            prepareStoredReceipt(*desk.store, request.receiptId, request.templatePath);
+        printing::PrinterProfiles profiles(*desk.localFile);
         printing::PrintOptions options;
         options.printerName = printing::choosePrinter(
             request.printerName,

@@ -59,9 +59,8 @@ int runSearchCommand(const QStringList& words, const QString& applicationFilePat
     qint64 written = 0;
     try {
         // The store the file's settings choose, as the program does.
-        store::FileStore localFile(request.databasePath);
-        const std::unique_ptr<store::Store> store = store::openConfiguredStore(localFile);
-        receipt::HistoryModel model(*store);
+        const store::DeskStores desk(request.databasePath);
+        receipt::HistoryModel model(*desk.store);
         QString failure;
         QObject::connect(&model, &receipt::HistoryModel::fetchFailed,
                          [&](const QString& message) { failure = message; });

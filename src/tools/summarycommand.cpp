@@ -31,9 +31,8 @@ int runSummaryCommand(const QStringList& words, const QString& applicationFilePa
     const QString database =
         arguments.value(QStringLiteral("database"), defaultFiles(applicationFilePath).database);
     try {
-        store::FileStore localFile(database);
-        const std::unique_ptr<store::Store> store = store::openConfiguredStore(localFile);
-        for (const store::SummaryRow& row : store->summarize(*by, bounds[0], bounds[1])) {
+        const store::DeskStores desk(database);
+        for (const store::SummaryRow& row : desk.store->summarize(*by, bounds[0], bounds[1])) {
             out << escapedField(row.key) << '\t' << row.count << '\t' << row.total << '\n';
         }
     } catch (const data::DatabaseError& error) {
