@@ -21,9 +21,7 @@ ReceiptEntry loadReceipt(store::Store& store, qint64 receiptId) {
     if (!stored)
         throw data::DatabaseError(
             QStringLiteral("数据库中没有编号为 %1 的票据，无法读取。").arg(receiptId));
-    auto text = [&](const char* name) {
-        return stored->header.value(store::headerColumns().indexOf(QLatin1String(name)));
-    };
+    auto text = [&](const char* name) { return stored->value(QLatin1String(name)); };
     ReceiptEntry entry;
     // In the order the entry form is filled.
     entry.invoiceNumber = text("fphm");

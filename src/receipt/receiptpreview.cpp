@@ -105,8 +105,7 @@ report::PreparedReport prepareVersionReport(const store::ReceiptVersion& version
         dataSet.rows.append(QStringList{QString::number(version.receipt.kpid)}
                             << version.receipt.header << QString::number(line + 1)
                             << version.receipt.lines[line]);
-    const QString remarks =
-        version.receipt.header.value(int(headerColumns.indexOf(QStringLiteral("bz2"))));
+    const QString remarks = version.receipt.value(QLatin1String("bz2"));
     report::PreparedReport prepared =
         layoutNamed(report::loadTemplate(templatePath), dataSet, {{QStringLiteral("V0"), remarks}});
     report::PlacedText note;

@@ -86,10 +86,8 @@ QString ReceiptSaver::save(const ReceiptEntry& entry) {
     // A date the form could not show goes back exactly as it was stored, unless the operator
     // has set one.
     if (!entry.issueDate.isValid()) {
-        receipt.header[store::headerColumns().indexOf(QStringLiteral("kpdate"))] =
-            entry.unknownDate->kpdate;
-        receipt.header[store::headerColumns().indexOf(QStringLiteral("kpdate2"))] =
-            entry.unknownDate->kpdate2;
+        receipt.setValue(QLatin1String("kpdate"), entry.unknownDate->kpdate);
+        receipt.setValue(QLatin1String("kpdate2"), entry.unknownDate->kpdate2);
     }
     for (const EntryLine& line : entry.lines)
         if (!trimBlanks(line.amount).isEmpty())

@@ -25,6 +25,16 @@ void checkRewrite(const StoredReceipt& receipt, std::optional<qint64> stored, bo
                                  .arg(receipt.kpid));
 }
 
+QString StoredReceipt::value(QLatin1String column) const {
+    return header.value(headerColumns().indexOf(column));
+}
+
+void StoredReceipt::setValue(QLatin1String column, const QString& value) {
+    const qsizetype at = headerColumns().indexOf(column);
+    Q_ASSERT(at >= 0 && at < header.size());
+    header[at] = value;
+}
+
 QString ActiveStore::description() const {
     return target_ ? target_->description() : QStringLiteral("未打开");
 }

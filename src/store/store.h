@@ -32,6 +32,11 @@ struct StoredReceipt {
     // corrects it instead of storing it twice.
     QString token;
 
+    // The header's value of `column`, a name of headerColumns(); empty for a value not held.
+    QString value(QLatin1String column) const;
+    // Sets the header's value of `column`, a name of headerColumns(); the header must hold all.
+    void setValue(QLatin1String column, const QString& value);
+
     bool operator==(const StoredReceipt&) const = default;
 };
 

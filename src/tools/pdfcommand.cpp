@@ -21,7 +21,7 @@ QString storedRemarks(store::Store& store, const QString& receiptId) {
         store.loadReceipt(receipt::receiptIdNumber(receiptId));
     if (!stored)
         throw data::DatabaseError(QStringLiteral("数据库中没有编号为 %1 的发票。").arg(receiptId));
-    return stored->header.value(store::headerColumns().indexOf(QStringLiteral("bz2")));
+    return stored->value(QLatin1String("bz2"));
 }
 
 } // namespace
