@@ -3,6 +3,7 @@
 #include "data/connection.h"
 #include "data/filelocations.h"
 #include "data/query.h"
+#include "data/tdmtd.h"
 #include "data/transaction.h"
 #include "store/fileschema.h"
 #include "store/historyreader.h"
@@ -89,7 +90,7 @@ FileStore::FileStore(data::Connection& connection) : connection_(connection) {
 }
 
 FileStore::FileStore(const QString& path)
-    : owned_(std::make_unique<data::Connection>()), connection_(*owned_) {
+    : dataModule_(std::make_unique<data::Tdmtd>()), connection_(dataModule_->Database3_ado) {
     connection_.setConnectionString(QStringLiteral("Data Source=%1;Password=%2")
                                         .arg(path, QString::fromLatin1(data::databaseKey)));
     connection_.open();

@@ -8,6 +8,7 @@
 
 namespace zelk::data {
 class Connection;
+class Tdmtd;
 struct FileLocations;
 } // namespace zelk::data
 
@@ -67,7 +68,9 @@ private:
     void insertLines(const StoredReceipt& receipt, qint64 kpid);
     void keepEarlierVersion(qint64 kpid);
 
-    std::unique_ptr<data::Connection> owned_;
+    // The data module a store opened from a path owns: its connection Database3_ado is the one
+    // every statement of the store runs on.
+    std::unique_ptr<data::Tdmtd> dataModule_;
     data::Connection& connection_;
 };
 
