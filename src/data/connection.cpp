@@ -121,7 +121,6 @@ void Connection::open() {
 }
 
 void Connection::close() {
-    layoutChecked_ = false;
     if (db_) {
         // sqlite3_close_v2 defers the close until unfinalized statements are gone, so a
         // statement object that outlives the close never touches a freed handle.

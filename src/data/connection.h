@@ -29,11 +29,6 @@ public:
     void close();
     bool isOpen() const { return db_ != nullptr; }
 
-    // Whether the file's layout has been checked since the connection opened (the store checks
-    // it once, when it first works on the connection); false again after open() and close().
-    bool layoutChecked() const { return layoutChecked_; }
-    void setLayoutChecked() { layoutChecked_ = db_ != nullptr; }
-
     // The path and key the connection string names (empty when it names none).
     QString path() const;
     QString key() const;
@@ -57,7 +52,6 @@ public:
 private:
     QString connectionString_;
     sqlite3* db_ = nullptr;
-    bool layoutChecked_ = false;
 };
 
 // Reads one value of a "name=value;name=value" connection string; names compare without case.

@@ -103,18 +103,15 @@ void FileStore::create(const QString& path) {
 
 void FileStore::migrate() {
     // A file that is not a receipt database is refused before anything is written into it,
-    // and its connection closed as if it had never opened. It is checked once per opening: an
-    // engine failure (a damaged or locked file) leaves the caller's connection as it is, to be
-    // checked again by the next store made on it.
-    if (!connection_.layoutChecked()) {
-        try {
-            schema::requireReceiptTables(connection_.handle(), connection_.path());
-        } catch (const data::DatabaseError& error) {
-            if (error.code() == 0)
-                connection_.close();
-            throw;
-        }
-        connection_.setLayoutChecked();
+    // and its connection closed as if it had never opened. An engine failure (a damaged or
+    // locked file) leaves the caller's connection as it is. The check reads three table
+    // layouts, so every store made on a connection does it.
+    try {
+        schema::requireReceiptTables(connection_.handle(), connection_.path());
+    } catch (const data::DatabaseError& error) {
+        if (error.code() == 0)
+            connection_.close();
+        throw;
     }
     migrateFile(connection_);
 }
@@ -138,12 +135,7 @@ QString FileStore::description() const {
 }
 
 bool FileStore::hasChangeCounter() {
-    data::Query q(connection_);
-    q.add(QStringLiteral("PRAGMA table_info(fpmain)"));
-    for (q.open(); !q.eof(); q.next())
-        if (q.fieldAsText(QStringLiteral("name")).toLower() == QLatin1String("changecount"))
-            return true;
-    return false;
+    return fileHasColumn(connection_, QStringLiteral("fpmain"), QStringLiteral("changecount"));
 }
 
 void FileStore::insertLines(const StoredReceipt& receipt, qint64 kpid) {

@@ -21,9 +21,8 @@ class FileStore : public Store {
 public:
     // Works on an open connection that the caller keeps open while the store lives (and
     // brings its file up to date). Throws DatabaseError, and closes the connection, when the
-    // file does not hold the receipt tables with their columns (checked once per opening of
-    // the connection); such a file is not changed. Other errors (a damaged or locked file)
-    // leave the connection open.
+    // file does not hold the receipt tables with their columns; such a file is not changed. Other
+    // errors (a damaged or locked file) leave the connection open.
     explicit FileStore(data::Connection& connection);
     // Opens the file at `path` with the program's key and keeps the connection; the same check.
     explicit FileStore(const QString& path);

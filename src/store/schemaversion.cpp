@@ -15,8 +15,6 @@
 
 namespace zelk::store {
 
-namespace {
-
 bool fileHasColumn(data::Connection& c, const QString& table, const QString& column) {
     data::Query q(c);
     q.add(QStringLiteral("PRAGMA table_info(%1)").arg(table)); // a name of ours, not input
@@ -25,6 +23,8 @@ bool fileHasColumn(data::Connection& c, const QString& table, const QString& col
             return true;
     return false;
 }
+
+namespace {
 
 // The file's steps: step n brings a file of version n-1 to version n.
 const QList<std::function<void(data::Connection&)>>& fileSteps() {

@@ -23,6 +23,8 @@ void migrateFile(data::Connection& connection);
 void createFile(const QString& path);
 // The version `PRAGMA user_version` holds.
 int fileVersion(data::Connection& connection);
+// Whether the file's `table` (a name of ours) has `column` (compared without case).
+bool fileHasColumn(data::Connection& connection, const QString& table, const QString& column);
 
 // The server's version is the row of zelk_schema; the first desk to connect does the steps
 // while the others wait.
